@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The Wine test bench: `bench.sh start` prepares the prefix (once), clears the scratch folder, starts
+# a virtual display and a persistent wineserver; `bench.sh stop` ends both.
+set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/bench-env.sh"
+
+as_user() { "${KIT_AS_USER[@]}" $(kit_env) "$@"; }
+
+# CD-ROM drives and their volume labels. Wine's mount manager reads a label once, when it first
+# sees the drive, so every drive keeps its label for the whole run: a test inserts a disc by
+# filling a drive's folder and takes it out by emptying it.
+CDROM_LETTERS="a m n o p q"
+CDROM_LABELS="a:Veyla m:VEYLA n:Veyla o:Veyla p:KITDISC1 q:KITDISC2"
+
+prepare_prefix() {
+  local stamp="drives $CDROM_LETTERS"
+  [ "$(cat "$KIT_PREFIX/.kit-ready" 2>/dev/null)" = "$stamp" ] && return 0
+  echo "bench: creating the Wine prefix in $KIT_PREFIX"
+  rm -rf "$KIT_PREFIX"
+  mkdir -p "$KIT_PREFIX" "$KIT_HOME"
+  chown "$KIT_USER" "$KIT_PREFIX" "$KIT_HOME" "$KIT_BENCH" 2>/dev/null || true
+  as_user wineboot -i >/dev/null 2>&1
+  as_user wineserver -w
+  local reg=$KIT_HOME/bench.reg
+  {
+    echo 'REGEDIT4'
+    echo
+    echo '[HKEY_CURRENT_USER\Software\Wine\Explorer]'
+    echo '"Desktop"="Default"'
+    echo '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]'
+    echo '"Default"="1280x800"'
+    echo '[HKEY_CURRENT_USER\Software\Wine\WineDbg]'
+    echo '"ShowCrashDialog"=dword:00000000'
+    echo '[HKEY_LOCAL_MACHINE\Software\Wine\Drives]'
+    for l in $CDROM_LETTERS; do echo "\"$l:\"=\"cdrom\""; done
+  } > "$reg"
+  chown "$KIT_USER" "$reg" 2>/dev/null || true
+  as_user wine regedit /S "$reg" >/dev/null 2>&1
+  as_user wineserver -w
+  # Seal the prefix: the user's shell folders become plain folders instead of links into a home
+  # folder, z: is the run's scratch folder instead of /, y: the build (read-only for the user).
+  find "$KIT_PREFIX/drive_c" -type l -lname '/*' | while read -r link; do
+    rm -f "$link"; mkdir -p "$link"; chown "$KIT_USER" "$link" 2>/dev/null || true
+  done
+  local dd=$KIT_PREFIX/dosdevices
+  rm -f "$dd/z:" "$dd/y:"
+  ln -s "$KIT_SCRATCH" "$dd/z:"
+  ln -s "$KIT_BUILD" "$dd/y:"
+  for l in $CDROM_LETTERS; do rm -f "$dd/$l:" "$dd/$l::"; ln -s "$KIT_SCRATCH/drives/$l" "$dd/$l:"; done
+  chown -h "$KIT_USER" "$dd"/* 2>/dev/null || true
+  echo "$stamp" > "$KIT_PREFIX/.kit-ready"
+}
+
+start_display() {
+  if [ -n "${KIT_USE_DISPLAY:-}" ]; then echo "$KIT_USE_DISPLAY" > "$KIT_BENCH/display"; return; fi
+  local n=77
+  while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  echo $! > "$KIT_BENCH/xvfb.pid"
+  for _ in $(seq 1 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
+  echo ":$n" > "$KIT_BENCH/display"
+}
+
+case "${1:-}" in
+start)
+  mkdir -p "$KIT_BENCH"
+  "$0" stop >/dev/null 2>&1 || true
+  chmod 755 "$KIT_BENCH"
+  id "$KIT_USER" >/dev/null 2>&1 || useradd -m -s /bin/bash "$KIT_USER"
+  chown "$KIT_USER" "$KIT_BENCH"
+  prepare_prefix
+  rm -rf "$KIT_SCRATCH"
+  for entry in $CDROM_LABELS; do
+    mkdir -p "$KIT_SCRATCH/drives/${entry%%:*}"
+    printf '%s' "${entry#*:}" > "$KIT_SCRATCH/drives/${entry%%:*}/.windows-label"
+  done
+  chown -R "$KIT_USER" "$KIT_SCRATCH"
+  start_display
+  as_user wineserver -p
+  # The first windowed program starts Wine's desktop process; start it here so that it never
+  # inherits a test's output pipes.
+  as_user wine cmd /c exit >/dev/null 2>&1 || true
+  echo "bench: ready on display $(kit_display), prefix $KIT_PREFIX"
+  ;;
+stop)
+  if [ -d "$KIT_PREFIX" ]; then as_user wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -f "$KIT_BENCH/xvfb.pid" ]; then kill "$(cat "$KIT_BENCH/xvfb.pid")" 2>/dev/null || true; rm -f "$KIT_BENCH/xvfb.pid"; fi
+  rm -f "$KIT_BENCH/display"
+  ;;
+*)
+  echo "usage: bench.sh start|stop" >&2; exit 2 ;;
+esac

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Installs every system package the build, the tests and the demo need on a fresh Debian 12 machine.
+# Idempotent: when everything is present it only checks and returns.
+set -euo pipefail
+
+need_root() { if [ "$(id -u)" != 0 ]; then echo "bootstrap: run as root (apt-get)" >&2; exit 1; fi; }
+
+PACKAGES=(
+  g++-mingw-w64-i686 libz-mingw-w64-dev cmake ninja-build make
+  wine wine32:i386 xvfb imagemagick x11-utils
+  locales fonts-ipafont-gothic fonts-ipafont-mincho
+  googletest bzip2 xorriso unzip python3
+  cppcheck
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  name=${p%%:*}; arch=${p#*:}; [ "$arch" = "$p" ] && arch=""
+  q=$name; [ -n "$arch" ] && q="$name:$arch"
+  if ! dpkg-query -W -f='${Status}' "$q" 2>/dev/null | grep -q 'install ok installed'; then missing+=("$p"); fi
+done
+
+srcfile=/etc/apt/sources.list.d/debian-src.sources
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  need_root; dpkg --add-architecture i386; need_update=1
+fi
+if [ ! -f "$srcfile" ]; then
+  need_root
+  cat > "$srcfile" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  need_update=1
+fi
+
+if [ ${#missing[@]} -gt 0 ] || [ $need_update = 1 ]; then
+  need_root
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "bootstrap: installing ${missing[*]}"
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+fi
+
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
+  need_root
+  sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi
+
+# The unprivileged account the programs under test run as.
+if ! id kitrun >/dev/null 2>&1; then
+  need_root; useradd -m -s /bin/bash kitrun
+fi
+echo "bootstrap: ok"

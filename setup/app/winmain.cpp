@@ -1,0 +1,86 @@
+// Entry of setup: role dispatch, message loop and the desktop refresh at exit.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/main_window.h"
+#include "config/product_config.h"
+#include "engine/installer.h"
+#include "resources/resource.h"
+#include "ui/launcher_dialog.h"
+#include "ui/special_uninstaller_dialog.h"
+#include "ui/window_state.h"
+
+static void refreshDesktop()
+{
+    HWND progman = FindWindowA("Progman", "Program Manager");
+    HWND view = progman ? FindWindowExA(progman, nullptr, "SHELLDLL_DefView", nullptr) : nullptr;
+    HWND list = view ? FindWindowExA(view, nullptr, "SysListView32", nullptr) : nullptr;
+    if (list) PostMessageA(list, WM_KEYDOWN, VK_F5, 0);
+}
+
+static void openRoleDialog()
+{
+    switch (buildMode) {
+    case Launcher:
+        if (specialUninstallerBuild == 1)
+            DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SPECIAL_UNINSTALLER), mainWindowHandle,
+                            specialUninstallerDialogProc, 0);
+        else
+            DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_LAUNCHER), mainWindowHandle, launcherDialogProc, 0);
+        break;
+    case UpdateInstaller:
+        DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_UPDATE), mainWindowHandle, launcherDialogProc, 0);
+        break;
+    default: break;
+    }
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
+{
+    bool hasCommandLine = commandLine && commandLine[0] != '\0';
+    // The installed uninstaller of a multi-disc product has no setup.exe beside it to relaunch:
+    // it goes on to its own temporary copy instead.
+    if (specialUninstallerBuild == 0 && buildMode != Uninstaller && !hasCommandLine && productConfig.discCount > 1) {
+        installer.relaunchFromTemp();
+        return 0;
+    }
+    bool checkSingleInstance = buildMode == Launcher || buildMode == UpdateInstaller;
+    int created = specialUninstallerBuild
+                      ? createSpecialUninstallerWindow(instance, previous, showCommand, checkSingleInstance)
+                      : createMainWindow(instance, previous, showCommand, checkSingleInstance);
+    if (!created) return 0;
+    OutputDebugStringA("clear!!");
+    // The templates use the progress bar and the list view.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    productConfig.installFiles[0] = productConfig.gameExe;
+    installer.initialise(productConfig.installFiles, productConfig.extraFiles, productConfig.discLabels,
+                         mainWindowHandle, nullptr, productConfig.publisherName, productConfig.gameName,
+                         productConfig.folderName, productConfig.requiredSpaceMB);
+    installer.setDiscLayout(productConfig.discCount, productConfig.requiredSpaceMB);
+    installer.setProgressControl(IDC_PROGRESS);
+    folderBrowser.init(appInstance, mainWindowHandle);
+
+    if (buildMode == Uninstaller) {
+        if (hasCommandLine) installer.uninstall(1, 1);
+        else installer.startUninstallerCopy();
+        return 0;
+    }
+    openRoleDialog();
+
+    // The dialogs post the quit message when they close, so the loop ends on its own.
+    MSG msg = {};
+    for (;;) {
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            WaitMessage();
+            continue;
+        }
+        if (msg.message == WM_QUIT) break;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    refreshDesktop();
+    if (currentSlideBitmap) DeleteObject(currentSlideBitmap);
+    return (int)msg.wParam;
+}

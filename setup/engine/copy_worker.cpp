@@ -1,0 +1,186 @@
+// The copy run: measuring, the worker thread with its disc loop, plain copies and folders.
+#include <string.h>
+
+#include "engine/installer.h"
+#include "ui/progress_display.h"
+
+static char copyBuffer[CopyChunkSize];
+
+bool Installer::pathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool Installer::makeDirectories(const char* path)
+{
+    char prefix[PathSize];
+    for (const char* p = path; *p; p = nextChar(p)) {
+        if (*p != '\\') continue;
+        size_t len = (size_t)(p - path);
+        if (len >= sizeof prefix) return false;
+        memcpy(prefix, path, len);
+        prefix[len] = '\0';
+        if (len == 0 || pathExists(prefix)) continue;
+        if (!CreateDirectoryA(prefix, nullptr)) return false;
+    }
+    return true;
+}
+
+bool Installer::copyFile(const char* target, const char* source)
+{
+    copySource = fopen(source, "rb");
+    if (!copySource) return false;
+    copyTarget = fopen(target, "wb");
+    if (!copyTarget) {
+        fclose(copySource);
+        copySource = nullptr;
+        return false;
+    }
+    setvbuf(copySource, nullptr, _IONBF, 0);
+    setvbuf(copyTarget, nullptr, _IONBF, 0);
+    uint64_t saved = loadBytesCopied(*this);
+    bool damaged = false;
+    if (cancelState == 1) {
+        cancelState = 2;
+    } else {
+        for (;;) {
+            size_t got = fread(copyBuffer, 1, sizeof copyBuffer, copySource);
+            storeBytesCopied(*this, loadBytesCopied(*this) + got);
+            if (ferror(copySource) || fwrite(copyBuffer, 1, got, copyTarget) != got) {
+                damaged = true;
+                break;
+            }
+            if (got < sizeof copyBuffer) break;
+            if (cancelState == 1) {
+                cancelState = 2;
+                break;
+            }
+        }
+    }
+    fclose(copySource);
+    if (fclose(copyTarget) != 0) damaged = true;
+    copySource = copyTarget = nullptr;
+    if (damaged) {
+        // A file that could not be read or written completely is never left as if installed.
+        DeleteFileA(target);
+        copyFailed = 1;
+        return true;
+    }
+    if (cancelState != 0) return true;
+
+    SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+    uint64_t s = fileSize(source), t = fileSize(target);
+    if (t > s + CopyChunkSize || s > t + CopyChunkSize) {
+        CopyFileA(source, target, FALSE);
+        storeBytesCopied(*this, saved + s);
+        if (fileSize(target) != s) {
+            DeleteFileA(target);
+            copyFailed = 1;
+        }
+    }
+    return true;
+}
+
+static bool isArchiveName(const char* name)
+{
+    size_t len = strlen(name);
+    return len >= 4 && _stricmp(name + len - 4, ".zip") == 0;
+}
+
+DWORD WINAPI copyWorker(LPVOID param)
+{
+    Installer& in = *(Installer*)param;
+    int32_t i = in.firstFileIndex;
+    int32_t end = in.endFileIndex;
+    in.workerRunning = 1;
+    resetElapsedClock();
+    int32_t disc = 0;
+    bool listEnd = false;
+    bool checkDisc = in.discCount > 1;
+    for (;;) {
+        bool atEnd = i >= in.installFileCount || in.installFiles[i][0] == '\0';
+        if (in.discCount == 1) {
+            if (atEnd || i == end) break;
+        } else {
+            if (atEnd) listEnd = true;
+            if (i == end || listEnd) {
+                if (++disc == in.discCount) break;
+                setStatusLine("Disc Check...");
+                i = in.firstFileIndex;
+                checkDisc = true;
+                listEnd = false;
+                continue;
+            }
+        }
+        if (in.cancelState == 2) {
+            in.cancelState = 3;
+            break;
+        }
+        if (in.copyFailed) break;
+        if (in.discCount > 1 && checkDisc) {
+            in.waitForDisc(disc);
+            checkDisc = false;
+        }
+        if (i < MaxFiles && in.fileSelected[i] == 1) {
+            const char* name = in.installFiles[i];
+            char target[PathSize], source[PathSize], root[PathSize];
+            if (!formatText(target, sizeof target, "%s\\%s", in.installDir, name) ||
+                !formatText(source, sizeof source, "%s\\%s", in.sourceDir, name) ||
+                !formatText(root, sizeof root, "%s\\", in.installDir)) {
+                in.copyFailed = 1;  // a path that does not fit cannot be installed
+                break;
+            }
+            setStatusLine(name);
+            if (isArchiveName(name)) {
+                // An archive that is there but cannot be read as one is damaged; one that is not
+                // there at all lies on another disc.
+                if (!in.extractZip(source, root) && Installer::pathExists(source)) in.copyFailed = 1;
+                storeBytesCopied(in, loadBytesCopied(in) + Installer::fileSize(source));
+            } else {
+                in.copyFile(target, source);
+            }
+        }
+        ++i;
+    }
+    in.workerRunning = 0;
+    return in.workerThreadId;
+}
+
+bool Installer::runCopy()
+{
+    uint64_t total = totalInstallBytes();
+    if (discCount == 1 && total == 0) return false;
+    if (discCount != 1) total = multiDiscTotalBytes;
+    resetProgressBar(1000);
+    workerRunning = 1;
+    cancelState = 0;
+    copyFailed = 0;
+    storeBytesCopied(*this, 0);
+    progressUnitSize = total / 1000;
+    progressUnits = progressUnitsShown = 0;
+    progressSteps = 0;
+    resetSlideshow();
+    HANDLE thread = CreateThread(nullptr, 0, copyWorker, this, 0, &workerThreadId);
+    if (!thread) {
+        workerThreadId = 0;
+        workerRunning = 0;
+        return false;
+    }
+    CloseHandle(thread);
+    while (workerRunning != 0) {
+        tickStatusAndClock();
+        updateProgress();
+        advanceSlideshow(progressSteps);
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        } else {
+            Sleep(0);
+        }
+    }
+    updateProgress();
+    if (cancelState > 0 || copyFailed) return false;
+    if (discCount > 1) {
+        storeBytesCopied(*this, progressUnitSize * 1000);
+        updateProgress();
+    }
+    return true;
+}

@@ -1,0 +1,60 @@
+// One complete installation: folder, space, copy, record, Start menu.
+#include <string.h>
+
+#include "config/product_config.h"
+#include "engine/installer.h"
+#include "ui/progress_display.h"
+
+bool Installer::install()
+{
+    if (endsWithBackslash(baseDir)) baseDir[strlen(baseDir) - 1] = '\0';
+    char text[MessageSize];
+    if (!formatText(installDir, sizeof installDir, "%s\\%s\\%s", baseDir, publisherName, folderName)) {
+        formatText(text, sizeof text, "%s\\%s\\%s フォルダを作成できませんでした。", baseDir, publisherName, folderName);
+        MessageBoxA(messageOwner, text, "確認", MB_ICONWARNING);
+        return false;
+    }
+    if (!checkFreeSpace()) return false;
+    if (!createInstallFolder(installDir)) {
+        formatText(text, sizeof text, "%s フォルダを作成できませんでした。", installDir);
+        MessageBoxA(messageOwner, text, "確認", MB_ICONWARNING);
+        return false;
+    }
+    if (!runCopy()) {
+        removeInstalledFiles(installDir);
+        return false;
+    }
+    showRegisteringSlide();
+    setStatusText("レジストリにゲーム情報を書き込んでいます。");
+    if (!writeInstallRecord()) {
+        removeInstalledFiles(installDir);
+        deleteRegistryKey(productConfig.installRecordKey);
+        return false;
+    }
+    setStatusText("スタートメニューに登録しています。");
+    if (!createStartMenuEntries(1)) {
+        formatText(text, sizeof text,
+                   "スタートメニューにショートカットが作成できませんでした。\n管理者アカウントで再インストールを行うか、\n[ %s\\%s ]を起動させてください。",
+                   installDir, installFiles[0]);
+        MessageBoxA(messageOwner, text, "終了", MB_ICONWARNING);
+    }
+    setStatusText("インストールが完了しました。");
+    MessageBoxA(messageOwner, "インストールが完了しました。", "終了", MB_ICONWARNING);
+    setStatusText("");
+    installed = 1;
+    return true;
+}
+
+void Installer::installedBaseDir(char* dest, size_t size) const
+{
+    char text[MessageSize];
+    copyText(text, sizeof text, installDir);
+    // The last two components are the publisher and game folders; the scan walks characters so
+    // that a second byte 0x5C is not taken for a separator.
+    for (int cut = 0; cut < 2; ++cut) {
+        char* slash = lastBackslash(text);
+        if (!slash || slash == text) break;
+        *slash = '\0';
+    }
+    copyText(dest, size, text);
+}

@@ -1,0 +1,163 @@
+// The installation engine's one object: product names and folders, name lists, file selection,
+// progress counters and the cancel protocol shared by the install thread and the copy worker.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#include "engine/text.h"
+
+// A name list: an owned array of 128-byte buffers whose last buffer is empty.
+typedef char** NameList;
+
+enum class DriveKind { Unknown = 0, Fixed = 1, CdRom = 2, Removable = 3, RamDisk = 4, Remote = 5 };
+enum LaunchMode { LaunchOpen = 0, LaunchNotepad = 1, LaunchDefault = 2 };
+enum { MaxFiles = 100, CopyChunkSize = 65536, ZipBlockSize = 8192, NoEndIndex = 9999 };
+
+// Classifies the drive at root and, when its volume can be read, copies its label into label.
+DriveKind driveKind(const char* root, char* label, size_t labelSize);
+
+// Looks up a special folder by path into out; false (out empty) when the shell has none.
+bool getSpecialFolder(int csidl, char* out, size_t size);
+
+class Installer {
+public:
+    Installer();
+    ~Installer();
+
+    // Start-up and settings
+    bool initialise(const char** mainFiles, const char** extraNames, const char** labels, HWND mainWnd, HWND owner,
+                    const char* publisher, const char* game, const char* folder, uint32_t requiredMB);
+    void setDiscLayout(int32_t discs, uint32_t totalMB);
+    void setCopyRange(int32_t type, int32_t first, int32_t end);
+    void setMessageOwner(HWND window);
+    void setProgressControl(int32_t controlId);
+    bool isWorkerRunning() const;
+    void setStatusText(const char* text);
+    void getSourceDir(char* buffer, size_t size) const;
+    static NameList duplicateNameList(NameList old, const char** names, int32_t* countOut);
+    static void freeNameList(NameList list);
+
+    // Media and space
+    bool locateSource(const char* folder, const char* probeFile);
+    bool findDisc(int32_t discIndex);
+    void waitForDisc(int32_t discIndex);
+    static uint64_t fileSize(const char* path);
+    uint64_t totalInstallBytes();
+    static uint32_t queryFreeMB(const char* path);
+    bool checkFreeSpace();
+    static bool ensureDirectory(const char* path);
+    bool createInstallFolder(const char* path);
+    bool removeInstalledFiles(const char* folder);
+    bool launchGame();
+    bool openReadme();
+
+    // Copy worker and archives
+    bool runCopy();
+    bool copyFile(const char* target, const char* source);
+    bool extractZip(const char* archive, const char* destRoot);
+    static bool makeDirectories(const char* path);
+    static bool pathExists(const char* path);
+
+    // Install, data check, update
+    bool install();
+    int probeInstalledFile(int index, char* buffer, size_t size);
+    int compareWithSource(const char* name, HWND progressBar);
+    void applyUpdate();
+    void installedBaseDir(char* dest, size_t size) const;
+
+    // Progress display
+    void resetProgressBar(int range);
+    void stepProgressBar();
+    void updateProgress();
+
+    // Registry record
+    LONG closeRegistryKey();
+    bool createRegistryKey(const char* keyPath);
+    bool openRegistryKey(const char* keyPath);
+    bool setRegistryValue(const char* name, DWORD type, const void* data, DWORD bytes);
+    bool queryRegistryValue(const char* name, DWORD expectedType, void* buffer, DWORD size);
+    bool deleteRegistryKey(const char* keyPath);
+    bool writeInstallRecord();
+    bool readInstallRecord();
+    bool readInstallRecordFrom(const char* keyPath);
+
+    // Shortcuts
+    bool createShortcut(const char* linkFolder, const char* workingDir, const char* targetName, const char* linkName);
+    bool readShortcutWorkingDir(const char* linkPath, char* out, int size);
+    bool readStartMenuShortcutDir(int location, const char* relativeLink, char* out, int size);
+    bool createStartMenuEntries(int location);
+    void removeShortcuts();
+
+    // Uninstall
+    bool uninstall(uint8_t leaveFolder, uint8_t deleteRecord);
+    BOOL deleteFileIfPresent(const char* path);
+    bool removeInstallFolders(uint8_t leaveFolder);
+
+    // Temporary copies
+    void startUninstallerCopy();
+    void relaunchFromTemp();
+    bool findFreeTempName(const char* base, char* out, size_t size);
+    bool copyToTemp(const char* fileName, const char* sourceFolder, const char* tempName, char* out, size_t size);
+    void scheduleDeleteAtRestart(const char* path);
+
+    // Launching
+    bool shellLaunch(const char* path, const char* parameters, int mode);
+
+    NameList installFiles;
+    int32_t installFileCount;
+    NameList extraFiles;
+    NameList discLabels;
+    char publisherName[PathSize];
+    char gameName[PathSize];
+    char folderName[PathSize];
+    char baseDir[PathSize];
+    char installDir[PathSize];
+    char sourceDir[PathSize];
+    char sourceRoot[PathSize];
+    char programsDir[PathSize];
+    char desktopDir[PathSize];
+    volatile int32_t installed;
+    int32_t installType;
+    int32_t discCount;
+    uint64_t multiDiscTotalBytes;
+    uint32_t requiredSpaceMB;
+    uint32_t freeSpaceMB;
+    int32_t firstFileIndex;
+    int32_t endFileIndex;
+    uint8_t fileSelected[MaxFiles];
+    volatile LONG cancelState;
+    volatile LONG workerRunning;
+    DWORD workerThreadId;
+    volatile uint64_t bytesCopied;
+    uint64_t progressUnitSize;
+    uint64_t progressUnits;
+    uint64_t progressUnitsShown;
+    int32_t progressSteps;
+    int32_t progressCtrlId;
+    FILE* copySource;
+    FILE* copyTarget;
+    HWND mainWindow;
+    HWND messageOwner;
+    HKEY registryKey;
+
+    // Set when the last copy run met damaged data or a file it could not write completely: the run
+    // then fails like a cancel.
+    volatile LONG copyFailed;
+
+private:
+    bool searchDrives(int32_t discIndex, const char* folder, const char* probeFile, bool formDataFolder);
+    bool copyZipEntry(void* zip, const char* target);
+    bool readInstallValues(const char* keyPath);
+};
+
+// The one installer of the process (constructed before the entry runs).
+extern Installer installer;
+
+// Copy worker thread procedure; its argument is the Installer.
+DWORD WINAPI copyWorker(LPVOID param);
+
+// bytesCopied is written by the worker and read by the install thread; on a 32-bit processor a
+// plain 64-bit access could be torn into two halves, so both sides go through these.
+inline uint64_t loadBytesCopied(const Installer& in) { return __atomic_load_n(&in.bytesCopied, __ATOMIC_RELAXED); }
+inline void storeBytesCopied(Installer& in, uint64_t v) { __atomic_store_n(&in.bytesCopied, v, __ATOMIC_RELAXED); }

@@ -1,0 +1,88 @@
+// Drives and discs: classification, the search for the product's disc and the disc prompt.
+#include <string.h>
+
+#include "engine/installer.h"
+
+DriveKind driveKind(const char* root, char* label, size_t labelSize)
+{
+    DriveKind kind;
+    switch (GetDriveTypeA(root)) {
+    case DRIVE_FIXED: kind = DriveKind::Fixed; break;
+    case DRIVE_CDROM: kind = DriveKind::CdRom; break;
+    case DRIVE_REMOVABLE: kind = DriveKind::Removable; break;
+    case DRIVE_RAMDISK: kind = DriveKind::RamDisk; break;
+    case DRIVE_REMOTE: kind = DriveKind::Remote; break;
+    default: kind = DriveKind::Unknown; break;
+    }
+    char name[256];
+    if (GetVolumeInformationA(root, name, sizeof name, nullptr, nullptr, nullptr, nullptr, 0))
+        copyText(label, labelSize, name);
+    return kind;
+}
+
+static bool fileOpensForReading(const char* path)
+{
+    FILE* f = fopen(path, "r");
+    if (!f) return false;
+    fclose(f);
+    return true;
+}
+
+// Walks the CD-ROM drives c: to z:. With discIndex < 0 (the start-up search) every disc label is
+// accepted and the probe file is looked up in the data folder; otherwise only the label of that
+// disc, and sourceDir becomes the data folder when its identification file is there.
+bool Installer::searchDrives(int32_t discIndex, const char* folder, const char* probeFile, bool formDataFolder)
+{
+    char root[4] = "c:\\";
+    for (char letter = 'c'; letter <= 'z'; ++letter) {
+        root[0] = letter;
+        char label[NameSize] = "";
+        if (driveKind(root, label, sizeof label) != DriveKind::CdRom) continue;
+        char drive[3] = {letter, ':', '\0'};
+        char probe[PathSize];
+        for (int32_t d = 0; d < discCount; ++d) {
+            if (discIndex >= 0 && d != discIndex) continue;
+            if (discLabels[d][0] == '\0') break;
+            if (strcmp(label, discLabels[d]) != 0) continue;
+            if (formDataFolder) {
+                if (!formatText(sourceDir, sizeof sourceDir, "%s\\%s", drive, folder)) continue;
+                if (!formatText(probe, sizeof probe, "%s\\%s", sourceDir, probeFile)) continue;
+            } else {
+                copyText(sourceDir, sizeof sourceDir, drive);
+                if (!formatText(probe, sizeof probe, "%s\\%s\\%s", sourceDir, folder, probeFile)) continue;
+            }
+            if (fileOpensForReading(probe)) return true;
+        }
+    }
+    return false;
+}
+
+bool Installer::locateSource(const char* folder, const char* probeFile)
+{
+    if (searchDrives(-1, folder, probeFile, false)) return true;
+    char module[PathSize] = "";
+    DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
+    if (n == 0 || n >= sizeof module) module[0] = '\0';
+    if (char* slash = lastBackslash(module)) *slash = '\0';
+    copyText(sourceDir, sizeof sourceDir, module);
+    return true;
+}
+
+bool Installer::findDisc(int32_t discIndex)
+{
+    if (discIndex < 0 || discIndex >= discCount) return false;
+    for (int32_t d = 0; d <= discIndex; ++d)
+        if (discLabels[d][0] == '\0') return false;
+    char idName[16];
+    formatText(idName, sizeof idName, "dcid.%03d", (int)(discIndex + 1));
+    return searchDrives(discIndex, folderName, idName, true);
+}
+
+void Installer::waitForDisc(int32_t discIndex)
+{
+    while (!findDisc(discIndex)) {
+        char text[MessageSize];
+        formatText(text, sizeof text, "ディスク %d を入れてください。", (int)(discIndex + 1));
+        MessageBoxA(nullptr, text, "確認", MB_OK);
+    }
+}

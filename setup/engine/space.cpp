@@ -1,0 +1,112 @@
+// Sizes, free space, the installation folder and removal of installed files.
+#include <string.h>
+
+#include "engine/installer.h"
+
+uint64_t Installer::fileSize(const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    LARGE_INTEGER size;
+    uint64_t result = GetFileSizeEx(file, &size) ? (uint64_t)size.QuadPart : 0;
+    CloseHandle(file);
+    return result;
+}
+
+uint64_t Installer::totalInstallBytes()
+{
+    uint64_t total = 0;
+    for (int32_t i = firstFileIndex; i < installFileCount && installFiles[i][0] != '\0' && i != endFileIndex; ++i) {
+        if (i >= MaxFiles || fileSelected[i] != 1) continue;
+        char path[PathSize];
+        if (formatText(path, sizeof path, "%s\\%s", sourceDir, installFiles[i])) total += fileSize(path);
+    }
+    return total;
+}
+
+uint32_t Installer::queryFreeMB(const char* path)
+{
+    ULARGE_INTEGER available, total, totalFree;
+    if (!GetDiskFreeSpaceExA(path, &available, &total, &totalFree)) {
+        // A folder that does not exist yet: ask for its drive instead.
+        char root[4] = {path[0], ':', '\\', '\0'};
+        if (path[0] == '\0' || path[1] != ':' || !GetDiskFreeSpaceExA(root, &available, &total, &totalFree))
+            return 0;
+    }
+    return (uint32_t)(totalFree.QuadPart >> 20);
+}
+
+bool Installer::checkFreeSpace()
+{
+    uint32_t freeMB = queryFreeMB(baseDir);
+    freeSpaceMB = freeMB;
+    if (requiredSpaceMB <= freeMB) return true;
+    char drive[4] = "";
+    memcpy(drive, installDir, strnlen(installDir, 3));
+    char text[MessageSize];
+    formatText(text, sizeof text,
+               "%s ドライブの空き容量が足りません。\n今現在のドライブの容量は %uMです。\nインストールするには 約%uMの容量が必要です。",
+               drive, freeMB, requiredSpaceMB);
+    MessageBoxA(messageOwner, text, "確認", MB_ICONWARNING);
+    return false;
+}
+
+bool Installer::ensureDirectory(const char* path)
+{
+    return SetCurrentDirectoryA(path) || CreateDirectoryA(path, nullptr);
+}
+
+bool Installer::createInstallFolder(const char* path)
+{
+    if (!SetCurrentDirectoryA(path)) {
+        char text[MessageSize];
+        if (!formatText(text, sizeof text, "%s\nフォルダを作成します。\nよろしいですか？", path)) return false;
+        if (MessageBoxA(messageOwner, text, "確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
+    }
+    char prefix[PathSize];
+    for (const char* p = path; *p; p = nextChar(p)) {
+        if (*p != '\\') continue;
+        size_t len = (size_t)(p - path) + 1;
+        if (len >= sizeof prefix) return false;
+        memcpy(prefix, path, len);
+        prefix[len] = '\0';
+        if (!ensureDirectory(prefix)) return false;
+    }
+    return ensureDirectory(path);
+}
+
+static void removeListedFiles(const char* folder, NameList names)
+{
+    for (int i = 0; names && names[i][0] != '\0'; ++i) {
+        char path[PathSize];
+        if (!formatText(path, sizeof path, "%s\\%s", folder, names[i])) continue;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(path, &found);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        FindClose(search);
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path);
+    }
+}
+
+bool Installer::removeInstalledFiles(const char* folder)
+{
+    removeListedFiles(folder, installFiles);
+    removeListedFiles(folder, extraFiles);
+    return true;
+}
+
+bool Installer::launchGame()
+{
+    SetCurrentDirectoryA(installDir);
+    char path[PathSize];
+    if (!formatText(path, sizeof path, "%s\\%s", installDir, installFiles[0])) return false;
+    return shellLaunch(path, "", LaunchOpen);
+}
+
+bool Installer::openReadme()
+{
+    char path[PathSize];
+    if (!formatText(path, sizeof path, "%s\\%s", installed ? installDir : sourceDir, "readme.txt")) return false;
+    return shellLaunch(path, "", LaunchNotepad);
+}

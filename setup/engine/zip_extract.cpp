@@ -1,0 +1,114 @@
+// Extraction of the medium's zip archives into the installation folder.
+#include <ctype.h>
+#include <string.h>
+#include <unzip.h>
+
+#include "engine/installer.h"
+
+namespace {
+
+// A device name as a path component: CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or without an
+// extension, in any letter case.
+bool isDeviceName(const char* component, size_t len)
+{
+    size_t stem = 0;
+    while (stem < len && component[stem] != '.') ++stem;
+    while (stem > 0 && component[stem - 1] == ' ') --stem;
+    char upper[5] = "";
+    if (stem != 3 && stem != 4) return false;
+    for (size_t k = 0; k < stem; ++k) upper[k] = (char)toupper((unsigned char)component[k]);
+    upper[stem] = '\0';
+    if (stem == 3) return !strcmp(upper, "CON") || !strcmp(upper, "PRN") || !strcmp(upper, "AUX") || !strcmp(upper, "NUL");
+    return (!strncmp(upper, "COM", 3) || !strncmp(upper, "LPT", 3)) && upper[3] >= '1' && upper[3] <= '9';
+}
+
+}  // namespace
+
+// An entry name (backslashes already) that stays inside the destination and names no device.
+// The name is judged a character at a time, so a second byte 0x5C is not taken for a separator.
+bool isSafeEntryName(const char* name)
+{
+    if (name[0] == '\0' || name[0] == '\\') return false;
+    const char* start = name;
+    for (const char* p = name;; p = nextChar(p)) {
+        if (*p == ':') return false;
+        if (*p == '\\' || *p == '\0') {
+            size_t len = (size_t)(p - start);
+            if (len == 2 && start[0] == '.' && start[1] == '.') return false;
+            if (isDeviceName(start, len)) return false;
+            if (*p == '\0') return true;
+            start = p + 1;
+        }
+    }
+}
+
+// Writes the current entry to target. False when the entry's data are damaged or the file could
+// not be written completely; the partly written file is then removed.
+bool Installer::copyZipEntry(void* zip, const char* target)
+{
+    HANDLE file = CreateFileA(target, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        unzCloseCurrentFile(zip);
+        return true;  // a file that cannot be created is passed over
+    }
+    static char block[ZipBlockSize];
+    bool good = true;
+    for (;;) {
+        int got = unzReadCurrentFile(zip, block, sizeof block);
+        if (got < 0) {
+            good = false;
+            break;
+        }
+        if (got == 0) break;
+        DWORD written = 0;
+        if (!WriteFile(file, block, (DWORD)got, &written, nullptr) || written != (DWORD)got) {
+            good = false;
+            break;
+        }
+    }
+    if (!FlushFileBuffers(file)) good = false;
+    CloseHandle(file);
+    if (unzCloseCurrentFile(zip) != UNZ_OK) good = false;
+    if (!good) DeleteFileA(target);
+    return good;
+}
+
+bool Installer::extractZip(const char* archive, const char* destRoot)
+{
+    unzFile zip = unzOpen(archive);
+    if (!zip) return false;
+    char name[512];
+    unz_file_info info;
+    while (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK) {
+        for (char* p = name; *p; ++p)
+            if (*p == '/') *p = '\\';
+        char target[PathSize];
+        if (!isSafeEntryName(name)) {
+            // never written: it would land outside the installation folder or on a device
+        } else if (!formatText(target, sizeof target, "%s%s", destRoot, name)) {
+            copyFailed = 1;
+            break;
+        } else if (strlen(name) >= 2 && endsWithBackslash(name)) {
+            makeDirectories(target);
+        } else {
+            if (unzOpenCurrentFile(zip) != UNZ_OK) {
+                copyFailed = 1;
+                break;
+            }
+            makeDirectories(target);
+            if (!copyZipEntry(zip, target)) {
+                copyFailed = 1;
+                break;
+            }
+        }
+        int next = unzGoToNextFile(zip);
+        if (next == UNZ_END_OF_LIST_OF_FILE) break;
+        if (next != UNZ_OK) {
+            copyFailed = 1;
+            break;
+        }
+    }
+    unzClose(zip);
+    return true;
+}

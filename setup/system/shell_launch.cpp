@@ -1,0 +1,27 @@
+// The one way setup opens a program, a document in Notepad or a web page.
+#include <objbase.h>
+#include <shellapi.h>
+
+#include "engine/installer.h"
+#include "system/com_bracket.h"
+
+// COM is brought up around every shell call; these results mean it is not usable at all.
+bool comStartFailed(HRESULT hr) { return hr == E_UNEXPECTED || hr == E_OUTOFMEMORY || hr == E_INVALIDARG; }
+
+bool Installer::shellLaunch(const char* path, const char* parameters, int mode)
+{
+    if (comStartFailed(CoInitialize(nullptr))) return false;
+    // When the long form cannot be had (the file is missing), the path goes to the shell as given,
+    // so the shell's own failure behaviour stays.
+    char longPath[PathSize];
+    DWORD n = GetLongPathNameA(path, longPath, sizeof longPath);
+    if (n == 0 || n >= sizeof longPath) copyText(longPath, sizeof longPath, path);
+    switch (mode) {
+    case LaunchOpen: ShellExecuteA(nullptr, "open", longPath, parameters, "", SW_SHOWNORMAL); break;
+    case LaunchNotepad: ShellExecuteA(nullptr, "open", "notepad.exe", longPath, "", SW_SHOWNORMAL); break;
+    case LaunchDefault: ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOWNORMAL); break;
+    default: break;
+    }
+    CoUninitialize();
+    return true;
+}

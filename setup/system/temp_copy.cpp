@@ -1,0 +1,151 @@
+// Programs that run from a copy in the temporary folder, removed when Windows restarts.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "engine/installer.h"
+
+static bool tempFolder(char* out, size_t size)
+{
+    memset(out, 0, size);
+    DWORD n = GetTempPathA((DWORD)size, out);
+    if (n == 0 || n >= size) {
+        out[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+void Installer::startUninstallerCopy()
+{
+    if (installed == 0) {
+        MessageBoxA(nullptr,
+                    "この実行ファイルはアンインストーラです。\n現在ゲームがインストールされていません。\nインストールされている状態でアンインストールを行ってください。",
+                    "注意", MB_OK);
+        return;
+    }
+    char copy[PathSize];
+    if (!copyToTemp("uninst.exe", installDir, "uninst.exe", copy, sizeof copy)) return;
+    scheduleDeleteAtRestart(copy);
+    shellLaunch(copy, "/r", LaunchOpen);
+}
+
+void Installer::relaunchFromTemp()
+{
+    char own[PathSize] = "";
+    DWORD n = GetModuleFileNameA(nullptr, own, sizeof own);
+    if (n == 0 || n >= sizeof own) return;
+    if (char* slash = lastBackslash(own)) *slash = '\0';
+    char name[PathSize];
+    findFreeTempName("setup", name, sizeof name);
+    char copy[PathSize];
+    if (!copyToTemp("setup.exe", own, name, copy, sizeof copy)) return;
+    scheduleDeleteAtRestart(copy);
+    shellLaunch(copy, "/r", LaunchOpen);
+}
+
+bool Installer::findFreeTempName(const char* base, char* out, size_t size)
+{
+    char temp[PathSize];
+    tempFolder(temp, sizeof temp);
+    memset(out, 0, size);
+    for (int n = 1; n <= 99; ++n) {
+        char probe[PathSize];
+        if (!formatText(probe, sizeof probe, "%s%s%02d.exe", temp, base, n)) break;
+        FILE* f = fopen(probe, "rb");
+        if (!f) return formatText(out, size, "%s%02d.exe", base, n);
+        fclose(f);
+    }
+    formatText(out, size, "%s.exe", base);
+    return false;
+}
+
+bool Installer::copyToTemp(const char* fileName, const char* sourceFolder, const char* tempName, char* out, size_t size)
+{
+    char temp[PathSize], source[PathSize];
+    memset(source, 0, sizeof source);
+    memset(out, 0, size);
+    if (!tempFolder(temp, sizeof temp)) return false;
+    if (!formatText(source, sizeof source, "%s\\%s", sourceFolder, fileName) ||
+        !formatText(out, size, "%s%s", temp, tempName))
+        return false;
+    BOOL copied = CopyFileA(source, out, FALSE);
+    if (!copied) {
+        SetFileAttributesA(out, FILE_ATTRIBUTE_NORMAL);
+        copied = CopyFileA(source, out, FALSE);
+    }
+    SetFileAttributesA(out, FILE_ATTRIBUTE_NORMAL);
+    return copied != FALSE;
+}
+
+enum { RenameBlockSize = 0x8000, RenameTextLimit = 30000 };
+
+// Appends text to the section block; false when it would not fit.
+static bool appendBlock(char* block, size_t& used, const char* text)
+{
+    size_t len = strlen(text);
+    if (used + len >= RenameBlockSize) return false;
+    memcpy(block + used, text, len + 1);
+    used += len;
+    return true;
+}
+
+// Values of the [Rename] section in file order. Several lines may share one key name (NUL=),
+// so the lines are read from the section itself rather than looked up by name.
+static bool appendRenameLines(const char* iniPath, char* block, size_t& used)
+{
+    char* section = (char*)GlobalAlloc(GMEM_FIXED, RenameBlockSize);
+    if (!section) return false;
+    DWORD got = GetPrivateProfileSectionA("Rename", section, RenameBlockSize, iniPath);
+    bool ok = true;
+    for (char* line = section; got > 0 && *line; line += strlen(line) + 1) {
+        if (!appendBlock(block, used, line) || !appendBlock(block, used, "\r\n") || used > RenameTextLimit) {
+            ok = false;
+            break;
+        }
+    }
+    GlobalFree(section);
+    return ok;
+}
+
+void Installer::scheduleDeleteAtRestart(const char* path)
+{
+    if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return;
+
+    char windows[PathSize], iniPath[PathSize], shortPath[PathSize];
+    UINT n = GetWindowsDirectoryA(windows, sizeof windows);
+    if (n == 0 || n >= sizeof windows || !formatText(iniPath, sizeof iniPath, "%s\\WININIT.INI", windows)) return;
+    DWORD s = GetShortPathNameA(path, shortPath, sizeof shortPath);
+    if (s == 0 || s >= sizeof shortPath) return;
+
+    char* block = (char*)GlobalAlloc(GMEM_FIXED, RenameBlockSize);
+    if (!block) return;
+    size_t used = 0;
+    block[0] = '\0';
+    bool ok = appendBlock(block, used, "[Rename]\r\n") && appendRenameLines(iniPath, block, used) &&
+              appendBlock(block, used, "NUL=") && appendBlock(block, used, shortPath) &&
+              appendBlock(block, used, "\r\n");
+    if (ok) {
+        WritePrivateProfileStringA("Rename", nullptr, nullptr, iniPath);
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, iniPath);
+        OFSTRUCT of = {};
+        HFILE file = OpenFile(iniPath, &of, OF_WRITE);
+        if (file != HFILE_ERROR) {
+            LONG end = _llseek(file, 0, FILE_END);
+            char last = 0;
+            // OF_WRITE opens for writing only: the last byte is read through a second handle.
+            HANDLE reader = CreateFileA(iniPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+            if (reader != INVALID_HANDLE_VALUE) {
+                DWORD got = 0;
+                if (end > 0 && SetFilePointer(reader, end - 1, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER)
+                    ReadFile(reader, &last, 1, &got, nullptr);
+                CloseHandle(reader);
+            }
+            _llseek(file, last == 0x1A ? end - 1 : end, FILE_BEGIN);
+            _lwrite(file, block, (UINT)used);
+            _lclose(file);
+        }
+    }
+    GlobalFree(block);
+}

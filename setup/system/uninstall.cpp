@@ -1,0 +1,102 @@
+// Removal of an installation: save data on request, product files, folders, links and record.
+#include <shlobj.h>
+#include <string.h>
+
+#include "config/product_config.h"
+#include "engine/installer.h"
+
+BOOL Installer::deleteFileIfPresent(const char* path)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    FindClose(search);
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(path);
+}
+
+// Deletes base\pattern for the numbers 0 to 999; the pattern holds one number conversion.
+static void deleteNumbered(Installer& in, const char* base, const char* pattern)
+{
+    char format[64];
+    if (!formatText(format, sizeof format, "%%s%s", pattern)) return;
+    for (int n = 0; n <= 999; ++n) {
+        char path[1024];
+        if (formatText(path, sizeof path, format, base, n)) in.deleteFileIfPresent(path);
+    }
+}
+
+static void removeFolder(const char* format, const char* a, const char* b, const char* c = nullptr)
+{
+    char path[1024];
+    if (formatText(path, sizeof path, format, a, b, c)) RemoveDirectoryA(path);
+}
+
+static void deleteSaveData(Installer& in)
+{
+    char appData[1024];
+    getSpecialFolder(CSIDL_APPDATA, appData, sizeof appData);
+    char base[1024];
+    // Without the AppData folder the patterns would point at the root of the current drive.
+    if (appData[0] != '\0' && formatText(base, sizeof base, "%s\\%s\\%s", appData, in.publisherName, in.gameName)) {
+        deleteNumbered(in, base, "\\savedata.%03d");
+        deleteNumbered(in, base, "\\savedata%03d.bmp");
+        deleteNumbered(in, base, "\\ss\\SS_%03d.bmp");
+        removeFolder("%s\\%s\\%s\\save\\ss", appData, in.publisherName, in.gameName);
+        removeFolder("%s\\%s\\%s", appData, in.publisherName, in.gameName);
+        removeFolder("%s\\%s", appData, in.publisherName);
+    }
+    if (in.installDir[0] == '\0' || !formatText(base, sizeof base, "%s\\%s", in.installDir, "save")) return;
+    deleteNumbered(in, base, "\\savedata.%03d");
+    deleteNumbered(in, base, "\\savedata%03d.bmp");
+    deleteNumbered(in, base, "\\ss\\SS_%03d.bmp");
+    removeFolder("%s\\%s\\%s", in.installDir, "save", "ss");
+    removeFolder("%s\\%s", in.installDir, "save");
+    deleteNumbered(in, base, "\\save%05d.sd");
+    static const char* const fixed[] = {"save10001.sd", "gsd.sd", "kidoku.sd", "seld.sd"};
+    for (const char* name : fixed) {
+        char path[1024];
+        if (formatText(path, sizeof path, "%s\\save\\%s", in.installDir, name)) in.deleteFileIfPresent(path);
+    }
+    removeFolder("%s\\%s", in.installDir, "save");
+}
+
+bool Installer::removeInstallFolders(uint8_t leaveFolder)
+{
+    if (leaveFolder) {
+        char module[PathSize] = "";
+        DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
+        if (n > 0 && n < sizeof module) {
+            if (char* slash = lastBackslash(module)) slash[1] = '\0';
+            SetCurrentDirectoryA(module);
+        }
+    }
+    if (installDir[0] == '\0') return true;
+    removeFolder("%s\\%s", installDir, "movie");
+    RemoveDirectoryA(installDir);
+    size_t dirLen = strlen(installDir), folderLen = strlen(folderName);
+    if (dirLen > folderLen + 1) {
+        char parent[PathSize];
+        memcpy(parent, installDir, dirLen - folderLen - 1);
+        parent[dirLen - folderLen - 1] = '\0';
+        RemoveDirectoryA(parent);
+    }
+    return true;
+}
+
+bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
+{
+    char text[MessageSize];
+    formatText(text, sizeof text, "%s のアンインストールを開始します。\n開始してもよろしいですか？", gameName);
+    if (MessageBoxA(messageOwner, text, "確認", MB_ICONQUESTION | MB_YESNO) != IDYES) return false;
+    if (MessageBoxA(messageOwner, "セーブデータを削除してもよろしいですか？", "確認", MB_ICONQUESTION | MB_YESNO) == IDYES)
+        deleteSaveData(*this);
+    // An empty installation folder would turn the names into paths at the root of the current drive.
+    if (installDir[0] != '\0') removeInstalledFiles(installDir);
+    removeInstallFolders(leaveFolder);
+    removeShortcuts();
+    if (deleteRecord && !deleteRegistryKey(productConfig.installRecordKey)) return false;
+    MessageBoxA(messageOwner, "アンインストールが完了しました。", "終了", MB_ICONWARNING);
+    installed = 0;
+    return true;
+}

@@ -1,0 +1,61 @@
+#include "ui/folder_browser.h"
+
+#include <shlobj.h>
+#include <string.h>
+
+#include "engine/text.h"
+
+void FolderBrowser::init(HINSTANCE inst, HWND ownerWindow)
+{
+    instance = inst;
+    owner = ownerWindow;
+}
+
+static int CALLBACK browseCallback(HWND dialog, UINT message, LPARAM, LPARAM data)
+{
+    switch (message) {
+    case BFFM_INITIALIZED: SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data); return 0;
+    case BFFM_VALIDATEFAILEDA: MessageBoxA(dialog, "不正なフォルダです", "Error", MB_OK); return 1;
+    default: return 0;
+    }
+}
+
+int FolderBrowser::browse(char* path, size_t size, int style, bool appendBackslash)
+{
+    // The shell writes the display name into its own buffer, so the caller's path is only
+    // replaced when a folder was really chosen.
+    char displayName[MAX_PATH] = "";
+    BROWSEINFOA info = {};
+    info.hwndOwner = owner;
+    info.pidlRoot = nullptr;
+    info.pszDisplayName = displayName;
+    info.lpszTitle = "フォルダを選択してください";
+    switch (style) {
+    case 0: info.ulFlags = BIF_VALIDATE; break;
+    case 1: info.ulFlags = BIF_VALIDATE | BIF_EDITBOX; break;
+    case 2: info.ulFlags = BIF_VALIDATE | BIF_EDITBOX | BIF_STATUSTEXT; break;
+    default: info.ulFlags = 0; break;
+    }
+    info.lpfn = browseCallback;
+    info.lParam = (LPARAM)path;
+
+    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    if (!item) return 0;
+    IMalloc* allocator = nullptr;
+    if (SHGetMalloc(&allocator) == E_FAIL || !allocator) {
+        MessageBoxA(owner, "SHGetMalloc Error", "Error", MB_OK);
+        return 0;
+    }
+    char chosen[1024] = "";
+    if (!SHGetPathFromIDListA(item, chosen)) chosen[0] = '\0';
+    if (appendBackslash && !endsWithBackslash(chosen)) appendText(chosen, sizeof chosen, "\\");
+    int result = 0;
+    // A virtual folder without a file-system path, or a path too long for the caller, is not taken.
+    if (chosen[0] != '\0' && strlen(chosen) < size) {
+        copyText(path, size, chosen);
+        result = 1;
+    }
+    allocator->Free(item);
+    allocator->Release();
+    return result;
+}

@@ -1,0 +1,221 @@
+#include "ui/launcher_dialog.h"
+
+#include <string.h>
+
+#include "config/product_config.h"
+#include "engine/installer.h"
+#include "resources/resource.h"
+#include "ui/data_check_dialog.h"
+#include "ui/notice_dialog.h"
+#include "ui/progress_display.h"
+#include "ui/system_info.h"
+#include "ui/window_state.h"
+
+HANDLE installThread;
+DWORD installThreadId;
+volatile LONG installThreadRunning;
+
+static void enable(HWND dialog, int id, BOOL on) { EnableWindow(GetDlgItem(dialog, id), on); }
+
+static void showFolderText(HWND dialog, const char* base)
+{
+    char folder[PathSize];
+    formatText(folder, sizeof folder, "%s\\%s\\%s", base, installer.publisherName, installer.folderName);
+    SetDlgItemTextA(dialog, IDC_FOLDER, folder);
+}
+
+static void showNotInstalledState(HWND dialog)
+{
+    enable(dialog, IDC_INSTALL, TRUE);
+    enable(dialog, IDC_UNINSTALL, FALSE);
+    enable(dialog, IDC_GAME_START, FALSE);
+    enable(dialog, IDC_BROWSE, TRUE);
+    enable(dialog, IDC_DATACHECK, FALSE);
+}
+
+static void onInitDialog(HWND dialog)
+{
+    launcherDialog = dialog;
+    installer.setMessageOwner(dialog);
+    char text[MessageSize];
+    if (buildMode == UpdateInstaller) {
+        formatText(text, sizeof text, "%s　をアップデートしますか？", productConfig.gameName);
+        SetDlgItemTextA(dialog, IDC_UPDATE_TEXT, text);
+        formatText(text, sizeof text, "%s Updata", productConfig.gameName);
+    } else {
+        formatText(text, sizeof text, "%s Setup", productConfig.gameName);
+    }
+    SendMessageA(dialog, WM_SETTEXT, 0, (LPARAM)text);
+    centreInWorkArea(dialog);
+
+    if (installer.installed == 0) {
+        showNotInstalledState(dialog);
+        showFolderText(dialog, installer.baseDir);
+        showSlide(productConfig.slideNotInstalled);
+    } else if (installer.installed == 1) {
+        enable(dialog, IDC_INSTALL, TRUE);
+        enable(dialog, IDC_UNINSTALL, TRUE);
+        enable(dialog, IDC_GAME_START, TRUE);
+        enable(dialog, IDC_BROWSE, FALSE);
+        enable(dialog, IDC_DATACHECK, TRUE);
+        char base[PathSize];
+        installer.installedBaseDir(base, sizeof base);
+        showFolderText(dialog, base);
+        copyText(installer.baseDir, sizeof installer.baseDir, base);
+        showSlide(productConfig.slideInstalled);
+    }
+}
+
+static void endLauncher(HWND dialog)
+{
+    EndDialog(dialog, 2);
+    PostQuitMessage(0);
+}
+
+// Install, or abort while the copy worker runs. Returns FALSE only when the install thread could
+// not be created.
+static BOOL onInstall(HWND dialog)
+{
+    if (installer.isWorkerRunning()) {
+        installer.cancelState = 1;
+        enable(dialog, IDC_INSTALL, FALSE);
+        return TRUE;
+    }
+    // Before the worker starts and after it ends the install thread still runs: the button then
+    // does nothing, and a second installation never starts beside the first.
+    if (installThreadRunning) return TRUE;
+    showSlide(productConfig.slideInstallStart);
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_NOTICE), mainWindowHandle, noticeDialogProc, 0);
+    if (noticeAccepted == 0) return TRUE;
+    installThreadRunning = 1;
+    installThread = CreateThread(nullptr, 0, installThreadProc, nullptr, 0, &installThreadId);
+    if (!installThread) {
+        installThreadId = 0;
+        installThreadRunning = 0;
+        return FALSE;
+    }
+    SetDlgItemTextA(dialog, IDC_INSTALL, "中断");
+    return TRUE;
+}
+
+static void onBrowse(HWND dialog)
+{
+    char saved[PathSize];
+    memcpy(saved, installer.baseDir, sizeof saved);
+    folderBrowser.browse(installer.baseDir, sizeof installer.baseDir, 0, false);
+    if (strlen(installer.baseDir) == 3) installer.baseDir[2] = '\0';
+    if (osKind >= 1 && osKind <= 4 && (strstr(installer.baseDir, "WINDOWS") || strstr(installer.baseDir, "Windows"))) {
+        MessageBoxA(nullptr, "Windows フォルダ内には、インストールできません。\n別のフォルダを指定してください。", "確認",
+                    MB_OK);
+        memcpy(installer.baseDir, saved, sizeof saved);
+    }
+    showFolderText(dialog, installer.baseDir);
+}
+
+static void onUpdate(HWND dialog)
+{
+    if (installer.installed == 0) {
+        MessageBoxA(dialog, "インストールがされてませんでした。\nインストールを行ってからアップデートしてください。", "確認",
+                    MB_ICONWARNING);
+        return;
+    }
+    if (installer.installed == 1 || installer.installed == 2) {
+        installer.applyUpdate();
+        endLauncher(dialog);
+    }
+}
+
+static void onUninstall(HWND dialog)
+{
+    if (!installer.uninstall(1, 1)) return;
+    installer.setCopyRange(0, 0, NoEndIndex);
+    showNotInstalledState(dialog);
+    showSlide(productConfig.slideNotInstalled);
+}
+
+static void onManual()
+{
+    char root[PathSize];
+    copyText(root, sizeof root, installer.sourceDir);
+    if (char* slash = lastBackslash(root)) *slash = '\0';
+    char path[PathSize];
+    if (formatText(path, sizeof path, "%s\\manual\\manual.html", root)) installer.shellLaunch(path, "", LaunchOpen);
+}
+
+// Closing the launcher: ignored while an installation is under way, except that during the copy it
+// asks for the abort, so the process never ends in the middle of an installation.
+static void onClose(HWND dialog)
+{
+    if (installThreadRunning) {
+        if (installer.isWorkerRunning() && IsWindowEnabled(GetDlgItem(dialog, IDC_INSTALL))) onInstall(dialog);
+        return;
+    }
+    endLauncher(dialog);
+}
+
+static BOOL onCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDC_INSTALL: return onInstall(dialog);
+    case IDC_GAME_START:
+        if (installer.launchGame()) endLauncher(dialog);
+        break;
+    case IDCANCEL:
+    case IDC_QUIT_ALT: onClose(dialog); break;
+    case IDC_BROWSE: onBrowse(dialog); break;
+    case IDC_README: installer.openReadme(); break;
+    case IDC_UPDATE_START: onUpdate(dialog); break;
+    case IDC_UNINSTALL: onUninstall(dialog); break;
+    case IDC_MANUAL: onManual(); break;
+    case IDC_HOMEPAGE: installer.shellLaunch(productConfig.homePageUrl, nullptr, LaunchDefault); break;
+    case IDC_DATACHECK:
+        DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_DATACHECK), dialog, dataCheckDialogProc, 0);
+        break;
+    default: break;
+    }
+    return TRUE;
+}
+
+// The folder box is drawn on its own pale colour, every other static on the dialog's face. The
+// brush is made once and lives as long as the process.
+static INT_PTR onColourStatic(HWND dialog, HDC dc, HWND control)
+{
+    static HBRUSH folderBrush = CreateSolidBrush(RGB(236, 233, 216));
+    if (control == GetDlgItem(dialog, IDC_FOLDER)) {
+        SetBkColor(dc, RGB(236, 233, 216));
+        return (INT_PTR)folderBrush;
+    }
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return (INT_PTR)GetSysColorBrush(COLOR_BTNFACE);
+}
+
+INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG: onInitDialog(dialog); return TRUE;
+    case WM_CTLCOLORSTATIC: return onColourStatic(dialog, (HDC)wParam, (HWND)lParam);
+    case WM_COMMAND: return onCommand(dialog, LOWORD(wParam));
+    default: return FALSE;
+    }
+}
+
+DWORD WINAPI installThreadProc(LPVOID)
+{
+    HWND dialog = launcherDialog;
+    static const int busy[] = {IDC_UNINSTALL, IDC_GAME_START, IDC_README, IDC_MANUAL, IDCANCEL, IDC_BROWSE, IDC_DATACHECK};
+    for (int id : busy) enable(dialog, id, FALSE);
+    if (installer.install()) {
+        static const int done[] = {IDC_INSTALL, IDC_UNINSTALL, IDC_GAME_START, IDC_README, IDC_MANUAL, IDCANCEL, IDC_DATACHECK};
+        for (int id : done) enable(dialog, id, TRUE);
+        showSlide(productConfig.slideInstalled);
+    } else {
+        MessageBoxA(dialog, "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。", "確認",
+                    MB_ICONWARNING);
+        static const int failed[] = {IDC_INSTALL, IDC_README, IDC_MANUAL, IDCANCEL, IDC_BROWSE};
+        for (int id : failed) enable(dialog, id, TRUE);
+        showSlide(productConfig.slideNotInstalled);
+    }
+    SetDlgItemTextA(dialog, IDC_INSTALL, "インストール");
+    installThreadRunning = 0;
+    return 0;
+}

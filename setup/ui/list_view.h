@@ -1,0 +1,7 @@
+// Cells of a report-style list view.
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+
+void setListItemText(HWND listView, int item, int subItem, const char* text, bool insert);
+void getListItemText(HWND listView, int item, int subItem, char* buffer, size_t size);

@@ -1,0 +1,127 @@
+#include "ui/progress_display.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <stdio.h>
+
+#include "engine/installer.h"
+#include "resources/resource.h"
+#include "ui/window_state.h"
+
+char statusText[1024];
+uint32_t elapsedBase;
+int32_t elapsedHours, elapsedMinutes, elapsedSeconds;
+int32_t spinnerIndex;
+int32_t spinnerCounter;
+
+static const char* const spinner[4] = {"｜", "／", "―", "＼"};
+
+BOOL setLauncherText(const char* text, int index)
+{
+    return SetDlgItemTextA(launcherDialog, index == 0 ? IDC_STATUS : IDC_ELAPSED, text);
+}
+
+void setStatusLine(const char* text)
+{
+    // The reader may look at the buffer at any moment: keep its last byte a terminator.
+    snprintf(statusText, sizeof statusText - 1, "%s", text);
+}
+
+void tickStatusAndClock()
+{
+    if (statusText[0] == '\0') return;
+    if (spinnerCounter == 0) {
+        char line[MessageSize + 8];
+        snprintf(line, sizeof line, "%.1000s %s", statusText, spinner[spinnerIndex]);
+        setLauncherText(line, 0);
+        spinnerIndex = (spinnerIndex + 1) % 4;
+    }
+    spinnerCounter = (spinnerCounter + 1) % 0x20000;
+
+    uint32_t now = timeGetTime();
+    if (now - elapsedBase > 1000) {
+        elapsedBase += 1000;
+        if (++elapsedSeconds > 59) {
+            elapsedSeconds = 0;
+            if (++elapsedMinutes > 59) {
+                elapsedMinutes = 0;
+                ++elapsedHours;
+            }
+        }
+        char clock[32];
+        snprintf(clock, sizeof clock, "%d:%02d:%02d", (int)elapsedHours, (int)elapsedMinutes, (int)elapsedSeconds);
+        setLauncherText(clock, 1);
+    }
+}
+
+void resetElapsedClock()
+{
+    elapsedBase = timeGetTime();
+    elapsedHours = elapsedMinutes = elapsedSeconds = 0;
+}
+
+int showSlide(const char* bitmap, const char* sound)
+{
+    char path[PathSize];
+    if (bitmap && formatText(path, sizeof path, "%s/Data/%s", installer.sourceRoot, bitmap)) {
+        // The new picture is loaded first: when it cannot be, the old one stays on screen, and the
+        // control never holds a bitmap that was deleted.
+        HBITMAP loaded = (HBITMAP)LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+        if (loaded) {
+            SendDlgItemMessageA(launcherDialog, IDC_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)loaded);
+            if (currentSlideBitmap) DeleteObject(currentSlideBitmap);
+            currentSlideBitmap = loaded;
+        }
+    }
+    if (sound && formatText(path, sizeof path, "%s/Data/%s", installer.sourceRoot, sound))
+        PlaySoundA(path, nullptr, SND_ASYNC);
+    return 1;
+}
+
+int showRegisteringSlide() { return showSlide(productConfig.slideRegistering); }
+
+void resetSlideshow()
+{
+    for (int32_t i = 0; i < productConfig.slideshowCount; ++i) productConfig.slideshow[i].shown = 0;
+}
+
+int advanceSlideshow(int32_t step)
+{
+    for (int32_t i = 0; i < productConfig.slideshowCount; ++i) {
+        SlideEntry& entry = productConfig.slideshow[i];
+        if (entry.shown == 0 && entry.stepKey == step) {
+            entry.shown = 1;
+            return showSlide(entry);
+        }
+    }
+    return 0;
+}
+
+void Installer::resetProgressBar(int range)
+{
+    HWND bar = GetDlgItem(messageOwner, progressCtrlId);
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, range & 0xFFFF));
+    SendMessageA(bar, PBM_SETSTEP, 1, 0);
+    SendMessageA(bar, PBM_SETPOS, 0, 0);
+}
+
+void Installer::stepProgressBar()
+{
+    if (progressSteps >= 1000) return;
+    ++progressSteps;
+    SendDlgItemMessageA(messageOwner, progressCtrlId, PBM_STEPIT, 0, 0);
+}
+
+void Installer::updateProgress()
+{
+    // Below 1000 bytes in all there is no whole thousandth: the bar then counts single bytes,
+    // which still ends within its 1000 steps.
+    uint64_t copied = loadBytesCopied(*this);
+    uint64_t units = progressUnitSize ? copied / progressUnitSize : copied;
+    progressUnits = units;
+    if (units == progressUnitsShown) return;
+    if (units > progressUnitsShown) {
+        for (uint64_t delta = units - progressUnitsShown; delta > 0 && progressSteps < 1000; --delta) stepProgressBar();
+    }
+    progressUnitsShown = units;
+}

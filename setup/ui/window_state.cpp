@@ -1,0 +1,7 @@
+#include "ui/window_state.h"
+
+HWND mainWindowHandle;
+HINSTANCE appInstance;
+HWND launcherDialog;
+HBITMAP currentSlideBitmap;
+FolderBrowser folderBrowser;

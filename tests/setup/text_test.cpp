@@ -1,0 +1,46 @@
+// The bounded text helpers: exact truncation boundaries and code page 932 walking.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include "engine/text.h"
+
+TEST(BoundedText, FormatFitsExactlyOrFailsEmpty)
+{
+    char buf[8];
+    EXPECT_TRUE(formatText(buf, sizeof buf, "%s", "1234567"));  // 7 bytes + terminator
+    EXPECT_STREQ(buf, "1234567");
+    EXPECT_FALSE(formatText(buf, sizeof buf, "%s\\%s", "abcd", "efg"));  // 8 bytes do not fit
+    EXPECT_STREQ(buf, "") << "a path that does not fit must never become a shorter path";
+    EXPECT_TRUE(formatText(buf, sizeof buf, "%s\\%s", "ab", "cd"));
+    EXPECT_STREQ(buf, "ab\\cd");
+}
+
+TEST(BoundedText, CopyAndAppendBoundaries)
+{
+    char buf[6];
+    EXPECT_TRUE(copyText(buf, sizeof buf, "12345"));
+    EXPECT_FALSE(copyText(buf, sizeof buf, "123456"));
+    EXPECT_STREQ(buf, "");
+    EXPECT_TRUE(copyText(buf, sizeof buf, "abc"));
+    EXPECT_TRUE(appendText(buf, sizeof buf, "de"));
+    EXPECT_FALSE(appendText(buf, sizeof buf, "f"));
+    EXPECT_STREQ(buf, "abcde") << "a failed append leaves the text as it was";
+}
+
+TEST(Cp932Walk, SecondByte5CIsNotABackslash)
+{
+    // ソ is 0x83 0x5C and 表 is 0x95 0x5C in code page 932.
+    char path[] = "c:\\ソフト\\表";
+    ASSERT_EQ((unsigned char)path[4], 0x5C);
+    char* last = lastBackslash(path);
+    ASSERT_NE(last, nullptr);
+    EXPECT_STREQ(last + 1, "表");
+    EXPECT_FALSE(endsWithBackslash(path));
+    EXPECT_FALSE(endsWithBackslash("表"));
+    EXPECT_TRUE(endsWithBackslash("表\\"));
+    EXPECT_TRUE(endsWithBackslash("d:\\Games\\"));
+    char none[] = "ソ";
+    EXPECT_EQ(lastBackslash(none), nullptr);
+    EXPECT_TRUE(isLeadByte(0x81) && isLeadByte(0x9F) && isLeadByte(0xE0) && isLeadByte(0xFC));
+    EXPECT_FALSE(isLeadByte(0x80) || isLeadByte(0xA0) || isLeadByte(0xDF) || isLeadByte(0xFD) || isLeadByte('\\'));
+}

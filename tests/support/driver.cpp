@@ -1,0 +1,398 @@
+#include "driver.h"
+
+#include <commctrl.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace kit {
+
+static std::string env(const char* name, const char* fallback)
+{
+    const char* v = getenv(name);
+    return v && *v ? v : fallback;
+}
+
+std::string binPath(const std::string& relative) { return env("KIT_BIN", "y:\\bin") + "\\" + relative; }
+std::string scratchPath(const std::string& name) { return env("KIT_SCRATCH", "z:") + "\\" + name; }
+
+std::string freshFolder(const std::string& name)
+{
+    std::string path = scratchPath(name);
+    removeTree(path);
+    makeFolders(path);
+    return path;
+}
+
+bool removeTree(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileA(path.c_str()) != FALSE;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name != "." && name != "..") removeTree(path + "\\" + name);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+bool makeFolders(const std::string& path)
+{
+    for (size_t i = 0; i <= path.size(); ++i) {
+        unsigned char c = i < path.size() ? (unsigned char)path[i] : 0;
+        if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+            ++i;  // a double-byte character: its second byte may be 0x5C
+            continue;
+        }
+        if (i < 3 || (c != '\\' && c != 0)) continue;
+        CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+    }
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool writeFile(const std::string& path, const std::string& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return fclose(f) == 0 && ok;
+}
+
+bool readFile(const std::string& path, std::string& bytes)
+{
+    bytes.clear();
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char buffer[65536];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, got);
+    fclose(f);
+    return true;
+}
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool copyFile(const std::string& from, const std::string& to) { return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE; }
+
+std::string wideToAnsi(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(932, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(932, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring ansiToWide(const std::string& text)
+{
+    int n = MultiByteToWideChar(932, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(n > 0 ? n - 1 : 0, L'\0');
+    if (n > 1) MultiByteToWideChar(932, 0, text.c_str(), -1, &out[0], n);
+    return out;
+}
+
+Process::~Process()
+{
+    if (handle) {
+        if (WaitForSingleObject(handle, 0) == WAIT_TIMEOUT) TerminateProcess(handle, 1);
+        CloseHandle(handle);
+    }
+}
+
+bool start(Process& process, const std::string& exe, const std::string& args, const std::string& cwd)
+{
+    std::string line = "\"" + exe + "\"";
+    if (!args.empty()) line += " " + args;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back('\0');
+    if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        cwd.empty() ? nullptr : cwd.c_str(), &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    process.handle = pi.hProcess;
+    process.pid = pi.dwProcessId;
+    return true;
+}
+
+long waitExit(Process& process, DWORD timeoutMs)
+{
+    if (!process.handle || WaitForSingleObject(process.handle, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process.handle, &code);
+    return (long)code;
+}
+
+void terminate(Process& process)
+{
+    if (process.handle) TerminateProcess(process.handle, 1);
+}
+
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    DWORD startTime = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - startTime > timeoutMs) return false;
+        Sleep(20);
+    }
+}
+
+Async::Async(std::function<void()> work) : work_(std::move(work))
+{
+    thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
+}
+
+Async::~Async()
+{
+    if (thread_) {
+        WaitForSingleObject(thread_, 30000);
+        CloseHandle(thread_);
+    }
+}
+
+DWORD WINAPI Async::run(LPVOID self)
+{
+    ((Async*)self)->work_();
+    return 0;
+}
+
+bool Async::wait(DWORD timeoutMs) { return thread_ && WaitForSingleObject(thread_, timeoutMs) == WAIT_OBJECT_0; }
+
+namespace {
+struct Search {
+    DWORD pid;
+    const wchar_t* className;
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM param)
+{
+    Search& s = *(Search*)param;
+    if (!IsWindowVisible(window)) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (s.pid && pid != s.pid) return TRUE;
+    wchar_t name[256];
+    GetClassNameW(window, name, 256);
+    if (s.className && wcscmp(name, s.className) != 0) return TRUE;
+    if (s.title && text(window) != s.title) return TRUE;
+    s.found = window;
+    return FALSE;
+}
+}  // namespace
+
+HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title)
+{
+    Search s = {pid, className, title, nullptr};
+    EnumWindows(matchWindow, (LPARAM)&s);
+    return s.found;
+}
+
+HWND waitWindow(DWORD pid, const wchar_t* className, const wchar_t* title, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    waitUntil([&] { return (found = findWindowOf(pid, className, title)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+bool waitGone(HWND window, DWORD timeoutMs)
+{
+    return waitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+}
+
+std::wstring text(HWND window)
+{
+    wchar_t buffer[4096] = L"";
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 4096, (LPARAM)buffer, SMTO_ABORTIFHUNG, 5000, &result);
+    return buffer;
+}
+
+std::wstring itemText(HWND dialog, int id) { return text(GetDlgItem(dialog, id)); }
+bool itemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+bool itemExists(HWND dialog, int id) { return GetDlgItem(dialog, id) != nullptr; }
+int itemChecked(HWND dialog, int id) { return (int)SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0); }
+void click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void command(HWND dialog, int id) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id)); }
+
+bool isMessageBox(HWND window)
+{
+    wchar_t name[64];
+    GetClassNameW(window, name, 64);
+    return wcscmp(name, L"#32770") == 0 && GetDlgItem(window, 0xFFFF) != nullptr;
+}
+
+namespace {
+struct BoxSearch {
+    DWORD pid;
+    HWND found;
+};
+BOOL CALLBACK matchBox(HWND window, LPARAM param)
+{
+    BoxSearch& s = *(BoxSearch*)param;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != s.pid || !IsWindowVisible(window) || !isMessageBox(window)) return TRUE;
+    s.found = window;
+    return FALSE;
+}
+}  // namespace
+
+bool waitMessageBox(DWORD pid, MessageBoxView& box, DWORD timeoutMs)
+{
+    BoxSearch s = {pid, nullptr};
+    if (!waitUntil([&] { s.found = nullptr; EnumWindows(matchBox, (LPARAM)&s); return s.found != nullptr; }, timeoutMs))
+        return false;
+    box.window = s.found;
+    box.caption = text(s.found);
+    box.text = itemText(s.found, 0xFFFF);
+    box.buttons.clear();
+    for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO})
+        if (GetDlgItem(s.found, id) && IsWindowVisible(GetDlgItem(s.found, id))) box.buttons.push_back(id);
+    HWND icon = GetDlgItem(s.found, 1088);
+    box.hasIcon = icon && SendMessageW(icon, STM_GETICON, 0, 0) != 0;
+    return true;
+}
+
+void answer(const MessageBoxView& box, int buttonId)
+{
+    PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), (LPARAM)GetDlgItem(box.window, buttonId));
+    waitGone(box.window, 5000);
+}
+
+bool answerNext(DWORD pid, int buttonId, DWORD timeoutMs, MessageBoxView* seen)
+{
+    MessageBoxView box;
+    if (!waitMessageBox(pid, box, timeoutMs)) return false;
+    if (seen) *seen = box;
+    answer(box, buttonId);
+    return true;
+}
+
+std::vector<std::vector<std::wstring>> listViewRows(HWND list, int columns)
+{
+    std::vector<std::vector<std::wstring>> rows;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return rows;
+    const int textSize = 1024;
+    char* remote = (char*)VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + textSize * sizeof(wchar_t),
+                                         MEM_COMMIT, PAGE_READWRITE);
+    int count = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    for (int row = 0; row < count && remote; ++row) {
+        std::vector<std::wstring> cells;
+        for (int column = 0; column < columns; ++column) {
+            LVITEMW item = {};
+            item.iSubItem = column;
+            item.cchTextMax = textSize;
+            item.pszText = (LPWSTR)(remote + sizeof(LVITEMW));
+            WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+            SendMessageW(list, LVM_GETITEMTEXTW, row, (LPARAM)remote);
+            wchar_t buffer[textSize] = L"";
+            ReadProcessMemory(process, remote + sizeof(LVITEMW), buffer, sizeof buffer - sizeof(wchar_t), nullptr);
+            buffer[textSize - 1] = L'\0';
+            cells.push_back(buffer);
+        }
+        rows.push_back(cells);
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return rows;
+}
+
+int progressPosition(HWND bar) { return (int)SendMessageW(bar, PBM_GETPOS, 0, 0); }
+int progressMaximum(HWND bar) { return (int)SendMessageW(bar, PBM_GETRANGE, FALSE, 0); }
+
+std::string driveRoot(char letter) { return scratchPath(std::string("drives\\") + letter); }
+
+void emptyDrive(char letter)
+{
+    std::string root = driveRoot(letter);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((root + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != ".." && name != ".windows-label") removeTree(root + "\\" + name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+void emptyAllDrives()
+{
+    for (char letter : {'a', 'm', 'n', 'o', 'p', 'q'}) emptyDrive(letter);
+}
+
+bool fillDrive(char letter, const std::string& staging)
+{
+    std::string root = driveRoot(letter);
+    bool ok = true;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((staging + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == ".." || name == ".windows-label") continue;
+        removeTree(root + "\\" + name);
+        ok = MoveFileA((staging + "\\" + name).c_str(), (root + "\\" + name).c_str()) && ok;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return ok;
+}
+
+bool setWindowsVersion(const char* exeName, const char* version)
+{
+    std::string key = std::string("Software\\Wine\\AppDefaults\\") + exeName;
+    if (!version) {
+        RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+        return true;
+    }
+    HKEY handle;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr))
+        return false;
+    LONG rc = RegSetValueExA(handle, "Version", 0, REG_SZ, (const BYTE*)version, (DWORD)strlen(version) + 1);
+    RegCloseKey(handle);
+    return rc == ERROR_SUCCESS;
+}
+
+void deleteRegistryTree(HKEY root, const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        char name[512];
+        for (;;) {
+            DWORD size = sizeof name;
+            if (RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            deleteRegistryTree(key, name);
+        }
+        RegCloseKey(key);
+    }
+    RegDeleteKeyA(root, path);
+}
+
+bool readRegistryBytes(HKEY root, const char* path, const char* value, std::string& bytes, DWORD* type)
+{
+    HKEY key;
+    bytes.clear();
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    char buffer[4096];
+    DWORD size = sizeof buffer, kind = 0;
+    LONG rc = RegQueryValueExA(key, value, nullptr, &kind, (BYTE*)buffer, &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return false;
+    bytes.assign(buffer, size);
+    if (type) *type = kind;
+    return true;
+}
+
+}  // namespace kit

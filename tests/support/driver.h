@@ -1,0 +1,97 @@
+// Driving the real programs from tests under Wine: processes, windows, controls, message boxes,
+// list views and progress bars, and the bench itself (CD-ROM drives, Windows versions, registry).
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kit {
+
+// ---- paths and files
+std::string binPath(const std::string& relative);  // y:\bin\<relative>
+std::string scratchPath(const std::string& name);    // z:\<name>
+std::string freshFolder(const std::string& name);    // z:\<name>, emptied and created
+bool removeTree(const std::string& path);
+bool makeFolders(const std::string& path);           // every folder of path
+bool writeFile(const std::string& path, const std::string& bytes);
+bool readFile(const std::string& path, std::string& bytes);
+bool fileExists(const std::string& path);
+bool copyFile(const std::string& from, const std::string& to);
+std::string wideToAnsi(const std::wstring& text);    // code page 932
+std::wstring ansiToWide(const std::string& text);
+
+// ---- processes
+struct Process {
+    HANDLE handle = nullptr;
+    DWORD pid = 0;
+    Process() = default;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process();
+};
+bool start(Process& process, const std::string& exe, const std::string& args = "", const std::string& cwd = "");
+// Exit code, or -1 when the process did not end in time.
+long waitExit(Process& process, DWORD timeoutMs);
+void terminate(Process& process);
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// Runs work on a thread of its own, so that the test thread can answer the message boxes it shows.
+class Async {
+public:
+    explicit Async(std::function<void()> work);
+    ~Async();
+    bool wait(DWORD timeoutMs);  // true when the work has finished
+
+private:
+    static DWORD WINAPI run(LPVOID self);
+    std::function<void()> work_;
+    HANDLE thread_;
+};
+
+// ---- windows and controls
+// A visible top-level window of the process (pid 0: any process) with that class and, when given, title.
+HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title);
+HWND waitWindow(DWORD pid, const wchar_t* className, const wchar_t* title, DWORD timeoutMs);
+bool waitGone(HWND window, DWORD timeoutMs);
+std::wstring text(HWND window);
+std::wstring itemText(HWND dialog, int id);
+bool itemEnabled(HWND dialog, int id);
+bool itemExists(HWND dialog, int id);
+int itemChecked(HWND dialog, int id);
+void click(HWND dialog, int id);  // posted, so a modal loop in the program does not block the test
+void command(HWND dialog, int id);  // WM_COMMAND posted as if the control was used
+
+// ---- message boxes
+struct MessageBoxView {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+    std::vector<int> buttons;  // ids of the buttons it has (IDOK, IDYES, ...)
+    bool hasIcon = false;
+};
+bool isMessageBox(HWND window);
+bool waitMessageBox(DWORD pid, MessageBoxView& box, DWORD timeoutMs);
+void answer(const MessageBoxView& box, int buttonId);
+// Waits for a box, checks nothing, answers it: for steps whose box is not the subject of a test.
+bool answerNext(DWORD pid, int buttonId, DWORD timeoutMs, MessageBoxView* seen = nullptr);
+
+// ---- common controls in another process
+std::vector<std::vector<std::wstring>> listViewRows(HWND list, int columns);
+int progressPosition(HWND bar);
+int progressMaximum(HWND bar);
+
+// ---- the bench
+// CD-ROM drives of the bench, each with a fixed volume label (Wine reads a label only once):
+// a: "Veyla", m: "VEYLA", n: "Veyla", o: "Veyla", p: "KITDISC1", q: "KITDISC2".
+// A disc is inserted by filling the drive's folder and taken out by emptying it.
+std::string driveRoot(char letter);                     // z:\drives\<letter>
+void emptyDrive(char letter);                           // everything but the label goes
+void emptyAllDrives();
+bool fillDrive(char letter, const std::string& staging);  // moves the staging folder's contents in
+bool setWindowsVersion(const char* exeName, const char* version);  // nullptr: the prefix default
+void deleteRegistryTree(HKEY root, const char* path);
+bool readRegistryBytes(HKEY root, const char* path, const char* value, std::string& bytes, DWORD* type = nullptr);
+
+}  // namespace kit
