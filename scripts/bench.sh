@@ -68,6 +68,12 @@ start)
   chmod 755 "$KIT_BENCH"
   id "$KIT_USER" >/dev/null 2>&1 || useradd -m -s /bin/bash "$KIT_USER"
   chown "$KIT_USER" "$KIT_BENCH"
+  # The bench user must be able to reach the build through every folder above it.
+  d=$KIT_BUILD
+  while [ "$d" != / ]; do
+    [ "$(id -u)" = 0 ] && ! runuser -u "$KIT_USER" -- test -x "$d" && chmod o+x "$d"
+    d=$(dirname "$d")
+  done
   prepare_prefix
   rm -rf "$KIT_SCRATCH"
   for entry in $CDROM_LABELS; do
