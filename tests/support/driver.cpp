@@ -313,6 +313,85 @@ std::vector<std::vector<std::wstring>> listViewRows(HWND list, int columns)
 int progressPosition(HWND bar) { return (int)SendMessageW(bar, PBM_GETPOS, 0, 0); }
 int progressMaximum(HWND bar) { return (int)SendMessageW(bar, PBM_GETRANGE, FALSE, 0); }
 
+namespace {
+struct Reader {
+    const BYTE* p;
+    WORD word() { WORD v = *(const WORD*)p; p += 2; return v; }
+    DWORD dword() { DWORD v = *(const DWORD*)p; p += 4; return v; }
+    short shortValue() { return (short)word(); }
+    std::wstring text()
+    {
+        std::wstring v((const wchar_t*)p);
+        p += (v.size() + 1) * 2;
+        return v;
+    }
+    // A name or an ordinal: 0 (none), 0xFFFF followed by an ordinal, or a string.
+    void nameOrOrdinal(int& ordinal, std::wstring& name)
+    {
+        WORD first = *(const WORD*)p;
+        ordinal = 0;
+        if (first == 0) { p += 2; return; }
+        if (first == 0xFFFF) { p += 2; ordinal = word(); return; }
+        name = text();
+    }
+    void align(const BYTE* base) { p = base + (((p - base) + 3) & ~3); }
+};
+}  // namespace
+
+bool loadDialogTemplate(const std::string& exe, int id, const char* name, DialogTemplate& out)
+{
+    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return false;
+    HRSRC found = FindResourceA(module, id ? MAKEINTRESOURCEA(id) : name, (LPCSTR)RT_DIALOG);
+    bool ok = false;
+    if (found) {
+        const BYTE* base = (const BYTE*)LockResource(LoadResource(module, found));
+        Reader r = {base};
+        if (r.word() == 1 && r.word() == 0xFFFF) {
+            r.dword();  // help id
+            r.dword();  // extended style
+            out.style = r.dword();
+            int count = r.word();
+            r.shortValue();
+            r.shortValue();
+            out.cx = r.shortValue();
+            out.cy = r.shortValue();
+            int ordinal;
+            std::wstring ignored;
+            r.nameOrOrdinal(ordinal, ignored);  // menu
+            r.nameOrOrdinal(ordinal, ignored);  // class
+            out.caption = r.text();
+            if (out.style & (DS_SETFONT | DS_SHELLFONT)) {
+                out.pointSize = r.word();
+                r.word();
+                r.word();
+                out.font = r.text();
+            }
+            for (int i = 0; i < count; ++i) {
+                r.align(base);
+                TemplateItem item;
+                r.dword();
+                r.dword();
+                item.style = r.dword();
+                item.x = r.shortValue();
+                item.y = r.shortValue();
+                item.cx = r.shortValue();
+                item.cy = r.shortValue();
+                item.id = (int)r.dword();
+                r.nameOrOrdinal(item.classAtom, item.className);
+                int textOrdinal;
+                r.nameOrOrdinal(textOrdinal, item.text);
+                WORD extra = r.word();
+                r.p += extra;
+                out.items.push_back(item);
+            }
+            ok = true;
+        }
+    }
+    FreeLibrary(module);
+    return ok;
+}
+
 std::string driveRoot(char letter) { return scratchPath(std::string("drives\\") + letter); }
 
 void emptyDrive(char letter)

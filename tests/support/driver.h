@@ -82,6 +82,26 @@ std::vector<std::vector<std::wstring>> listViewRows(HWND list, int columns);
 int progressPosition(HWND bar);
 int progressMaximum(HWND bar);
 
+// ---- resources of a built program
+struct TemplateItem {
+    DWORD style = 0;
+    int x = 0, y = 0, cx = 0, cy = 0;
+    int id = 0;
+    int classAtom = 0;       // 0x80 button, 0x81 edit, 0x82 static, ...; 0 when named
+    std::wstring className;  // when named ("msctls_progress32", ...)
+    std::wstring text;
+};
+struct DialogTemplate {
+    DWORD style = 0;
+    int cx = 0, cy = 0;
+    std::wstring caption;
+    int pointSize = 0;
+    std::wstring font;
+    std::vector<TemplateItem> items;
+};
+// Reads a DIALOGEX template from the program's resources (by number, or by name when id is 0).
+bool loadDialogTemplate(const std::string& exe, int id, const char* name, DialogTemplate& out);
+
 // ---- the bench
 // CD-ROM drives of the bench, each with a fixed volume label (Wine reads a label only once):
 // a: "Veyla", m: "VEYLA", n: "Veyla", o: "Veyla", p: "KITDISC1", q: "KITDISC2".

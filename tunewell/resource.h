@@ -1,0 +1,25 @@
+// Resource and control identifiers of tunewell, in the order of the settings dialog.
+#pragma once
+
+#define IDI_TUNEWELL 10001
+
+#define IDC_DRAW_GPU_BICUBIC 1042
+#define IDC_DRAW_GPU_BILINEAR 1043
+#define IDC_DRAW_CPU_BILINEAR 1044
+#define IDC_DRAW_CPU_NEAREST 1045
+#define IDC_RESOLUTION_CHANGE 1036
+#define IDC_RESOLUTION_KEEP 1037
+#define IDC_SCALE_INSCRIBED 1038
+#define IDC_SCALE_CIRCUMSCRIBED 1039
+#define IDC_SCALE_FIT 1040
+#define IDC_SCALE_NONE 1041
+#define IDC_TITLE_MAXIMISE 1046
+#define IDC_TITLE_RESTORE 1047
+#define IDC_START_LAST 1048
+#define IDC_START_CENTRED 1049
+#define IDC_SSE 1032
+#define IDC_SSE2 1033
+#define IDC_MULTICORE 1034
+#define IDC_MOVIE_GROUP 1029
+#define IDC_DIRECTSHOW 1035
+#define IDC_RESET 3
