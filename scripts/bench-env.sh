@@ -19,11 +19,12 @@ kit_display() {
 }
 
 # The environment every program of the bench runs in: the project's prefix, the Japanese locale
-# (ANSI code page 932), no menu entries on the Unix desktop, no Mono or Gecko installers.
+# (ANSI code page 932), no menu entries on the Unix desktop, no Mono or Gecko installers, no sound
+# device (the machines have none).
 kit_env() {
   echo env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="$KIT_HOME" USER="$KIT_USER" LOGNAME="$KIT_USER" \
     WINEPREFIX="$KIT_PREFIX" WINEARCH=win32 WINEDEBUG=-all \
-    WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" \
+    WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d;winealsa.drv=d;winepulse.drv=d;wineoss.drv=d" \
     LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 DISPLAY="$(kit_display)" \
     KIT_BIN='y:\bin' KIT_SCRATCH='z:' KIT_TESTS='y:\tests'
 }

@@ -75,12 +75,19 @@ start)
     d=$(dirname "$d")
   done
   prepare_prefix
+  mountpoint -q "$KIT_SCRATCH/tiny" 2>/dev/null && umount "$KIT_SCRATCH/tiny"
   rm -rf "$KIT_SCRATCH"
   for entry in $CDROM_LABELS; do
     mkdir -p "$KIT_SCRATCH/drives/${entry%%:*}"
     printf '%s' "${entry#*:}" > "$KIT_SCRATCH/drives/${entry%%:*}/.windows-label"
   done
   chown -R "$KIT_USER" "$KIT_SCRATCH"
+  # A tiny volume for disk-full cases (z:\tiny); mounting needs root.
+  mkdir -p "$KIT_SCRATCH/tiny"
+  if [ "$(id -u)" = 0 ]; then
+    mount -t tmpfs -o "size=4m,mode=0755,uid=$(id -u "$KIT_USER")" tmpfs "$KIT_SCRATCH/tiny" || true
+  fi
+  chown "$KIT_USER" "$KIT_SCRATCH/tiny"
   start_display
   as_user wineserver -p
   # The first windowed program starts Wine's desktop process; start it here so that it never
@@ -92,6 +99,7 @@ stop)
   if [ -d "$KIT_PREFIX" ]; then as_user wineserver -k >/dev/null 2>&1 || true; fi
   if [ -f "$KIT_BENCH/xvfb.pid" ]; then kill "$(cat "$KIT_BENCH/xvfb.pid")" 2>/dev/null || true; rm -f "$KIT_BENCH/xvfb.pid"; fi
   rm -f "$KIT_BENCH/display"
+  mountpoint -q "$KIT_SCRATCH/tiny" 2>/dev/null && umount "$KIT_SCRATCH/tiny"
   ;;
 *)
   echo "usage: bench.sh start|stop" >&2; exit 2 ;;

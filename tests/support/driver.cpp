@@ -137,11 +137,18 @@ void terminate(Process& process)
 
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
 {
+    // Windows of the calling thread are served meanwhile, so another thread that sends them a
+    // message is never left waiting.
     DWORD startTime = GetTickCount();
     for (;;) {
         if (condition()) return true;
         if (GetTickCount() - startTime > timeoutMs) return false;
-        Sleep(20);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
     }
 }
 
@@ -164,7 +171,10 @@ DWORD WINAPI Async::run(LPVOID self)
     return 0;
 }
 
-bool Async::wait(DWORD timeoutMs) { return thread_ && WaitForSingleObject(thread_, timeoutMs) == WAIT_OBJECT_0; }
+bool Async::wait(DWORD timeoutMs)
+{
+    return thread_ && waitUntil([&] { return WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }, timeoutMs);
+}
 
 namespace {
 struct Search {

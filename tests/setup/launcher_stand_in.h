@@ -1,0 +1,38 @@
+// A window with the launcher's progress controls (1005 bar, 1016 picture, 1019 status, 1021 clock),
+// for tests that run the copy engine inside the test program.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include "engine/installer.h"
+#include "ui/window_state.h"
+
+struct LauncherStandIn {
+    HWND window;
+    explicit LauncherStandIn(Installer& in)
+    {
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&controls);
+        window = CreateWindowExA(0, "STATIC", "stand-in", WS_POPUP, 0, 0, 600, 200, nullptr, nullptr, nullptr, nullptr);
+        CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 0, 500, 10, window, (HMENU)1005, nullptr, nullptr);
+        CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_BITMAP, 0, 20, 50, 50, window, (HMENU)1016, nullptr, nullptr);
+        CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 80, 400, 12, window, (HMENU)1019, nullptr, nullptr);
+        CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 100, 100, 12, window, (HMENU)1021, nullptr, nullptr);
+        launcherDialog = window;
+        in.messageOwner = window;
+        in.progressCtrlId = 1005;
+    }
+    ~LauncherStandIn()
+    {
+        DestroyWindow(window);
+        launcherDialog = nullptr;
+    }
+    HWND bar() const { return GetDlgItem(window, 1005); }
+    int position() const { return (int)SendMessageA(bar(), PBM_GETPOS, 0, 0); }
+    std::string text(int id) const
+    {
+        char buffer[1024] = "";
+        GetDlgItemTextA(window, id, buffer, sizeof buffer);
+        return buffer;
+    }
+};
