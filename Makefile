@@ -24,5 +24,9 @@ test: build
 demo: build
 	@scripts/demo.sh
 
+# Benchmarks (not tests; CI does not run them).
+bench: build
+	@scripts/bench-copy.sh
+
 clean:
 	rm -rf $(BUILD)
