@@ -234,6 +234,48 @@ int itemChecked(HWND dialog, int id) { return (int)SendMessageW(GetDlgItem(dialo
 void click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 void command(HWND dialog, int id) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id)); }
 
+namespace {
+struct DialogSearch {
+    DWORD pid;
+    HWND except;
+    HWND found;
+};
+BOOL CALLBACK matchDialog(HWND window, LPARAM param)
+{
+    DialogSearch& s = *(DialogSearch*)param;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t name[64];
+    GetClassNameW(window, name, 64);
+    if (pid != s.pid || window == s.except || !IsWindowVisible(window) || wcscmp(name, L"#32770") != 0 ||
+        isMessageBox(window))
+        return TRUE;
+    s.found = window;
+    return FALSE;
+}
+}  // namespace
+
+HWND waitOtherDialog(DWORD pid, HWND except, DWORD timeoutMs)
+{
+    DialogSearch s = {pid, except, nullptr};
+    waitUntil([&] { s.found = nullptr; EnumWindows(matchDialog, (LPARAM)&s); return s.found != nullptr; }, timeoutMs);
+    return s.found;
+}
+
+LRESULT sendTextMessage(HWND window, UINT message, WPARAM wParam, const std::string& text)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return 0;
+    void* remote = VirtualAllocEx(process, nullptr, text.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+    WriteProcessMemory(process, remote, text.c_str(), text.size() + 1, nullptr);
+    LRESULT result = SendMessageA(window, message, wParam, (LPARAM)remote);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return result;
+}
+
 bool isMessageBox(HWND window)
 {
     wchar_t name[64];
@@ -318,6 +360,31 @@ std::vector<std::vector<std::wstring>> listViewRows(HWND list, int columns)
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
     return rows;
+}
+
+std::wstring treeSelectionText(HWND tree)
+{
+    HTREEITEM item = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    if (!item) return L"";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tree, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return L"";
+    const int textSize = 260;
+    char* remote = (char*)VirtualAllocEx(process, nullptr, sizeof(TVITEMW) + textSize * sizeof(wchar_t), MEM_COMMIT,
+                                         PAGE_READWRITE);
+    TVITEMW query = {};
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = (LPWSTR)(remote + sizeof(TVITEMW));
+    query.cchTextMax = textSize;
+    WriteProcessMemory(process, remote, &query, sizeof query, nullptr);
+    SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)remote);
+    wchar_t buffer[textSize] = L"";
+    ReadProcessMemory(process, remote + sizeof(TVITEMW), buffer, sizeof buffer - sizeof(wchar_t), nullptr);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return buffer;
 }
 
 int progressPosition(HWND bar) { return (int)SendMessageW(bar, PBM_GETPOS, 0, 0); }

@@ -63,6 +63,11 @@ int itemChecked(HWND dialog, int id);
 void click(HWND dialog, int id);  // posted, so a modal loop in the program does not block the test
 void command(HWND dialog, int id);  // WM_COMMAND posted as if the control was used
 
+// A visible dialog (#32770) of the process other than `except` that is not a message box.
+HWND waitOtherDialog(DWORD pid, HWND except, DWORD timeoutMs);
+// Sends a message whose lParam is a text, copied into the receiving process first.
+LRESULT sendTextMessage(HWND window, UINT message, WPARAM wParam, const std::string& text);
+
 // ---- message boxes
 struct MessageBoxView {
     HWND window = nullptr;
@@ -79,6 +84,7 @@ bool answerNext(DWORD pid, int buttonId, DWORD timeoutMs, MessageBoxView* seen =
 
 // ---- common controls in another process
 std::vector<std::vector<std::wstring>> listViewRows(HWND list, int columns);
+std::wstring treeSelectionText(HWND tree);  // text of the selected item of a tree view
 int progressPosition(HWND bar);
 int progressMaximum(HWND bar);
 

@@ -1,0 +1,84 @@
+// The Veyla medium as tests lay it out on a drive of the bench: setup.exe in the root, every file
+// of the product in the data folder (the game is the probe program), pictures and sounds, manual.
+#pragma once
+#include <shlobj.h>
+
+#include <string>
+
+#include "driver.h"
+#include "media.h"
+
+static const char* const veylaRecordKey = "SOFTWARE\\TesmafromKuvel\\Veyla者";
+
+inline std::string veylaFileBytes(const std::string& name) { return kit::textBytes(1000 + name.size() * 37, (uint32_t)name.size()); }
+
+inline const char* const* veylaFiles()
+{
+    static const char* const names[] = {"uninst.exe", "data.tpk", "icon.ico", "tncfg.dat", "tunewell.exe",
+                                        "readme.txt", "update1.tpk", "update2.tpk", "update3.tpk", "update4.tpk",
+                                        "update5.tpk", "update6.tpk", "update7.tpk", "update8.tpk", "update9.tpk", nullptr};
+    return names;
+}
+
+inline bool layOutVeyla(const std::string& root, const char* setupExe = "setup.exe")
+{
+    kit::DiscLayout disc;
+    for (const char* const* n = veylaFiles(); *n; ++n) disc.files.push_back({*n, veylaFileBytes(*n)});
+    std::string probe;
+    kit::readFile(kit::binPath("..\\tests\\probe.exe"), probe);
+    disc.files.push_back({"Veyla.exe", probe});
+    bool ok = kit::layOutDisc(root, disc);
+    ok = kit::makeFolders(root + "\\manual") && kit::writeFile(root + "\\manual\\manual.html", "<html>manual</html>") && ok;
+    return kit::copyFile(kit::binPath(setupExe), root + "\\setup.exe") && ok;
+}
+
+inline std::string specialFolder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
+    return path;
+}
+
+// Everything an earlier installation of Veyla may have left on the bench.
+inline void clearVeylaInstallation()
+{
+    kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\TesmafromKuvel");
+    kit::removeTree("c:\\TesmafromKuvel");
+    kit::removeTree(specialFolder(CSIDL_COMMON_PROGRAMS) + "\\TesmafromKuvel");
+    DeleteFileA((specialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veyla.lnk").c_str());
+    DeleteFileA((specialFolder(CSIDL_DESKTOPDIRECTORY) + "\\Veyla.lnk").c_str());
+}
+
+struct LinkInfo {
+    bool loaded = false;
+    std::string target, workingDir;
+    int showCommand = 0;  // as stored in the file
+};
+
+inline LinkInfo readLink(const std::string& path)
+{
+    LinkInfo info;
+    std::string bytes;
+    if (!kit::readFile(path, bytes) || bytes.size() < 0x40) return info;
+    info.showCommand = *(const int*)(bytes.data() + 0x3C);
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        if (file->Load(wide, STGM_READ) == S_OK) {
+            char text[MAX_PATH] = "";
+            link->GetPath(text, MAX_PATH, nullptr, 0);
+            info.target = text;
+            link->GetWorkingDirectory(text, MAX_PATH);
+            info.workingDir = text;
+            info.loaded = true;
+        }
+    }
+    if (file) file->Release();
+    if (link) link->Release();
+    CoUninitialize();
+    return info;
+}
