@@ -1,0 +1,245 @@
+// What the installed launcher opens (game, README, manual, home page) and the update build.
+#include "driver.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include "veyla_medium.h"
+
+namespace {
+
+std::vector<std::string> probeLines(size_t count)
+{
+    std::vector<std::string> lines;
+    kit::waitUntil([&] {
+        std::string log;
+        lines.clear();
+        if (!kit::readFile(kit::scratchPath("probe.log"), log)) return false;
+        size_t at = 0, next;
+        while ((next = log.find('\n', at)) != std::string::npos) {
+            lines.push_back(log.substr(at, next - at));
+            at = next + 1;
+        }
+        return lines.size() >= count;
+    }, 20000);
+    return lines;
+}
+
+void setDefault(HKEY root, const std::string& key, const std::string& value)
+{
+    HKEY handle;
+    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) != 0) return;
+    RegSetValueExA(handle, nullptr, 0, REG_SZ, (const BYTE*)value.c_str(), (DWORD)value.size() + 1);
+    RegCloseKey(handle);
+}
+
+// An installation as the installer leaves it: files in c:\TesmafromKuvel\Veyla and the record.
+std::string fakeInstallation(const std::string& cd)
+{
+    std::string dir = "c:\\TesmafromKuvel\\Veyla";
+    kit::makeFolders(dir);
+    for (const char* const* n = veylaFiles(); *n; ++n) kit::writeFile(dir + "\\" + *n, veylaFileBytes(*n));
+    kit::copyFile(kit::binPath("..\\tests\\probe.exe"), dir + "\\Veyla.exe");
+    HKEY key;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, veylaRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, "Dir", 0, REG_SZ, (const BYTE*)dir.c_str(), (DWORD)dir.size() + 2);
+    RegSetValueExA(key, "CD", 0, REG_SZ, (const BYTE*)cd.c_str(), (DWORD)cd.size() + 2);
+    DWORD type = 0;
+    RegSetValueExA(key, "InstType", 0, REG_DWORD, (const BYTE*)&type, 4);
+    RegCloseKey(key);
+    return dir;
+}
+
+class Opening : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        kit::emptyAllDrives();
+        clearVeylaInstallation();
+        DeleteFileA(kit::scratchPath("probe.log").c_str());
+        ASSERT_TRUE(layOutVeyla(kit::driveRoot('n')));
+    }
+    void TearDown() override
+    {
+        clearVeylaInstallation();
+        kit::emptyAllDrives();
+        kit::deleteRegistryTree(HKEY_CLASSES_ROOT, "kitprobe.document");
+    }
+    HWND open()
+    {
+        if (!kit::start(process, "n:\\setup.exe")) return nullptr;
+        return kit::waitWindow(process.pid, L"#32770", L"Veyla Setup", 20000);
+    }
+    kit::Process process;
+};
+
+TEST_F(Opening, GameStartRunsTheGameInItsFolderAndClosesTheLauncher)
+{
+    std::string dir = fakeInstallation("n:\\Veyla");
+    HWND launcher = open();
+    ASSERT_NE(launcher, nullptr);
+    kit::click(launcher, 1001);
+    EXPECT_EQ(kit::waitExit(process, 20000), 0) << "a started game closes the launcher";
+    std::vector<std::string> lines = probeLines(2);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "");
+    EXPECT_EQ(_stricmp(lines[1].c_str(), dir.c_str()), 0) << "the game starts in the installation folder: " << lines[1];
+}
+
+TEST_F(Opening, ReadmeFromTheMediumBeforeAndFromTheInstallationAfter)
+{
+    HWND launcher = open();
+    ASSERT_NE(launcher, nullptr);
+    kit::click(launcher, 1006);
+    HWND notepad = kit::waitWindow(0, L"Notepad", nullptr, 20000);
+    ASSERT_NE(notepad, nullptr);
+    EXPECT_NE(kit::text(notepad).find(L"readme.txt"), std::wstring::npos);
+    HWND edit = FindWindowExW(notepad, nullptr, L"Edit", nullptr);
+    EXPECT_EQ(kit::wideToAnsi(kit::text(edit)), veylaFileBytes("readme.txt")) << "the medium's README";
+    PostMessageW(notepad, WM_CLOSE, 0, 0);
+    kit::waitGone(notepad, 10000);
+    kit::click(launcher, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+
+    std::string dir = fakeInstallation("n:\\Veyla");
+    kit::writeFile(dir + "\\readme.txt", "installed readme");
+    launcher = open();
+    ASSERT_NE(launcher, nullptr);
+    kit::click(launcher, 1006);
+    notepad = kit::waitWindow(0, L"Notepad", nullptr, 20000);
+    ASSERT_NE(notepad, nullptr);
+    edit = FindWindowExW(notepad, nullptr, L"Edit", nullptr);
+    EXPECT_EQ(kit::text(edit), L"installed readme");
+    PostMessageW(notepad, WM_CLOSE, 0, 0);
+    kit::waitGone(notepad, 10000);
+    kit::click(launcher, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+}
+
+TEST_F(Opening, ManualFromTheMediumRootAndTheHomePageAddress)
+{
+    std::string command = "\"" + kit::binPath("..\\tests\\probe.exe") + "\" \"%1\"";
+    setDefault(HKEY_CLASSES_ROOT, "kitprobe.document\\shell\\open\\command", command);
+    std::string previousHtml;
+    kit::readRegistryBytes(HKEY_CLASSES_ROOT, ".html", nullptr, previousHtml);
+    setDefault(HKEY_CLASSES_ROOT, ".html", "kitprobe.document");
+    std::string previousHttp;
+    kit::readRegistryBytes(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", nullptr, previousHttp);
+    setDefault(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", command);
+
+    HWND launcher = open();
+    ASSERT_NE(launcher, nullptr);
+    kit::click(launcher, 1020);
+    std::vector<std::string> lines = probeLines(2);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("n:\\manual\\manual.html"), std::string::npos) << lines[0];
+    kit::click(launcher, 1022);
+    lines = probeLines(4);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[2].find("http://www.tesmafromkuvel.co.jp/product/veyla/"), std::string::npos) << lines[2];
+    EXPECT_TRUE(IsWindow(launcher)) << "the launcher stays open";
+    kit::click(launcher, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+
+    setDefault(HKEY_CLASSES_ROOT, ".html", previousHtml.c_str());
+    setDefault(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", previousHttp.c_str());
+}
+
+class Update : public Opening {
+protected:
+    // The update build beside a folder "Veyla" holding the given files.
+    std::string updateFolder(std::initializer_list<std::pair<const char*, std::string>> files)
+    {
+        std::string folder = kit::freshFolder("update");
+        kit::makeFolders(folder + "\\Veyla");
+        kit::copyFile(kit::binPath("update.exe"), folder + "\\update.exe");
+        for (auto& f : files) kit::writeFile(folder + "\\Veyla\\" + f.first, f.second);
+        return folder;
+    }
+    HWND openUpdate(const std::string& folder)
+    {
+        if (!kit::start(process, folder + "\\update.exe")) return nullptr;
+        return kit::waitWindow(process.pid, L"#32770", L"Veyla Updata", 20000);
+    }
+};
+
+FILETIME stamp(int day)
+{
+    SYSTEMTIME st = {};
+    st.wYear = 2021;
+    st.wMonth = 3;
+    st.wDay = (WORD)day;
+    st.wHour = 4;
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    return ft;
+}
+
+TEST_F(Update, ReplacesExactlyTheFilesOfItsFolderWithTheirTimes)
+{
+    std::string dir = fakeInstallation("n:\\Veyla");
+    kit::writeFile(dir + "\\grd_2.pac", "old pack");
+    SetFileAttributesA((dir + "\\update2.tpk").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    std::string folder = updateFolder({{"update1.tpk", "new update one"}, {"grd_2.pac", "new pack"}});
+    for (const char* name : {"update1.tpk", "grd_2.pac"}) {
+        HANDLE f = CreateFileA((folder + "\\Veyla\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        FILETIME created = stamp(1), accessed = stamp(2), written = stamp(3);
+        SetFileTime(f, &created, &accessed, &written);
+        CloseHandle(f);
+    }
+    FILETIME before = {};
+    HANDLE untouched = CreateFileA((dir + "\\update3.tpk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME c0, a0;
+    GetFileTime(untouched, &c0, &a0, &before);
+    CloseHandle(untouched);
+
+    HWND dialog = openUpdate(folder);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(kit::itemText(dialog, 1009), L"Veyla　をアップデートしますか？");
+    kit::click(dialog, 1008);
+    kit::MessageBoxView box;
+    ASSERT_TRUE(kit::waitMessageBox(process.pid, box, 30000));
+    EXPECT_EQ(box.caption, L"終了");
+    EXPECT_EQ(box.text, L"アップデートが完了しました。");
+    kit::answer(box, IDOK);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+
+    HANDLE f = CreateFileA((dir + "\\update1.tpk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME created, accessed, written;
+    GetFileTime(f, &created, &accessed, &written);
+    CloseHandle(f);
+    EXPECT_EQ(CompareFileTime(&written, &(const FILETIME&)stamp(3)), 0) << "last-write time taken over";
+    EXPECT_EQ(CompareFileTime(&accessed, &(const FILETIME&)stamp(2)), 0) << "last-access time taken over";
+    f = CreateFileA((dir + "\\update3.tpk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    GetFileTime(f, &created, &accessed, &written);
+    CloseHandle(f);
+    EXPECT_EQ(CompareFileTime(&written, &before), 0) << "a file the update does not hold keeps its times";
+    EXPECT_EQ(GetFileAttributesA((dir + "\\update2.tpk").c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u)
+        << "but gets normal attributes";
+    // Contents last: reading them moves the access times.
+    std::string bytes;
+    EXPECT_TRUE(kit::readFile(dir + "\\update1.tpk", bytes) && bytes == "new update one");
+    EXPECT_TRUE(kit::readFile(dir + "\\grd_2.pac", bytes) && bytes == "new pack");
+    EXPECT_TRUE(kit::readFile(dir + "\\update3.tpk", bytes) && bytes == veylaFileBytes("update3.tpk"));
+}
+
+TEST_F(Update, RefusesWhenNothingIsInstalled)
+{
+    std::string folder = updateFolder({{"update1.tpk", "new"}});
+    HWND dialog = openUpdate(folder);
+    ASSERT_NE(dialog, nullptr);
+    kit::click(dialog, 1008);
+    kit::MessageBoxView box;
+    ASSERT_TRUE(kit::waitMessageBox(process.pid, box, 20000));
+    EXPECT_EQ(box.caption, L"確認");
+    EXPECT_EQ(box.text, L"インストールがされてませんでした。\nインストールを行ってからアップデートしてください。");
+    EXPECT_TRUE(box.hasIcon);
+    EXPECT_EQ(GetWindow(box.window, GW_OWNER), dialog);
+    kit::answer(box, IDOK);
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays";
+    kit::click(dialog, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+    EXPECT_FALSE(kit::fileExists("c:\\TesmafromKuvel\\Veyla\\update1.tpk"));
+}
+
+}  // namespace
