@@ -3,7 +3,7 @@ SHELL := /bin/bash
 BUILD := build
 JOBS ?= 2
 
-.PHONY: all bootstrap build test demo bench stress medium clean
+.PHONY: all bootstrap build test demo bench medium clean
 
 all: build
 
@@ -21,7 +21,13 @@ test: build
 	  (cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300) || rc=$$?; \
 	  scripts/bench.sh stop; exit $$rc
 
-demo: build
+# The sample medium (build/medium), its ISO 9660 image labelled "Veyla" and a sample update (build/update).
+medium: build
+	@python3 scripts/make-medium.py $(BUILD)
+	@xorriso -as mkisofs -quiet -V Veyla -J -r -o $(BUILD)/medium.iso $(BUILD)/medium
+	@echo "medium: ISO image $(BUILD)/medium.iso"
+
+demo: medium
 	@scripts/demo.sh
 
 # Benchmarks (not tests; CI does not run them).

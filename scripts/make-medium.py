@@ -1,0 +1,191 @@
+#!/usr/bin/env python3
+"""Lays out the sample medium of Veyla (the disc root) and a sample update folder, reproducibly.
+
+usage: make-medium.py BUILD_DIR
+  BUILD_DIR/medium: setup.exe, Veyla/ (every product file, dcid.001), Data/ (setup01-08.bmp,
+                    setup001-007.wav), manual/manual.html
+  BUILD_DIR/update: update.exe, Veyla/update1.tpk
+The programs come from BUILD_DIR/bin and BUILD_DIR/demo (the stand-in game)."""
+import math
+import os
+import random
+import shutil
+import struct
+import sys
+
+PALETTES = [  # sky top, sky bottom, far hills, near hills, sun
+    ((20, 24, 70), (230, 120, 90), (90, 50, 90), (40, 25, 60), (255, 220, 150)),
+    ((10, 40, 90), (120, 190, 230), (60, 110, 140), (30, 70, 90), (255, 250, 220)),
+    ((60, 20, 60), (250, 170, 120), (140, 70, 90), (70, 30, 60), (255, 230, 160)),
+    ((5, 10, 30), (40, 60, 120), (30, 40, 80), (15, 20, 45), (230, 230, 255)),
+    ((30, 60, 40), (200, 230, 170), (80, 130, 80), (40, 80, 50), (255, 255, 210)),
+    ((80, 30, 20), (250, 200, 110), (150, 80, 50), (80, 40, 30), (255, 240, 190)),
+    ((15, 15, 40), (110, 80, 160), (70, 50, 110), (35, 25, 60), (250, 220, 255)),
+    ((25, 35, 60), (170, 200, 220), (100, 120, 150), (50, 60, 90), (255, 255, 255)),
+]
+
+# A 5x7 pixel font for the title drawn on the pictures.
+FONT = {
+    'V': ['10001', '10001', '10001', '10001', '01010', '01010', '00100'],
+    'E': ['11111', '10000', '10000', '11110', '10000', '10000', '11111'],
+    'Y': ['10001', '10001', '01010', '00100', '00100', '00100', '00100'],
+    'L': ['10000', '10000', '10000', '10000', '10000', '10000', '11111'],
+    'A': ['01110', '10001', '10001', '11111', '10001', '10001', '10001'],
+}
+
+
+def mix(a, b, t):
+    return tuple(int(a[i] + (b[i] - a[i]) * t) for i in range(3))
+
+
+def picture(index, width=560, height=320):
+    top, bottom, far, near, sun = PALETTES[index % len(PALETTES)]
+    rng = random.Random(index)
+    phase1, phase2 = rng.random() * 6, rng.random() * 6
+    sun_x, sun_y = width * (0.25 + 0.5 * rng.random()), height * (0.3 + 0.15 * rng.random())
+    rows = []
+    for y in range(height):
+        row = []
+        for x in range(width):
+            c = mix(top, bottom, y / height)
+            d = math.hypot(x - sun_x, y - sun_y)
+            if d < 28:
+                c = sun
+            elif d < 60:
+                c = mix(c, sun, (60 - d) / 80)
+            hill1 = height * 0.62 + 28 * math.sin(x / 70 + phase1) + 12 * math.sin(x / 23 + phase2)
+            hill2 = height * 0.78 + 20 * math.sin(x / 50 + phase2) + 8 * math.sin(x / 17)
+            if y > hill1:
+                c = far
+            if y > hill2:
+                c = near
+            row.append(c)
+        rows.append(row)
+    # the title in the lower left, 4x scale
+    text, scale, x0, y0 = 'VEYLA', 4, 24, height - 24 - 7 * 4
+    for n, ch in enumerate(text):
+        for gy, line in enumerate(FONT[ch]):
+            for gx, bit in enumerate(line):
+                if bit == '1':
+                    for sy in range(scale):
+                        for sx in range(scale):
+                            rows[y0 + gy * scale + sy][x0 + n * 6 * scale + gx * scale + sx] = (245, 240, 230)
+    return bmp(rows, width, height)
+
+
+def bmp(rows, width, height):
+    stride = (width * 3 + 3) & ~3
+    data = bytearray()
+    for row in reversed(rows):
+        line = bytearray()
+        for r, g, b in row:
+            line += bytes((b, g, r))
+        line += b'\0' * (stride - len(line))
+        data += line
+    header = b'BM' + struct.pack('<IHHI', 54 + len(data), 0, 0, 54)
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    return header + info + bytes(data)
+
+
+def wave(index, seconds=1.2, rate=22050):
+    notes = [523.25, 659.25, 783.99, 1046.5]
+    base = notes[index % 4] * (1 + 0.05 * index)
+    samples = bytearray()
+    for n in range(int(seconds * rate)):
+        t = n / rate
+        envelope = math.exp(-3 * t)
+        v = envelope * (0.6 * math.sin(2 * math.pi * base * t) + 0.3 * math.sin(2 * math.pi * base * 1.5 * t))
+        samples += struct.pack('<h', int(v * 20000))
+    return (b'RIFF' + struct.pack('<I', 36 + len(samples)) + b'WAVEfmt ' +
+            struct.pack('<IHHIIHH', 16, 1, 1, rate, rate * 2, 2, 16) + b'data' + struct.pack('<I', len(samples)) + samples)
+
+
+def pack(name, size, seed):
+    rng = random.Random(seed)
+    header = b'TPK1' + name.encode('ascii').ljust(28, b'\0')
+    return header + rng.randbytes(size - len(header))
+
+
+README = """Veyla  README
+================================
+
+このたびは「Veyla」をお買い上げいただき、誠にありがとうございます。
+
+■インストール
+  ディスクをドライブに入れ、setup.exe を起動してください。
+  「インストール先の参照」でインストール先を選び、「インストール」を押すと
+  ゲームがインストールされます。
+
+■起動
+  スタートメニューの「TesmafromKuvel」→「Veyla」→「Veyla」から起動できます。
+
+■設定
+  インストール先フォルダの tunewell.exe で、描画方法やフルスクリーン時の
+  拡大方法などを変更できます。
+
+■アンインストール
+  スタートメニューの「Veyla アンインストール」から行ってください。
+  \\Program Files 以下にインストールした場合、セーブデータが残ることがあります。
+
+■お問い合わせ
+  TesmafromKuvel ユーザーサポート
+"""
+
+MANUAL = """<!DOCTYPE html>
+<html lang="ja"><head><meta charset="Shift_JIS"><title>Veyla オンラインマニュアル</title>
+<style>body{font-family:sans-serif;background:#101830;color:#e8e8f8;margin:2em}h1{color:#f0c090}
+h2{border-bottom:1px solid #607090}</style></head>
+<body><h1>Veyla オンラインマニュアル</h1>
+<h2>はじめに</h2><p>「Veyla」の世界へようこそ。このマニュアルでは遊び方を説明します。</p>
+<h2>操作方法</h2><ul><li>左クリック：決定・テキスト送り</li><li>右クリック：メニュー</li>
+<li>ホイール：バックログ</li></ul>
+<h2>設定ツール</h2><p>tunewell.exe で描画方法や拡大方法を選べます。</p>
+</body></html>
+"""
+
+
+def main():
+    build = sys.argv[1]
+    medium = os.path.join(build, 'medium')
+    shutil.rmtree(medium, ignore_errors=True)
+    data = os.path.join(medium, 'Veyla')
+    pictures = os.path.join(medium, 'Data')
+    manual = os.path.join(medium, 'manual')
+    for d in (data, pictures, manual):
+        os.makedirs(d)
+    shutil.copy(os.path.join(build, 'bin', 'setup.exe'), medium)
+    shutil.copy(os.path.join(build, 'demo', 'Veyla.exe'), data)
+    shutil.copy(os.path.join(build, 'bin', 'uninst.exe'), data)
+    shutil.copy(os.path.join(build, 'bin', 'tunewell.exe'), data)
+    shutil.copy(os.path.join(build, 'generated', 'veyla', 'product.ico'), os.path.join(data, 'icon.ico'))
+    defaults = [1, 1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 2, 2, 1] + [0] * 13
+    with open(os.path.join(data, 'tncfg.dat'), 'wb') as f:
+        f.write(struct.pack('<32i', *defaults))
+    with open(os.path.join(data, 'readme.txt'), 'wb') as f:
+        f.write(README.replace('\n', '\r\n').encode('cp932'))
+    with open(os.path.join(data, 'data.tpk'), 'wb') as f:
+        f.write(pack('data.tpk', 48 << 20, 1))
+    for n in range(1, 10):
+        with open(os.path.join(data, 'update%d.tpk' % n), 'wb') as f:
+            f.write(pack('update%d.tpk' % n, (n * 300 + 100) << 10, 10 + n))
+    open(os.path.join(data, 'dcid.001'), 'wb').close()
+    for n in range(1, 9):
+        with open(os.path.join(pictures, 'setup%02d.bmp' % n), 'wb') as f:
+            f.write(picture(n - 1))
+    for n in range(1, 8):
+        with open(os.path.join(pictures, 'setup%03d.wav' % n), 'wb') as f:
+            f.write(wave(n - 1))
+    with open(os.path.join(manual, 'manual.html'), 'wb') as f:
+        f.write(MANUAL.replace('\n', '\r\n').encode('cp932'))
+
+    update = os.path.join(build, 'update')
+    shutil.rmtree(update, ignore_errors=True)
+    os.makedirs(os.path.join(update, 'Veyla'))
+    shutil.copy(os.path.join(build, 'bin', 'update.exe'), update)
+    with open(os.path.join(update, 'Veyla', 'update1.tpk'), 'wb') as f:
+        f.write(pack('update1.tpk', 512 << 10, 99))
+    print('medium: %s, update: %s' % (medium, update))
+
+
+if __name__ == '__main__':
+    main()
