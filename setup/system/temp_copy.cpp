@@ -108,18 +108,12 @@ static bool appendRenameLines(const char* iniPath, char* block, size_t& used)
     return ok;
 }
 
-void Installer::scheduleDeleteAtRestart(const char* path)
+// The 95/98/Me way: the [Rename] section of WININIT.INI, rewritten at the end of the file with the
+// old lines and, last, "NUL=" and the file's short path.
+bool scheduleDeleteInWininit(const char* iniPath, const char* shortPath)
 {
-    if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return;
-
-    char windows[PathSize], iniPath[PathSize], shortPath[PathSize];
-    UINT n = GetWindowsDirectoryA(windows, sizeof windows);
-    if (n == 0 || n >= sizeof windows || !formatText(iniPath, sizeof iniPath, "%s\\WININIT.INI", windows)) return;
-    DWORD s = GetShortPathNameA(path, shortPath, sizeof shortPath);
-    if (s == 0 || s >= sizeof shortPath) return;
-
     char* block = (char*)GlobalAlloc(GMEM_FIXED, RenameBlockSize);
-    if (!block) return;
+    if (!block) return false;
     size_t used = 0;
     block[0] = '\0';
     bool ok = appendBlock(block, used, "[Rename]\r\n") && appendRenameLines(iniPath, block, used) &&
@@ -130,7 +124,8 @@ void Installer::scheduleDeleteAtRestart(const char* path)
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, iniPath);
         OFSTRUCT of = {};
         HFILE file = OpenFile(iniPath, &of, OF_WRITE);
-        if (file != HFILE_ERROR) {
+        ok = file != HFILE_ERROR;
+        if (ok) {
             LONG end = _llseek(file, 0, FILE_END);
             char last = 0;
             // OF_WRITE opens for writing only: the last byte is read through a second handle.
@@ -148,4 +143,16 @@ void Installer::scheduleDeleteAtRestart(const char* path)
         }
     }
     GlobalFree(block);
+    return ok;
+}
+
+void Installer::scheduleDeleteAtRestart(const char* path)
+{
+    if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return;
+    char windows[PathSize], iniPath[PathSize], shortPath[PathSize];
+    UINT n = GetWindowsDirectoryA(windows, sizeof windows);
+    if (n == 0 || n >= sizeof windows || !formatText(iniPath, sizeof iniPath, "%s\\WININIT.INI", windows)) return;
+    DWORD s = GetShortPathNameA(path, shortPath, sizeof shortPath);
+    if (s == 0 || s >= sizeof shortPath) return;
+    scheduleDeleteInWininit(iniPath, shortPath);
 }

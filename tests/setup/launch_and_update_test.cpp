@@ -33,23 +33,6 @@ void setDefault(HKEY root, const std::string& key, const std::string& value)
     RegCloseKey(handle);
 }
 
-// An installation as the installer leaves it: files in c:\TesmafromKuvel\Veyla and the record.
-std::string fakeInstallation(const std::string& cd)
-{
-    std::string dir = "c:\\TesmafromKuvel\\Veyla";
-    kit::makeFolders(dir);
-    for (const char* const* n = veylaFiles(); *n; ++n) kit::writeFile(dir + "\\" + *n, veylaFileBytes(*n));
-    kit::copyFile(kit::binPath("..\\tests\\probe.exe"), dir + "\\Veyla.exe");
-    HKEY key;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, veylaRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    RegSetValueExA(key, "Dir", 0, REG_SZ, (const BYTE*)dir.c_str(), (DWORD)dir.size() + 2);
-    RegSetValueExA(key, "CD", 0, REG_SZ, (const BYTE*)cd.c_str(), (DWORD)cd.size() + 2);
-    DWORD type = 0;
-    RegSetValueExA(key, "InstType", 0, REG_DWORD, (const BYTE*)&type, 4);
-    RegCloseKey(key);
-    return dir;
-}
-
 class Opening : public ::testing::Test {
 protected:
     void SetUp() override

@@ -82,3 +82,53 @@ inline LinkInfo readLink(const std::string& path)
     CoUninitialize();
     return info;
 }
+
+// An installation as the installer leaves it: files in c:\TesmafromKuvel\Veyla and the record.
+inline std::string fakeInstallation(const std::string& cd)
+{
+    std::string dir = "c:\\TesmafromKuvel\\Veyla";
+    kit::makeFolders(dir);
+    for (const char* const* n = veylaFiles(); *n; ++n) kit::writeFile(dir + "\\" + *n, veylaFileBytes(*n));
+    kit::copyFile(kit::binPath("..\\tests\\probe.exe"), dir + "\\Veyla.exe");
+    HKEY key;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, veylaRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, "Dir", 0, REG_SZ, (const BYTE*)dir.c_str(), (DWORD)dir.size() + 2);
+    RegSetValueExA(key, "CD", 0, REG_SZ, (const BYTE*)cd.c_str(), (DWORD)cd.size() + 2);
+    DWORD type = 0;
+    RegSetValueExA(key, "InstType", 0, REG_DWORD, (const BYTE*)&type, 4);
+    RegCloseKey(key);
+    return dir;
+}
+
+
+// A link as the installer writes it.
+inline bool writeLink(const std::string& path, const std::string& target, const std::string& workingDir)
+{
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    bool ok = false;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file))) {
+        link->SetPath(target.c_str());
+        link->SetWorkingDirectory(workingDir.c_str());
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        ok = file->Save(wide, TRUE) == S_OK;
+    }
+    if (file) file->Release();
+    if (link) link->Release();
+    CoUninitialize();
+    return ok;
+}
+
+// The Start-menu group and desktop link of an installation in dir.
+inline void fakeLinks(const std::string& dir)
+{
+    std::string group = specialFolder(CSIDL_COMMON_PROGRAMS) + "\\TesmafromKuvel\\Veyla";
+    kit::makeFolders(group);
+    writeLink(group + "\\Veyla.lnk", dir + "\\Veyla.exe", dir);
+    writeLink(group + "\\README.lnk", dir + "\\readme.txt", dir);
+    writeLink(group + "\\Veyla アンインストール.lnk", dir + "\\uninst.exe", dir);
+    writeLink(specialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veyla.lnk", dir + "\\Veyla.exe", dir);
+}

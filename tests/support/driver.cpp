@@ -293,7 +293,7 @@ BOOL CALLBACK matchBox(HWND window, LPARAM param)
     BoxSearch& s = *(BoxSearch*)param;
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != s.pid || !IsWindowVisible(window) || !isMessageBox(window)) return TRUE;
+    if ((s.pid && pid != s.pid) || !IsWindowVisible(window) || !isMessageBox(window)) return TRUE;
     s.found = window;
     return FALSE;
 }

@@ -77,7 +77,7 @@ struct MessageBoxView {
     bool hasIcon = false;
 };
 bool isMessageBox(HWND window);
-bool waitMessageBox(DWORD pid, MessageBoxView& box, DWORD timeoutMs);
+bool waitMessageBox(DWORD pid, MessageBoxView& box, DWORD timeoutMs);  // pid 0: any process
 void answer(const MessageBoxView& box, int buttonId);
 // Waits for a box, checks nothing, answers it: for steps whose box is not the subject of a test.
 bool answerNext(DWORD pid, int buttonId, DWORD timeoutMs, MessageBoxView* seen = nullptr);

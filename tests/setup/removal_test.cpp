@@ -1,0 +1,313 @@
+// Removal for real: the launcher's uninstall with every answer, the installed uninstaller running
+// from its temporary copy, and the special uninstaller for the two earlier products.
+#include "driver.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include "veyla_medium.h"
+
+namespace {
+
+const std::string installDir = "c:\\TesmafromKuvel\\Veyla";
+
+class Removal : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        kit::emptyAllDrives();
+        clearVeylaInstallation();
+        appData = specialFolder(CSIDL_APPDATA) + "\\TesmafromKuvel";
+        kit::removeTree(appData);
+        ASSERT_TRUE(layOutVeyla(kit::driveRoot('n')));
+    }
+    void TearDown() override
+    {
+        clearVeylaInstallation();
+        kit::removeTree(appData);
+        kit::emptyAllDrives();
+    }
+    // Save data in both places, and files with numbers beyond the ranges.
+    void saveData()
+    {
+        std::string base = appData + "\\Veyla";
+        kit::makeFolders(base + "\\ss");
+        kit::makeFolders(installDir + "\\save\\ss");
+        for (const std::string& f : {base + "\\savedata.000", base + "\\savedata999.bmp", base + "\\ss\\SS_123.bmp",
+                                     installDir + "\\save\\savedata.010", installDir + "\\save\\ss\\SS_999.bmp",
+                                     installDir + "\\save\\save00999.sd", installDir + "\\save\\gsd.sd",
+                                     installDir + "\\save\\kidoku.sd"})
+            kit::writeFile(f, "save");
+    }
+    HWND open()
+    {
+        if (!kit::start(process, "n:\\setup.exe")) return nullptr;
+        return kit::waitWindow(process.pid, L"#32770", L"Veyla Setup", 20000);
+    }
+    kit::MessageBoxView answerBox(int button)
+    {
+        kit::MessageBoxView box;
+        EXPECT_TRUE(kit::waitMessageBox(process.pid, box, 30000));
+        kit::answer(box, button);
+        return box;
+    }
+    bool recordExists()
+    {
+        std::string v;
+        return kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", v);
+    }
+    std::string appData;
+    kit::Process process;
+};
+
+TEST_F(Removal, NoToTheFirstQuestionTouchesNothing)
+{
+    fakeInstallation("n:\\Veyla");
+    fakeLinks(installDir);
+    HWND launcher = open();
+    ASSERT_NE(launcher, nullptr);
+    kit::click(launcher, 1014);
+    kit::MessageBoxView box = answerBox(IDNO);
+    EXPECT_EQ(box.caption, L"確認");
+    EXPECT_EQ(box.text, L"Veyla のアンインストールを開始します。\n開始してもよろしいですか？");
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_TRUE(box.hasIcon);
+    EXPECT_TRUE(kit::itemEnabled(launcher, 1014)) << "still installed";
+    EXPECT_TRUE(kit::fileExists(installDir + "\\data.tpk"));
+    EXPECT_TRUE(kit::fileExists(specialFolder(CSIDL_COMMON_PROGRAMS) + "\\TesmafromKuvel\\Veyla\\README.lnk"));
+    EXPECT_TRUE(recordExists());
+    kit::click(launcher, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+}
+
+TEST_F(Removal, KeepingTheSaveDataKeepsItAndTheInstallationFolder)
+{
+    fakeInstallation("n:\\Veyla");
+    fakeLinks(installDir);
+    saveData();
+    SetFileAttributesA((installDir + "\\data.tpk").c_str(), FILE_ATTRIBUTE_READONLY);
+    HWND launcher = open();
+    ASSERT_NE(launcher, nullptr);
+    kit::click(launcher, 1014);
+    answerBox(IDYES);
+    kit::MessageBoxView box = answerBox(IDNO);
+    EXPECT_EQ(box.text, L"セーブデータを削除してもよろしいですか？");
+    box = answerBox(IDOK);
+    EXPECT_EQ(box.caption, L"終了");
+    EXPECT_EQ(box.text, L"アンインストールが完了しました。");
+    EXPECT_TRUE(kit::waitUntil([&] { return !kit::itemEnabled(launcher, 1014); }, 10000));
+    EXPECT_TRUE(kit::itemEnabled(launcher, 1003));
+    EXPECT_FALSE(kit::itemEnabled(launcher, 1001));
+    EXPECT_FALSE(kit::itemEnabled(launcher, 1025));
+    for (const char* const* n = veylaFiles(); *n; ++n) EXPECT_FALSE(kit::fileExists(installDir + "\\" + *n)) << *n;
+    EXPECT_FALSE(kit::fileExists(installDir + "\\data.tpk")) << "a read-only product file is removed too";
+    EXPECT_TRUE(kit::fileExists(installDir + "\\save\\gsd.sd"));
+    EXPECT_TRUE(kit::fileExists(appData + "\\Veyla\\savedata.000"));
+    EXPECT_TRUE(kit::fileExists(installDir)) << "its save folder keeps the installation folder";
+    EXPECT_FALSE(kit::fileExists(specialFolder(CSIDL_COMMON_PROGRAMS) + "\\TesmafromKuvel"));
+    EXPECT_FALSE(kit::fileExists(specialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veyla.lnk"));
+    EXPECT_FALSE(recordExists());
+    HKEY key;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TesmafromKuvel", 0, KEY_READ, &key), 0) << "publisher key stays";
+    RegCloseKey(key);
+    kit::click(launcher, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+}
+
+TEST_F(Removal, DeletingTheSaveDataRemovesTheFoldersButNotNumbersBeyondTheRanges)
+{
+    fakeInstallation("n:\\Veyla");
+    fakeLinks(installDir);
+    saveData();
+    kit::writeFile(appData + "\\Veyla\\savedata.1000", "beyond");
+    HWND launcher = open();
+    ASSERT_NE(launcher, nullptr);
+    kit::click(launcher, 1014);
+    answerBox(IDYES);
+    answerBox(IDYES);
+    kit::MessageBoxView box = answerBox(IDOK);
+    EXPECT_EQ(box.text, L"アンインストールが完了しました。");
+    EXPECT_FALSE(kit::fileExists(installDir)) << "installation folder removed";
+    EXPECT_FALSE(kit::fileExists("c:\\TesmafromKuvel")) << "and the publisher folder";
+    EXPECT_FALSE(kit::fileExists(appData + "\\Veyla\\savedata.000"));
+    EXPECT_FALSE(kit::fileExists(appData + "\\Veyla\\savedata999.bmp"));
+    EXPECT_FALSE(kit::fileExists(appData + "\\Veyla\\ss\\SS_123.bmp"));
+    EXPECT_TRUE(kit::fileExists(appData + "\\Veyla\\savedata.1000")) << "1000 is beyond the range";
+    EXPECT_TRUE(kit::fileExists(appData + "\\Veyla\\ss")) << "the removal names save\\ss, so ss under the base stays";
+    kit::click(launcher, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+}
+
+TEST_F(Removal, WithoutARecordTheUninstallFailsAtTheRecordWithoutTheCompletionMessage)
+{
+    std::string dir = fakeInstallation("n:\\Veyla");
+    kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, veylaRecordKey);
+    ASSERT_TRUE(kit::start(process, kit::binPath("uninst.exe"), "/r"));
+    answerBox(IDYES);
+    answerBox(IDYES);
+    EXPECT_EQ(kit::waitExit(process, 20000), 0);
+    kit::MessageBoxView box;
+    EXPECT_FALSE(kit::waitMessageBox(process.pid, box, 200));
+}
+
+TEST_F(Removal, InstalledUninstallerRunsFromATemporaryCopyAndRemovesEverything)
+{
+    fakeInstallation("n:\\Veyla");
+    fakeLinks(installDir);
+    ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string copy = std::string(temp) + "uninst.exe";
+    DeleteFileA(copy.c_str());
+    ASSERT_TRUE(kit::start(process, installDir + "\\uninst.exe"));
+    EXPECT_EQ(kit::waitExit(process, 20000), 0) << "the installed uninstaller ends at once";
+    kit::MessageBoxView box;
+    ASSERT_TRUE(kit::waitMessageBox(0, box, 30000)) << "the temporary copy asks";
+    EXPECT_EQ(box.text, L"Veyla のアンインストールを開始します。\n開始してもよろしいですか？");
+    DWORD copyPid = 0;
+    GetWindowThreadProcessId(box.window, &copyPid);
+    EXPECT_NE(copyPid, process.pid);
+    kit::answer(box, IDYES);
+    ASSERT_TRUE(kit::answerNext(copyPid, IDYES, 30000));
+    ASSERT_TRUE(kit::waitMessageBox(copyPid, box, 30000));
+    EXPECT_EQ(box.text, L"アンインストールが完了しました。");
+    kit::answer(box, IDOK);
+    EXPECT_TRUE(kit::fileExists(copy)) << "the copy lives in the temporary folder";
+    EXPECT_FALSE(kit::fileExists(installDir + "\\uninst.exe")) << "the installed uninstaller is removed too";
+    EXPECT_FALSE(kit::fileExists(installDir));
+    EXPECT_FALSE(recordExists());
+    std::string pending;
+    ASSERT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                                       "PendingFileRenameOperations", pending));
+    bool found = false;  // the names come as ANSI strings, each ended by a zero byte
+    for (size_t at = 0; at < pending.size(); at += strlen(pending.c_str() + at) + 1)
+        if (_stricmp(pending.c_str() + at, ("\\??\\" + copy).c_str()) == 0) found = true;
+    EXPECT_TRUE(found) << "the copy is scheduled for removal at restart";
+}
+
+// The special uninstaller's earlier products: README links whose working folders hold left-overs.
+class Special : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\KUVEL");
+        programs = specialFolder(CSIDL_COMMON_PROGRAMS) + "\\Kuvel";
+        kit::removeTree(programs);
+        root = kit::freshFolder("earlier");
+    }
+    void TearDown() override
+    {
+        kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\KUVEL");
+        kit::removeTree(programs);
+    }
+    std::string leftovers(const std::string& folder, const char* exe)
+    {
+        std::string dir = root + "\\Kuvel\\" + folder;
+        kit::makeFolders(dir + "\\movie");
+        kit::writeFile(dir + "\\" + exe, "game");
+        kit::writeFile(dir + "\\data.tpk", "data");
+        return dir;
+    }
+    void link(const std::string& group, const std::string& dir)
+    {
+        kit::makeFolders(programs + "\\" + group);
+        ASSERT_TRUE(writeLink(programs + "\\" + group + "\\README.lnk", dir + "\\readme.txt", dir));
+    }
+    void record(const char* key, bool complete)
+    {
+        HKEY handle;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr);
+        RegSetValueExA(handle, "Dir", 0, REG_SZ, (const BYTE*)"c:\\x", 5);
+        if (complete) {
+            RegSetValueExA(handle, "CD", 0, REG_SZ, (const BYTE*)"d:\\x", 5);
+            DWORD zero = 0;
+            RegSetValueExA(handle, "InstType", 0, REG_DWORD, (const BYTE*)&zero, 4);
+        }
+        RegCloseKey(handle);
+    }
+    HWND open()
+    {
+        if (!kit::start(process, kit::binPath("exuninst.exe"))) return nullptr;
+        return kit::waitWindow(process.pid, L"#32770", L"特殊アンインストーラー", 20000);
+    }
+    // Answers one product's removal: both questions yes, then the completion message.
+    std::wstring removeOne()
+    {
+        kit::MessageBoxView box;
+        if (!kit::waitMessageBox(process.pid, box, 30000)) return L"";
+        std::wstring question = box.text;
+        kit::answer(box, IDYES);
+        kit::answerNext(process.pid, IDYES, 30000);
+        kit::answerNext(process.pid, IDOK, 30000, &box);
+        return question + L"|" + box.text;
+    }
+    std::string programs, root;
+    kit::Process process;
+};
+
+TEST_F(Special, BothProductsWithoutRecordsAreRemovedSerapineFirst)
+{
+    std::string serapine = leftovers("Serapine", "Serapine.exe");
+    std::string halvorn = leftovers("HALVORN", "halvorn.exe");
+    link("Serapine「Quorrel」", serapine);
+    link("Halvorn", halvorn);
+    HWND dialog = open();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(kit::itemText(dialog, 1), L"開始");
+    kit::click(dialog, 1);
+    EXPECT_EQ(removeOne(), L"Serapine「Quorrel」 のアンインストールを開始します。\n開始してもよろしいですか？|アンインストールが完了しました。");
+    EXPECT_EQ(removeOne(), L"Halvorn のアンインストールを開始します。\n開始してもよろしいですか？|アンインストールが完了しました。");
+    EXPECT_TRUE(kit::waitUntil([&] { return !kit::fileExists(halvorn); }, 10000));
+    EXPECT_FALSE(kit::fileExists(serapine));
+    EXPECT_FALSE(kit::fileExists(root + "\\Kuvel")) << "the folder above each product goes when empty";
+    EXPECT_FALSE(kit::fileExists(programs + "\\Halvorn\\README.lnk"));
+    EXPECT_FALSE(kit::fileExists(programs + "\\Serapine「Quorrel」\\README.lnk"));
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays open";
+    // A second press finds no links and does nothing.
+    kit::click(dialog, 1);
+    kit::MessageBoxView box;
+    EXPECT_FALSE(kit::waitMessageBox(process.pid, box, 1000));
+    kit::click(dialog, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+}
+
+TEST_F(Special, ACompleteRecordOfHalvornStopsEverything)
+{
+    std::string serapine = leftovers("Serapine", "Serapine.exe");
+    link("Serapine「Quorrel」", serapine);
+    record("SOFTWARE\\KUVEL\\Halvorn", true);
+    HWND dialog = open();
+    ASSERT_NE(dialog, nullptr);
+    kit::click(dialog, 1);
+    kit::MessageBoxView box;
+    ASSERT_TRUE(kit::waitMessageBox(process.pid, box, 20000));
+    EXPECT_EQ(box.caption, L"確認");
+    EXPECT_EQ(box.text, L"インストール情報がありました。このまま処理を終了します。");
+    EXPECT_FALSE(box.hasIcon);
+    kit::answer(box, IDOK);
+    EXPECT_TRUE(kit::fileExists(serapine + "\\Serapine.exe")) << "product 2's left-overs stay";
+    kit::click(dialog, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+}
+
+TEST_F(Special, SerapineWithACompleteRecordIsSkippedAndAnIncompleteHalvornRecordGoesOn)
+{
+    std::string serapine = leftovers("Serapine", "Serapine.exe");
+    std::string halvorn = leftovers("HALVORN", "halvorn.exe");
+    link("Serapine「Quorrel」", serapine);
+    link("Halvorn", halvorn);
+    record("SOFTWARE\\KUVEL\\Serapine", true);
+    record("SOFTWARE\\KUVEL\\Halvorn", false);
+    HWND dialog = open();
+    ASSERT_NE(dialog, nullptr);
+    kit::click(dialog, 1);
+    EXPECT_EQ(removeOne(), L"Halvorn のアンインストールを開始します。\n開始してもよろしいですか？|アンインストールが完了しました。");
+    EXPECT_TRUE(kit::fileExists(serapine + "\\Serapine.exe"));
+    EXPECT_FALSE(kit::fileExists(halvorn + "\\halvorn.exe"));
+    std::string v;
+    EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, "SOFTWARE\\KUVEL\\Halvorn", "Dir", v)) << "no record is deleted";
+    kit::click(dialog, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+}
+
+}  // namespace
