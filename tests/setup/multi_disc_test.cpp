@@ -1,0 +1,172 @@
+// The two-disc test product for real: the relaunch from a numbered temporary copy, and the data
+// check that asks for each disc and then for disc 1 again.
+#include "driver.h"
+
+#include <gtest/gtest.h>
+
+#include "media.h"
+
+#include <map>
+
+namespace {
+
+const char* const kitRecordKey = "SOFTWARE\\KitWorks\\Kitgame";
+
+std::string tempFolder()
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    return temp;
+}
+
+void clearTempCopies()
+{
+    std::string temp = tempFolder();
+    for (int n = 1; n <= 99; ++n) {
+        char name[32];
+        snprintf(name, sizeof name, "setup%02d.exe", n);
+        DeleteFileA((temp + name).c_str());
+    }
+    DeleteFileA((temp + "setup.exe").c_str());
+}
+
+kit::DiscLayout discOne()
+{
+    kit::DiscLayout one;
+    one.folder = "Kitgame";
+    one.files = {{"Kitgame.exe", "game"}, {"uninst.exe", "u"}, {"data.tpk", kit::noiseBytes(5000, 1)}, {"readme.txt", "r"}};
+    return one;
+}
+
+kit::DiscLayout discTwo()
+{
+    kit::DiscLayout two;
+    two.folder = "Kitgame";
+    two.discNumber = 2;
+    two.slides = false;
+    two.files = {{"disc2.tpk", kit::noiseBytes(3000, 2)}, {"update1.tpk", "u1"}};
+    return two;
+}
+
+class MultiDisc : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        kit::emptyAllDrives();
+        kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\KitWorks");
+        clearTempCopies();
+        ASSERT_TRUE(kit::layOutDisc(kit::driveRoot('p'), discOne()));
+        ASSERT_TRUE(kit::copyFile(kit::binPath("testkit\\setup.exe"), kit::driveRoot('p') + "\\setup.exe"));
+    }
+    void TearDown() override
+    {
+        if (launcherPid) {
+            HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, launcherPid);
+            if (p) {
+                TerminateProcess(p, 1);
+                CloseHandle(p);
+            }
+        }
+        kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\KitWorks");
+        kit::emptyAllDrives();
+        clearTempCopies();
+    }
+    // Starts setup.exe from disc 1; returns the launcher that its temporary copy opens.
+    HWND relaunch()
+    {
+        kit::Process first;
+        if (!kit::start(first, "p:\\setup.exe")) return nullptr;
+        EXPECT_EQ(kit::waitExit(first, 20000), 0) << "the first process ends at once";
+        HWND launcher = kit::waitWindow(0, L"#32770", L"Kitgame Setup", 20000);
+        if (launcher) GetWindowThreadProcessId(launcher, &launcherPid);
+        EXPECT_NE(launcherPid, first.pid);
+        return launcher;
+    }
+    void quit(HWND launcher)
+    {
+        kit::click(launcher, 2);
+        kit::waitGone(launcher, 15000);
+        launcherPid = 0;
+    }
+    DWORD launcherPid = 0;
+};
+
+TEST_F(MultiDisc, RelaunchesFromTheFirstFreeNumberedCopy)
+{
+    HWND launcher = relaunch();
+    ASSERT_NE(launcher, nullptr);
+    EXPECT_TRUE(kit::fileExists(tempFolder() + "setup01.exe"));
+    quit(launcher);
+    launcher = relaunch();
+    ASSERT_NE(launcher, nullptr);
+    EXPECT_TRUE(kit::fileExists(tempFolder() + "setup02.exe")) << "setup01.exe was taken";
+    quit(launcher);
+
+    for (int n = 3; n <= 99; ++n) {
+        char name[32];
+        snprintf(name, sizeof name, "setup%02d.exe", n);
+        kit::writeFile(tempFolder() + name, "taken");
+    }
+    launcher = relaunch();
+    ASSERT_NE(launcher, nullptr);
+    std::string copy;
+    EXPECT_TRUE(kit::readFile(tempFolder() + "setup.exe", copy) && copy.size() > 100000)
+        << "with every number taken the copy is setup.exe";
+    quit(launcher);
+}
+
+TEST_F(MultiDisc, DataCheckAsksForEachDiscAndThenForDiscOneAgain)
+{
+    std::string dir = kit::freshFolder("kitinst\\KitWorks\\Kitgame");
+    for (auto& f : discOne().files) kit::writeFile(dir + "\\" + f.first, f.second);
+    for (auto& f : discTwo().files) kit::writeFile(dir + "\\" + f.first, f.second);
+    kit::writeFile(dir + "\\update1.tpk", "changed");  // matches on no disc
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kitRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+    RegSetValueExA(key, "Dir", 0, REG_SZ, (const BYTE*)dir.c_str(), (DWORD)dir.size() + 1);
+    RegSetValueExA(key, "CD", 0, REG_SZ, (const BYTE*)"q:\\Kitgame", 11);
+    DWORD zero = 0;
+    RegSetValueExA(key, "InstType", 0, REG_DWORD, (const BYTE*)&zero, 4);
+    RegCloseKey(key);
+    std::string staged = kit::freshFolder("kitdisc2");
+    ASSERT_TRUE(kit::layOutDisc(staged, discTwo()));
+    std::string stagedOne = kit::freshFolder("kitdisc1");
+
+    HWND launcher = relaunch();
+    ASSERT_NE(launcher, nullptr);
+    kit::click(launcher, 1025);
+    HWND dialog = kit::waitWindow(launcherPid, L"#32770", L"インストールデータチェック", 20000);
+    ASSERT_NE(dialog, nullptr);
+    kit::click(dialog, 1026);
+    kit::MessageBoxView box;
+    ASSERT_TRUE(kit::waitMessageBox(launcherPid, box, 30000));
+    EXPECT_EQ(box.text, L"ディスク 2 を入れてください。");
+    std::map<std::wstring, std::wstring> marks;
+    for (auto& row : kit::listViewRows(GetDlgItem(dialog, 1024), 2)) marks[row[1]] = row[0];
+    EXPECT_EQ(marks[L"data.tpk"], L"○");
+    EXPECT_EQ(marks[L"disc2.tpk"], L"―") << "not on disc 1";
+    EXPECT_EQ(marks[L"update1.tpk"], L"―");
+    // Disc 1 out, disc 2 in.
+    for (const char* item : {"Kitgame", "Data", "setup.exe"})
+        MoveFileA((kit::driveRoot('p') + "\\" + item).c_str(), (stagedOne + "\\" + item).c_str());
+    ASSERT_TRUE(kit::fillDrive('q', staged));
+    kit::answer(box, IDOK);
+    ASSERT_TRUE(kit::waitMessageBox(launcherPid, box, 30000));
+    EXPECT_EQ(box.text, L"ディスク 1 を入れてください。") << "after the last disc, disc 1 again";
+    for (auto& row : kit::listViewRows(GetDlgItem(dialog, 1024), 2)) marks[row[1]] = row[0];
+    EXPECT_EQ(marks[L"disc2.tpk"], L"○");
+    EXPECT_EQ(marks[L"update1.tpk"], L"×") << "matched on no disc";
+    EXPECT_EQ(marks[L"data.tpk"], L"○");
+    kit::emptyDrive('q');
+    ASSERT_TRUE(kit::fillDrive('p', stagedOne));
+    kit::answer(box, IDOK);
+    ASSERT_TRUE(kit::answerNext(launcherPid, IDOK, 30000, &box));
+    EXPECT_EQ(box.text, L"データのチェックが終了しました。");
+    ASSERT_TRUE(kit::answerNext(launcherPid, IDOK, 30000, &box));
+    EXPECT_EQ(box.text, L"『×』の部分が正常にインストールされていません。\nもう一度インストールしなおしてください。");
+    kit::click(dialog, 2);
+    kit::waitGone(dialog, 10000);
+    quit(launcher);
+}
+
+}  // namespace
