@@ -2,30 +2,16 @@
 // or copies it file by file with CopyFileA, and prints the milliseconds taken.
 //   copy_bench engine   SOURCE TARGET NAME...
 //   copy_bench copyfile SOURCE TARGET NAME...
+//   copy_bench compare  SOURCE TARGET NAME...   (the installed-data check of each file)
 #include <windows.h>
-#include <commctrl.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <vector>
 
 #include "engine/installer.h"
-#include "ui/window_state.h"
+#include "launcher_stand_in.h"
 
-static HWND makeStandIn(Installer& in)
-{
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
-    HWND window = CreateWindowExA(0, "STATIC", "bench", WS_POPUP, 0, 0, 600, 200, nullptr, nullptr, nullptr, nullptr);
-    CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 0, 500, 10, window, (HMENU)1005, nullptr, nullptr);
-    CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_BITMAP, 0, 20, 50, 50, window, (HMENU)1016, nullptr, nullptr);
-    CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 80, 400, 12, window, (HMENU)1019, nullptr, nullptr);
-    CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 100, 100, 12, window, (HMENU)1021, nullptr, nullptr);
-    launcherDialog = window;
-    in.messageOwner = window;
-    in.progressCtrlId = 1005;
-    return window;
-}
 
 int main(int argc, char** argv)
 {
@@ -48,6 +34,18 @@ int main(int argc, char** argv)
             if (!CopyFileA(from, to, FALSE)) return 1;
         }
         QueryPerformanceCounter(&end);
+    } else if (strcmp(mode, "compare") == 0) {
+        Installer in;
+        snprintf(in.sourceDir, sizeof in.sourceDir, "%s", source);
+        snprintf(in.installDir, sizeof in.installDir, "%s", target);
+        LauncherStandIn launcher(in);
+        QueryPerformanceCounter(&start);
+        for (int i = 4; i < argc; ++i)
+            if (in.compareWithSource(argv[i], launcher.bar()) != 1) {
+                fprintf(stderr, "%s differs\n", argv[i]);
+                return 1;
+            }
+        QueryPerformanceCounter(&end);
     } else {
         Installer in;
         std::vector<const char*> names(argv + 4, argv + argc);
@@ -58,7 +56,7 @@ int main(int argc, char** argv)
         in.discLabels = Installer::duplicateNameList(nullptr, none, nullptr);
         snprintf(in.sourceDir, sizeof in.sourceDir, "%s", source);
         snprintf(in.installDir, sizeof in.installDir, "%s", target);
-        makeStandIn(in);
+        LauncherStandIn launcher(in);
         QueryPerformanceCounter(&start);
         bool ok = in.runCopy();
         QueryPerformanceCounter(&end);

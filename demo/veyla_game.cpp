@@ -12,7 +12,7 @@ static void readSettings()
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, sizeof path);
     char* slash = strrchr(path, '\\');
-    if (slash) strcpy(slash + 1, "tncfg.dat");
+    if (slash) snprintf(slash + 1, sizeof path - (size_t)(slash + 1 - path), "%s", "tncfg.dat");
     int32_t f[32] = {};
     FILE* file = fopen(path, "rb");
     size_t got = file ? fread(f, 1, sizeof f, file) : 0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # make bench: installs a deterministic ~1 GiB medium through the real copy engine under Wine and
 # measures it, in the same run and alternating tool by tool, against native dd/cp/unzip and against
-# CopyFileA under Wine. Every file the engine installs is checked byte for byte first.
+# CopyFileA under Wine; the installed-data check is measured against native cmp -s. Every file the engine installs is checked byte for byte first.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/bench-env.sh"
 here=$(dirname "${BASH_SOURCE[0]}")
@@ -38,6 +38,12 @@ for r in $(seq 1 "$rounds"); do
   if [ "$r" = 1 ]; then
     for f in "${plain[@]}"; do cmp -s "$src/$f" "$out/engine1/$f" || { echo "bench: $f differs after the engine copy" >&2; exit 1; }; done
   fi
+  # The installed-data check over the files just installed, against native cmp -s on the same pairs.
+  cat "$src"/file* "$out/engine$r"/* > /dev/null
+  t=$(win compare "$winsrc" "z:\\benchout\\engine$r" "${plain[@]}"); times[compare,$r]=${t%.*}
+  settle; s=$(date +%s%N)
+  for f in "${plain[@]}"; do cmp -s "$src/$f" "$out/engine$r/$f"; done
+  times[cmp,$r]=$(ms "$s")
   rm -rf "$out/engine$r"
   mkdir -p "$out/dd$r"; settle; s=$(date +%s%N)
   for f in "${plain[@]}"; do dd if="$src/$f" of="$out/dd$r/$f" bs=64K status=none; done
@@ -53,7 +59,7 @@ for r in $(seq 1 "$rounds"); do
     diff -r "$out/unzip1" "$out/enginezip1" > /dev/null || { echo "bench: extracted archives differ from unzip's" >&2; exit 1; }
   fi
   rm -rf "$out/enginezip$r" "$out/unzip$r"
-  echo "round $r: engine ${times[engine,$r]} ms, CopyFileA ${times[copyfile,$r]} ms, dd ${times[dd,$r]} ms, cp ${times[cp,$r]} ms, engine archives ${times[enginezip,$r]} ms, unzip ${times[unzip,$r]} ms"
+  echo "round $r: engine ${times[engine,$r]} ms, CopyFileA ${times[copyfile,$r]} ms, dd ${times[dd,$r]} ms, cp ${times[cp,$r]} ms, engine archives ${times[enginezip,$r]} ms, unzip ${times[unzip,$r]} ms, data check ${times[compare,$r]} ms, cmp ${times[cmp,$r]} ms"
 done
 
 python3 - "$rounds" <<PY
@@ -67,7 +73,8 @@ print()
 print('%-34s %10s' % ('median of %d runs' % rounds, 'ms'))
 for tool, label in [('engine', 'engine, plain files'), ('copyfile', 'CopyFileA under Wine, plain files'),
                     ('dd', 'native dd bs=64K, plain files'), ('cp', 'native cp, plain files'),
-                    ('enginezip', 'engine, archives'), ('unzip', 'native unzip, archives')]:
+                    ('enginezip', 'engine, archives'), ('unzip', 'native unzip, archives'),
+                    ('compare', 'data check, plain files'), ('cmp', 'native cmp -s, plain files')]:
     print('%-34s %10.0f' % (label, med(tool)))
 print()
 print('median of per-run ratios')
@@ -75,4 +82,5 @@ print('  engine / CopyFileA      %.2f   (target <= 1.15)' % ratio('engine', 'cop
 print('  engine / dd             %.2f' % ratio('engine', 'dd'))
 print('  engine / cp             %.2f' % ratio('engine', 'cp'))
 print('  engine archives / unzip %.2f   (target <= 1.50)' % ratio('enginezip', 'unzip'))
+print('  data check / cmp -s     %.2f   (target <= 1.00)' % ratio('compare', 'cmp'))
 PY

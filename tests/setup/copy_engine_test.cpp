@@ -1,6 +1,7 @@
 // The copy engine inside the test program: plain copies, archives, the copy run with its cancel
 // protocol, and the progress arithmetic, on real files of the bench.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <string.h>
 
 #include "driver.h"
@@ -21,8 +22,8 @@ protected:
         target = root + "\\dst";
         kit::makeFolders(source);
         kit::makeFolders(target);
-        strcpy(in.sourceDir, source.c_str());
-        strcpy(in.installDir, target.c_str());
+        snprintf(in.sourceDir, sizeof in.sourceDir, "%s", source.c_str());
+        snprintf(in.installDir, sizeof in.installDir, "%s", target.c_str());
     }
     void useFiles(std::initializer_list<const char*> names)
     {
@@ -215,7 +216,7 @@ TEST_F(CopyEngine, AFullDiskFailsTheRunAndRemovesThePartialFile)
     std::string folder = tiny + "\\full";
     kit::removeTree(folder);
     kit::makeFolders(folder);
-    strcpy(in.installDir, folder.c_str());
+    snprintf(in.installDir, sizeof in.installDir, "%s", folder.c_str());
     useFiles({"small.bin", "huge.bin", "after.bin"});
     put("small.bin", "small");
     put("huge.bin", kit::noiseBytes((size_t)total.QuadPart + (1 << 20), 9));
@@ -267,7 +268,7 @@ TEST_F(CopyEngine, SlideshowShowsEachEntryOnceInOrderAndSkipsAJumpedKey)
     std::string disc = root + "\\disc";
     kit::DiscLayout layout;
     kit::layOutDisc(disc, layout);
-    strcpy(installer.sourceRoot, disc.c_str());
+    snprintf(installer.sourceRoot, sizeof installer.sourceRoot, "%s", disc.c_str());
     resetSlideshow();
     EXPECT_EQ(advanceSlideshow(0), 1);
     HBITMAP first = currentSlideBitmap;

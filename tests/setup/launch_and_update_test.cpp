@@ -8,22 +8,6 @@
 
 namespace {
 
-std::vector<std::string> probeLines(size_t count)
-{
-    std::vector<std::string> lines;
-    kit::waitUntil([&] {
-        std::string log;
-        lines.clear();
-        if (!kit::readFile(kit::scratchPath("probe.log"), log)) return false;
-        size_t at = 0, next;
-        while ((next = log.find('\n', at)) != std::string::npos) {
-            lines.push_back(log.substr(at, next - at));
-            at = next + 1;
-        }
-        return lines.size() >= count;
-    }, 20000);
-    return lines;
-}
 
 void setDefault(HKEY root, const std::string& key, const std::string& value)
 {
@@ -63,7 +47,7 @@ TEST_F(Opening, GameStartRunsTheGameInItsFolderAndClosesTheLauncher)
     ASSERT_NE(launcher, nullptr);
     kit::click(launcher, 1001);
     EXPECT_EQ(kit::waitExit(process, 20000), 0) << "a started game closes the launcher";
-    std::vector<std::string> lines = probeLines(2);
+    std::vector<std::string> lines = kit::probeLines(2);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "");
     EXPECT_EQ(_stricmp(lines[1].c_str(), dir.c_str()), 0) << "the game starts in the installation folder: " << lines[1];
@@ -113,11 +97,11 @@ TEST_F(Opening, ManualFromTheMediumRootAndTheHomePageAddress)
     HWND launcher = open();
     ASSERT_NE(launcher, nullptr);
     kit::click(launcher, 1020);
-    std::vector<std::string> lines = probeLines(2);
+    std::vector<std::string> lines = kit::probeLines(2);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("n:\\manual\\manual.html"), std::string::npos) << lines[0];
     kit::click(launcher, 1022);
-    lines = probeLines(4);
+    lines = kit::probeLines(4);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_NE(lines[2].find("http://www.tesmafromkuvel.co.jp/product/veyla/"), std::string::npos) << lines[2];
     EXPECT_TRUE(IsWindow(launcher)) << "the launcher stays open";

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "engine/installer.h"
 #include "ui/window_state.h"
 

@@ -254,6 +254,35 @@ TEST_F(Launcher, CompleteInstallationRecordLinksAndInstalledState)
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 }
 
+TEST_F(Launcher, OnA9xSystemTheLinksGoToTheUsersProgramsFolderAndAreRemovedFromThere)
+{
+    ASSERT_TRUE(kit::setWindowsVersion("setup.exe", "win98"));
+    std::string userGroup = specialFolder(CSIDL_PROGRAMS) + "\\TesmafromKuvel";
+    kit::removeTree(userGroup);
+    std::string base = kit::freshFolder("nine");
+    HWND launcher = open();
+    ASSERT_NE(launcher, nullptr);
+    browseTo(launcher, base);
+    startInstall(launcher);
+    ASSERT_TRUE(kit::answerNext(process.pid, IDNO, 60000)) << "desktop question";
+    ASSERT_TRUE(kit::answerNext(process.pid, IDOK, 60000)) << "completion";
+    std::string installed = shellPath(base) + "\\TesmafromKuvel\\Veyla";
+    LinkInfo info = readLink(userGroup + "\\Veyla\\Veyla.lnk");
+    ASSERT_TRUE(info.loaded);
+    EXPECT_EQ(info.workingDir, installed);
+    EXPECT_FALSE(kit::fileExists(specialFolder(CSIDL_COMMON_PROGRAMS) + "\\TesmafromKuvel"));
+    EXPECT_FALSE(kit::fileExists(specialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veyla.lnk")) << "No to the desktop";
+    ASSERT_TRUE(kit::waitUntil([&] { return kit::itemEnabled(launcher, 1014); }, 20000));
+    kit::click(launcher, 1014);
+    ASSERT_TRUE(kit::answerNext(process.pid, IDYES, 20000));
+    ASSERT_TRUE(kit::answerNext(process.pid, IDYES, 20000));
+    ASSERT_TRUE(kit::answerNext(process.pid, IDOK, 60000));
+    EXPECT_FALSE(kit::fileExists(userGroup)) << "links and group folders removed";
+    EXPECT_FALSE(kit::fileExists(installed));
+    kit::click(launcher, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+}
+
 TEST_F(Launcher, AbortDuringTheCopyRemovesTheFilesAndRestoresTheButtons)
 {
     // A large data pack (sparse on the medium) keeps the copy busy long enough to abort it.

@@ -1,5 +1,6 @@
 // The disc search on real CD-ROM drives of the bench, the disc prompt, sizes and free space.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <string.h>
 
 #include "driver.h"
@@ -19,7 +20,7 @@ protected:
         in.installFiles = Installer::duplicateNameList(nullptr, files, &in.installFileCount);
         in.extraFiles = Installer::duplicateNameList(nullptr, extras, nullptr);
         in.discLabels = Installer::duplicateNameList(nullptr, labels, nullptr);
-        strcpy(in.folderName, "Veyla");
+        snprintf(in.folderName, sizeof in.folderName, "%s", "Veyla");
     }
     void TearDown() override { kit::emptyAllDrives(); }
 
@@ -93,7 +94,7 @@ TEST_F(Media, TotalsFollowTheRangeAndTheSelection)
     kit::makeFolders(data);
     const char* names[] = {"Veyla.exe", "a.dat", "b.dat", "c.dat", "d.dat", "e.dat"};
     for (int i = 0; i < 6; ++i) kit::writeFile(data + "\\" + names[i], std::string(1000 << i, 'x'));
-    strcpy(in.sourceDir, data.c_str());
+    snprintf(in.sourceDir, sizeof in.sourceDir, "%s", data.c_str());
     EXPECT_EQ(in.totalInstallBytes(), 63000u);
     in.setCopyRange(0, 3, 5);
     EXPECT_EQ(in.totalInstallBytes(), 8000u + 16000u) << "entries 3 and 4 only";
@@ -126,8 +127,8 @@ TEST_F(Media, FreeSpaceArithmeticAndTheMessage)
     EXPECT_EQ(Installer::queryFreeMB("c:\\"), freeMB);
     EXPECT_EQ(Installer::queryFreeMB("c:\\no\\such\\folder"), freeMB) << "a folder not made yet is measured by its drive";
 
-    strcpy(in.baseDir, "c:");
-    strcpy(in.installDir, "c:\\TesmafromKuvel\\Veyla");
+    snprintf(in.baseDir, sizeof in.baseDir, "%s", "c:");
+    snprintf(in.installDir, sizeof in.installDir, "%s", "c:\\TesmafromKuvel\\Veyla");
     in.requiredSpaceMB = freeMB;
     EXPECT_TRUE(in.checkFreeSpace()) << "exactly enough passes";
     EXPECT_EQ(in.freeSpaceMB, freeMB);

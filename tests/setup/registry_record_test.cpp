@@ -1,5 +1,6 @@
 // The installation record in the real registry of the bench.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <string.h>
 
 #include "driver.h"
@@ -23,8 +24,8 @@ protected:
 
 TEST_F(RegistryRecord, WriteStoresTheThreeValuesWithTheirByteCounts)
 {
-    strcpy(in.installDir, "c:\\TesmafromKuvel\\Veyla");
-    strcpy(in.sourceDir, "e:\\Veyla");
+    snprintf(in.installDir, sizeof in.installDir, "%s", "c:\\TesmafromKuvel\\Veyla");
+    snprintf(in.sourceDir, sizeof in.sourceDir, "%s", "e:\\Veyla");
     in.installType = 0;
     ASSERT_TRUE(in.writeInstallRecord());
     EXPECT_EQ(in.registryKey, nullptr) << "the key is closed after the record was written";
@@ -45,7 +46,7 @@ TEST_F(RegistryRecord, ALongFolderNeverReadsPastItsField)
 {
     memset(in.installDir, 'x', 259);
     in.installDir[259] = '\0';
-    strcpy(in.sourceDir, "e:\\Veyla");
+    snprintf(in.sourceDir, sizeof in.sourceDir, "%s", "e:\\Veyla");
     ASSERT_TRUE(in.writeInstallRecord());
     std::string bytes;
     ASSERT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, recordKey, "Dir", bytes));
@@ -54,12 +55,12 @@ TEST_F(RegistryRecord, ALongFolderNeverReadsPastItsField)
 
 TEST_F(RegistryRecord, ReadBackReplacesFieldsAndKeepsOtherValuesOnRewrite)
 {
-    strcpy(in.installDir, "d:\\Games\\TesmafromKuvel\\Veyla");
-    strcpy(in.sourceDir, "q:\\Veyla");
+    snprintf(in.installDir, sizeof in.installDir, "%s", "d:\\Games\\TesmafromKuvel\\Veyla");
+    snprintf(in.sourceDir, sizeof in.sourceDir, "%s", "q:\\Veyla");
     in.installType = 3;
     ASSERT_TRUE(in.writeInstallRecord());
     setValue("Other", REG_SZ, "keep", 5);
-    strcpy(in.installDir, "c:\\TesmafromKuvel\\Veyla");
+    snprintf(in.installDir, sizeof in.installDir, "%s", "c:\\TesmafromKuvel\\Veyla");
     ASSERT_TRUE(in.writeInstallRecord());
     std::string other;
     EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, recordKey, "Other", other)) << "a rewrite keeps other values";
@@ -74,8 +75,8 @@ TEST_F(RegistryRecord, ReadBackReplacesFieldsAndKeepsOtherValuesOnRewrite)
 
 TEST_F(RegistryRecord, MissingKeyOrValuesFailAndKeepWhatWasRead)
 {
-    strcpy(in.installDir, "before");
-    strcpy(in.sourceDir, "src-before");
+    snprintf(in.installDir, sizeof in.installDir, "%s", "before");
+    snprintf(in.sourceDir, sizeof in.sourceDir, "%s", "src-before");
     EXPECT_FALSE(in.readInstallRecord());
     EXPECT_STREQ(in.installDir, "before");
 
@@ -116,8 +117,8 @@ TEST_F(RegistryRecord, StoredTextIsAlwaysTerminated)
 
 TEST_F(RegistryRecord, DeletionKeepsThePublisherKey)
 {
-    strcpy(in.installDir, "c:\\TesmafromKuvel\\Veyla");
-    strcpy(in.sourceDir, "e:\\Veyla");
+    snprintf(in.installDir, sizeof in.installDir, "%s", "c:\\TesmafromKuvel\\Veyla");
+    snprintf(in.sourceDir, sizeof in.sourceDir, "%s", "e:\\Veyla");
     ASSERT_TRUE(in.writeInstallRecord());
     EXPECT_TRUE(in.deleteRegistryKey(recordKey));
     HKEY key;

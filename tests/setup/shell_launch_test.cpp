@@ -4,23 +4,6 @@
 #include "driver.h"
 #include "engine/installer.h"
 
-// Lines the probe program wrote, after it has written `count` of them.
-static std::vector<std::string> probeLines(size_t count)
-{
-    std::vector<std::string> lines;
-    kit::waitUntil([&] {
-        std::string log;
-        lines.clear();
-        if (!kit::readFile(kit::scratchPath("probe.log"), log)) return false;
-        size_t at = 0, next;
-        while ((next = log.find('\n', at)) != std::string::npos) {
-            lines.push_back(log.substr(at, next - at));
-            at = next + 1;
-        }
-        return lines.size() >= count;
-    }, 15000);
-    return lines;
-}
 
 static void registerProbe(HKEY root, const char* key, const char* command, bool urlProtocol)
 {
@@ -46,7 +29,7 @@ TEST(ShellLaunch, OpenUsesTheLongNameAndInheritsTheCurrentFolder)
     SetCurrentDirectoryA(folder.c_str());
     Installer in;
     EXPECT_TRUE(in.shellLaunch(shortPath, "/r", LaunchOpen));
-    std::vector<std::string> lines = probeLines(2);
+    std::vector<std::string> lines = kit::probeLines(2);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "/r");
     EXPECT_EQ(lines[1], folder) << "no directory is given: the launcher's current folder is inherited";
@@ -61,7 +44,7 @@ TEST(ShellLaunch, DefaultPassesTheAddressUnchanged)
     registerProbe(HKEY_CLASSES_ROOT, "kitprobe", command.c_str(), true);
     Installer in;
     EXPECT_TRUE(in.shellLaunch("kitprobe://www.example/veyla/", nullptr, LaunchDefault));
-    std::vector<std::string> lines = probeLines(2);
+    std::vector<std::string> lines = kit::probeLines(2);
     ASSERT_GE(lines.size(), 1u);
     EXPECT_NE(lines[0].find("kitprobe://www.example/veyla/"), std::string::npos) << lines[0];
     kit::deleteRegistryTree(HKEY_CLASSES_ROOT, "kitprobe");
@@ -85,7 +68,7 @@ TEST(ShellLaunch, NotepadOpensTheDocumentAndOtherModesStartNothing)
     kit::copyFile(kit::binPath("..\\tests\\probe.exe"), program);
     EXPECT_TRUE(in.shellLaunch(program.c_str(), "", 3)) << "an unknown mode starts nothing and is still true";
     EXPECT_TRUE(in.shellLaunch(program.c_str(), "second", LaunchOpen));
-    std::vector<std::string> lines = probeLines(2);
+    std::vector<std::string> lines = kit::probeLines(2);
     ASSERT_EQ(lines.size(), 2u) << "only the start in a known mode ran the program";
     EXPECT_EQ(lines[0], "second");
 }

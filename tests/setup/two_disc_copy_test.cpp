@@ -1,6 +1,7 @@
 // The test product's two discs copied through the real copy engine, the disc changed on the
 // bench's CD-ROM drives when the worker asks for it.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <string.h>
 
 #include "config/product_config.h"
@@ -38,7 +39,7 @@ TEST(TwoDiscCopy, AsksForDiscTwoAndEndsWithTheBarFull)
     ASSERT_EQ(in.discCount, 2);
     std::string target = root + "\\installed";
     kit::makeFolders(target);
-    strcpy(in.installDir, target.c_str());
+    snprintf(in.installDir, sizeof in.installDir, "%s", target.c_str());
     LauncherStandIn launcher(in);
 
     bool result = false;

@@ -176,6 +176,23 @@ bool Async::wait(DWORD timeoutMs)
     return thread_ && waitUntil([&] { return WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }, timeoutMs);
 }
 
+std::vector<std::string> probeLines(size_t count)
+{
+    std::vector<std::string> lines;
+    waitUntil([&] {
+        std::string log;
+        lines.clear();
+        if (!readFile(scratchPath("probe.log"), log)) return false;
+        size_t at = 0, next;
+        while ((next = log.find('\n', at)) != std::string::npos) {
+            lines.push_back(log.substr(at, next - at));
+            at = next + 1;
+        }
+        return lines.size() >= count;
+    }, 20000);
+    return lines;
+}
+
 namespace {
 struct Search {
     DWORD pid;

@@ -50,6 +50,10 @@ private:
     HANDLE thread_;
 };
 
+// The lines the probe program (a stand-in started by the programs under test) wrote to
+// z:\probe.log, once it has written `count` of them (fewer after 20 s).
+std::vector<std::string> probeLines(size_t count);
+
 // ---- windows and controls
 // A visible top-level window of the process (pid 0: any process) with that class and, when given, title.
 HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title);
