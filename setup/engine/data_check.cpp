@@ -39,14 +39,14 @@ struct CompareProgress {
         int percentage = wholeBlocks ? (int)((double)(int64_t)blocks / (double)(int64_t)wholeBlocks * 100.0) : (blocks ? 100 : 0);
         if (wholeBlocks == 0 && blocks == 1) percentage = 1;
         if (percentage != lastPercentage) {
-            PostMessageA(bar, PBM_STEPIT, 0, 0);
+            SendMessageA(bar, PBM_STEPIT, 0, 0);
             ++steps;
             lastPercentage = percentage;
         }
     }
     void finish()
     {
-        for (int i = steps; i < 100; ++i) PostMessageA(bar, PBM_STEPIT, 0, 0);
+        for (int i = steps; i < 100; ++i) SendMessageA(bar, PBM_STEPIT, 0, 0);
     }
 };
 
@@ -100,11 +100,9 @@ int Installer::compareWithSource(const char* name, HWND progressBar)
         !formatText(sourcePath, sizeof sourcePath, "%s\\%s", sourceDir, name))
         return 0;
     CompareProgress progress = {progressBar, fileSize(installedPath) / CompareBlock};
-    // The bar's messages are posted, in order: the comparison never waits for the bar to be
-    // painted, and the user sees the same steps.
-    PostMessageA(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    PostMessageA(progressBar, PBM_SETSTEP, 1, 0);
-    PostMessageA(progressBar, PBM_SETPOS, 0, 0);
+    SendMessageA(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendMessageA(progressBar, PBM_SETSTEP, 1, 0);
+    SendMessageA(progressBar, PBM_SETPOS, 0, 0);
 
     HANDLE installedFile = openExclusive(installedPath);
     if (installedFile == INVALID_HANDLE_VALUE) return 0;
