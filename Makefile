@@ -3,7 +3,7 @@ SHELL := /bin/bash
 BUILD := build
 JOBS ?= 2
 
-.PHONY: all bootstrap build test demo bench medium clean
+.PHONY: all bootstrap build test demo bench medium lint stress clean
 
 all: build
 
@@ -33,6 +33,16 @@ demo: medium
 # Benchmarks (not tests; CI does not run them).
 bench: build
 	@scripts/bench-copy.sh
+
+# Static analysis of the project's own code (cppcheck, clang-tidy); CI runs it after the tests.
+lint: build
+	@scripts/lint.sh
+
+# The longer robustness run: many more damaged archives, every tncfg.dat length from 0 to 300.
+stress: build
+	@scripts/bench.sh start
+	@rc=0; (cd $(BUILD) && KIT_STRESS_CASES=$${KIT_STRESS_CASES:-20000} ctest --output-on-failure -j $(JOBS) --timeout 3600 \
+	  -R 'Robustness|Installs|EveryFileLength') || rc=$$?; scripts/bench.sh stop; exit $$rc
 
 clean:
 	rm -rf $(BUILD)

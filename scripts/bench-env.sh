@@ -26,5 +26,5 @@ kit_env() {
     WINEPREFIX="$KIT_PREFIX" WINEARCH=win32 WINEDEBUG=-all \
     WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d;winealsa.drv=d;winepulse.drv=d;wineoss.drv=d" \
     LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 DISPLAY="$(kit_display)" \
-    KIT_BIN='y:\bin' KIT_SCRATCH='z:' KIT_TESTS='y:\tests'
+    KIT_BIN='y:\bin' KIT_SCRATCH='z:' KIT_TESTS='y:\tests' KIT_STRESS_CASES="${KIT_STRESS_CASES:-}"
 }

@@ -82,6 +82,14 @@ start)
     printf '%s' "${entry#*:}" > "$KIT_SCRATCH/drives/${entry%%:*}/.windows-label"
   done
   chown -R "$KIT_USER" "$KIT_SCRATCH"
+  # A data folder whose update3.tpk the bench user cannot read: a medium with a damaged file
+  # (z:\fixtures\damaged; the tests put the other files beside it).
+  mkdir -p "$KIT_SCRATCH/fixtures/damaged"
+  chown -R "$KIT_USER" "$KIT_SCRATCH/fixtures"
+  if [ "$(id -u)" = 0 ]; then
+    printf 'unreadable' > "$KIT_SCRATCH/fixtures/damaged/update3.tpk"
+    chmod 000 "$KIT_SCRATCH/fixtures/damaged/update3.tpk"
+  fi
   # A tiny volume for disk-full cases (z:\tiny); mounting needs root.
   mkdir -p "$KIT_SCRATCH/tiny"
   if [ "$(id -u)" = 0 ]; then

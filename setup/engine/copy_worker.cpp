@@ -26,7 +26,12 @@ bool Installer::makeDirectories(const char* path)
 bool Installer::copyFile(const char* target, const char* source)
 {
     copySource = fopen(source, "rb");
-    if (!copySource) return false;
+    if (!copySource) {
+        // A file that is simply not there lies on another disc; one that is there but cannot be
+        // read is damage on the medium, and the copy run fails on it.
+        if (pathExists(source)) copyFailed = 1;
+        return false;
+    }
     copyTarget = fopen(target, "wb");
     if (!copyTarget) {
         fclose(copySource);
@@ -125,6 +130,12 @@ DWORD WINAPI copyWorker(LPVOID param)
                 !formatText(source, sizeof source, "%s\\%s", in.sourceDir, name) ||
                 !formatText(root, sizeof root, "%s\\", in.installDir)) {
                 in.copyFailed = 1;  // a path that does not fit cannot be installed
+                break;
+            }
+            // A file missing because the medium itself is gone (taken out during the copy) must
+            // not pass for a file of another disc.
+            if (!Installer::pathExists(source) && !Installer::pathExists(in.sourceDir)) {
+                in.copyFailed = 1;
                 break;
             }
             setStatusLine(name);

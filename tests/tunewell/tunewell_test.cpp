@@ -1,6 +1,7 @@
 // The settings tool run for real under Wine: its file, its dialog, its refusals and its resources.
 #include <gtest/gtest.h>
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "driver.h"
@@ -403,6 +404,40 @@ TEST(TunewellResources, ManifestVersionAndIcons)
     EXPECT_STREQ(text, "0, 479, 0, 0");
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\041104b0\\ProductVersion", (void**)&text, &length));
     EXPECT_STREQ(text, "0, 479, 0, 0");
+}
+
+}  // namespace
+
+namespace {
+
+// tncfg.dat of many lengths: loaded without a message, saved by OK exactly as the record model
+// says, bytes past 128 kept. make stress runs every length from 0 to 300.
+TEST_F(Tunewell, EveryFileLengthLoadsAndSavesExactly)
+{
+    std::vector<int> lengths = {0, 1, 2, 3, 4, 5, 7, 8, 39, 40, 41, 44, 63, 64, 100, 124, 127, 128, 129, 132, 200, 255, 256, 300};
+    const char* stress = getenv("KIT_STRESS_CASES");
+    if (stress && atoi(stress) > 0) {
+        lengths.clear();
+        for (int n = 0; n <= 300; ++n) lengths.push_back(n);
+    }
+    for (int length : lengths) {
+        std::string original(length, '\0');
+        for (int i = 0; i < length; ++i) original[i] = (char)((i * 37 + length) % 7 == 0 ? 0 : (i % 4 == 0 ? (i * 3 + length) % 5 : 0));
+        ASSERT_TRUE(kit::writeFile(file, original));
+        int32_t fields[32] = {};
+        memcpy(fields, original.data(), std::min(length, 128));
+        fields[1] = 1;
+        for (int f : {0, 2, 3, 4}) fields[f] = fields[f] != 0 ? 1 : 0;
+        fields[5] = 0;
+        kit::Process p;
+        HWND dialog = open(p);
+        ASSERT_NE(dialog, nullptr) << length;
+        kit::click(dialog, IDOK);
+        ASSERT_EQ(kit::waitExit(p, 15000), 0) << length;
+        std::string expected = image(fields);
+        if (length > 128) expected += original.substr(128);
+        EXPECT_EQ(contents(), expected) << "length " << length;
+    }
 }
 
 }  // namespace
