@@ -319,6 +319,46 @@ TEST_F(Launcher, AbortDuringTheCopyRemovesTheFilesAndRestoresTheButtons)
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 }
 
+TEST_F(Launcher, ClosingDuringTheInstallationAbortsOnlyWhileCopying)
+{
+    std::string big = kit::driveRoot('n') + "\\Veyla\\data.tpk";
+    HANDLE file = CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER size;
+    size.QuadPart = 3ll << 30;
+    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+    std::string base = kit::freshFolder("closing");
+    HWND launcher = open();
+    ASSERT_NE(launcher, nullptr);
+    browseTo(launcher, base);
+    kit::click(launcher, 1000);
+    HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
+    ASSERT_NE(notice, nullptr);
+    kit::click(notice, IDOK);
+    kit::MessageBoxView question;
+    ASSERT_TRUE(kit::waitMessageBox(process.pid, question, 20000));
+    // The install thread runs, the copy does not: the abort button and the close box do nothing.
+    kit::command(launcher, 1000);
+    PostMessageW(launcher, WM_CLOSE, 0, 0);
+    SendMessageW(launcher, WM_NULL, 0, 0);  // both handled once this returns
+    EXPECT_TRUE(IsWindowVisible(launcher));
+    EXPECT_TRUE(kit::itemEnabled(launcher, 1000));
+    kit::answer(question, IDYES);
+    ASSERT_TRUE(kit::waitUntil([&] { return kit::itemText(launcher, 1019).find(L"data.tpk") != std::wstring::npos; }, 60000));
+    // While copying, the close box asks for the abort; the process does not end.
+    PostMessageW(launcher, WM_CLOSE, 0, 0);
+    kit::MessageBoxView box;
+    ASSERT_TRUE(kit::waitMessageBox(process.pid, box, 60000));
+    EXPECT_EQ(box.text, generalFailure);
+    EXPECT_EQ(kit::waitExit(process, 0), -1) << "still running";
+    kit::answer(box, IDOK);
+    ASSERT_TRUE(kit::waitUntil([&] { return kit::itemText(launcher, 1000) == L"インストール"; }, 20000));
+    EXPECT_FALSE(kit::fileExists(base + "\\TesmafromKuvel\\Veyla\\data.tpk"));
+    PostMessageW(launcher, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0) << "afterwards the close box ends the launcher";
+}
+
 TEST_F(Launcher, DecliningTheFolderQuestionCopiesNothing)
 {
     std::string base = kit::freshFolder("declined");
