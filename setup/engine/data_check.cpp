@@ -2,7 +2,6 @@
 #include "engine/installer.h"
 
 #include <commctrl.h>
-#include <emmintrin.h>
 #include <string.h>
 
 int Installer::probeInstalledFile(int index, char* buffer, size_t size)
@@ -24,67 +23,44 @@ namespace {
 constexpr DWORD CompareBlock = 1024, CompareChunk = 256 * 1024;
 
 // The progress of one comparison: the bar moves as if the files were read 1024 bytes at a time,
-// at most one step per block and full only when both files ended together.
+// at most one step per block and full only when both files ended together. Under Wine every
+// message to the bar costs far more than comparing a block, so steps that come close together
+// reach the bar together, at most every 15 ms; the bar is brought up to date before each result.
 struct CompareProgress {
     HWND bar;
     uint64_t wholeBlocks;
-    uint64_t blocks = 0;
+    uint64_t blocksDone = 0;
     int steps = 0;
     int lastPercentage = 0;
+    int pending = 0;
+    DWORD lastShown = GetTickCount();
 
     void block()
     {
-        ++blocks;
+        ++blocksDone;
         // Through signed 64 bits: the unsigned conversion is a slow library call on this processor.
-        int percentage = wholeBlocks ? (int)((double)(int64_t)blocks / (double)(int64_t)wholeBlocks * 100.0) : (blocks ? 100 : 0);
-        if (wholeBlocks == 0 && blocks == 1) percentage = 1;
+        int percentage = wholeBlocks ? (int)((double)(int64_t)blocksDone / (double)(int64_t)wholeBlocks * 100.0)
+                                     : (blocksDone ? 100 : 0);
+        if (wholeBlocks == 0 && blocksDone == 1) percentage = 1;
         if (percentage != lastPercentage) {
-            SendMessageA(bar, PBM_STEPIT, 0, 0);
             ++steps;
+            ++pending;
             lastPercentage = percentage;
+            if (GetTickCount() - lastShown >= 15) show();
         }
+    }
+    void show()
+    {
+        if (pending > 0) SendMessageA(bar, PBM_DELTAPOS, (WPARAM)pending, 0);
+        pending = 0;
+        lastShown = GetTickCount();
     }
     void finish()
     {
-        for (int i = steps; i < 100; ++i) SendMessageA(bar, PBM_STEPIT, 0, 0);
+        if (steps < 100) pending += 100 - steps;
+        show();
     }
 };
-
-// Whether two blocks hold the same bytes. The C library's memcmp walks bytes one by one under
-// Wine, which made the check twice as slow as reading the files; SSE2 compares 16 at a time
-// where the processor has it.
-__attribute__((target("sse2"))) bool sameBytesSse2(const char* a, const char* b, size_t n)
-{
-    size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        __m128i x = _mm_loadu_si128((const __m128i*)(a + i));
-        __m128i y = _mm_loadu_si128((const __m128i*)(b + i));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) != 0xFFFF) return false;
-    }
-    for (; i < n; ++i)
-        if (a[i] != b[i]) return false;
-    return true;
-}
-
-bool sameBytesPlain(const char* a, const char* b, size_t n)
-{
-    size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        uint32_t x, y;
-        memcpy(&x, a + i, 4);
-        memcpy(&y, b + i, 4);
-        if (x != y) return false;
-    }
-    for (; i < n; ++i)
-        if (a[i] != b[i]) return false;
-    return true;
-}
-
-bool sameBytes(const char* a, const char* b, size_t n)
-{
-    static const bool sse2 = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
-    return sse2 ? sameBytesSse2(a, b, n) : sameBytesPlain(a, b, n);
-}
 
 HANDLE openExclusive(const char* path)
 {
@@ -122,7 +98,7 @@ int Installer::compareWithSource(const char* name, HWND progressBar)
         BOOL okB = ReadFile(sourceFile, b, CompareChunk, &gotB, nullptr);
         if (!okA || !okB) break;  // a failing read is a mismatch
         // Whole equal chunks are the common case: compared at once, then counted block by block.
-        if (gotA == CompareChunk && gotB == CompareChunk && sameBytes(a, b, CompareChunk)) {
+        if (gotA == CompareChunk && gotB == CompareChunk && memcmp(a, b, CompareChunk) == 0) {
             for (DWORD block = 0; block < CompareChunk / CompareBlock; ++block) progress.block();
             continue;
         }
@@ -134,7 +110,7 @@ int Installer::compareWithSource(const char* name, HWND progressBar)
             if (la == 0 && lb == 0) {
                 progress.finish();
                 result = 1;
-            } else if (la == 0 || lb == 0 || la != lb || !sameBytes(a + at, b + at, la)) {
+            } else if (la == 0 || lb == 0 || la != lb || memcmp(a + at, b + at, la) != 0) {
                 result = 0;
             } else {
                 progress.block();
@@ -146,6 +122,7 @@ int Installer::compareWithSource(const char* name, HWND progressBar)
             }
         }
     }
+    progress.show();
     if (a) VirtualFree(a, 0, MEM_RELEASE);
     CloseHandle(installedFile);
     CloseHandle(sourceFile);
