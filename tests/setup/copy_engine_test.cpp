@@ -83,12 +83,7 @@ TEST_F(CopyEngine, RunCopyCancelledInsideAFileStopsAfterTheChunkAndStartsNoOther
     useFiles({"big.bin", "next.bin"});
     // A sparse 512 MiB source: copying it takes long enough for the request to land inside it.
     const uint64_t bigSize = 512ull << 20;
-    HANDLE big = CreateFileA((source + "\\big.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = (LONGLONG)bigSize;
-    SetFilePointerEx(big, end, nullptr, FILE_BEGIN);
-    SetEndOfFile(big);
-    CloseHandle(big);
+    ASSERT_TRUE(kit::makeSparseFile(source + "\\big.bin", bigSize));
     put("next.bin", "next");
     bool result = true;
     {

@@ -286,13 +286,7 @@ TEST_F(Launcher, OnA9xSystemTheLinksGoToTheUsersProgramsFolderAndAreRemovedFromT
 TEST_F(Launcher, AbortDuringTheCopyRemovesTheFilesAndRestoresTheButtons)
 {
     // A large data pack (sparse on the medium) keeps the copy busy long enough to abort it.
-    std::string big = kit::driveRoot('n') + "\\Veyla\\data.tpk";
-    HANDLE file = CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    LARGE_INTEGER size;
-    size.QuadPart = 3ll << 30;
-    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
-    SetEndOfFile(file);
-    CloseHandle(file);
+    ASSERT_TRUE(kit::makeSparseFile(kit::driveRoot('n') + "\\Veyla\\data.tpk", 3ull << 30));
     std::string base = kit::freshFolder("abort");
     HWND launcher = open();
     ASSERT_NE(launcher, nullptr);
@@ -321,13 +315,7 @@ TEST_F(Launcher, AbortDuringTheCopyRemovesTheFilesAndRestoresTheButtons)
 
 TEST_F(Launcher, ClosingDuringTheInstallationAbortsOnlyWhileCopying)
 {
-    std::string big = kit::driveRoot('n') + "\\Veyla\\data.tpk";
-    HANDLE file = CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    LARGE_INTEGER size;
-    size.QuadPart = 3ll << 30;
-    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
-    SetEndOfFile(file);
-    CloseHandle(file);
+    ASSERT_TRUE(kit::makeSparseFile(kit::driveRoot('n') + "\\Veyla\\data.tpk", 3ull << 30));
     std::string base = kit::freshFolder("closing");
     HWND launcher = open();
     ASSERT_NE(launcher, nullptr);

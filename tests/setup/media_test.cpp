@@ -107,13 +107,7 @@ TEST_F(Media, TotalsFollowTheRangeAndTheSelection)
 TEST_F(Media, FileSizeIsMeasuredInSixtyFourBits)
 {
     std::string big = root + "\\big.bin";
-    HANDLE file = CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER at;
-    at.QuadPart = 5ll * 1024 * 1024 * 1024 + 3;  // sparse: no disk space is used
-    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
-    ASSERT_TRUE(SetEndOfFile(file));
-    CloseHandle(file);
+    ASSERT_TRUE(kit::makeSparseFile(big, 5ull * 1024 * 1024 * 1024 + 3));
     EXPECT_EQ(Installer::fileSize(big.c_str()), 5ull * 1024 * 1024 * 1024 + 3);
     EXPECT_EQ(Installer::fileSize((root + "\\missing").c_str()), 0u);
     kit::removeTree(big);

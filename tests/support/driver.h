@@ -2,6 +2,7 @@
 // list views and progress bars, and the bench itself (CD-ROM drives, Windows versions, registry).
 #pragma once
 #include <windows.h>
+#include <stdint.h>
 
 #include <functional>
 #include <string>
@@ -19,6 +20,8 @@ bool writeFile(const std::string& path, const std::string& bytes);
 bool readFile(const std::string& path, std::string& bytes);
 bool fileExists(const std::string& path);
 bool copyFile(const std::string& from, const std::string& to);
+// A file of that size that takes no disk space: its contents read as zeros.
+bool makeSparseFile(const std::string& path, uint64_t size);
 std::string wideToAnsi(const std::wstring& text);    // code page 932
 std::wstring ansiToWide(const std::string& text);
 
