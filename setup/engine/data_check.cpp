@@ -2,6 +2,7 @@
 #include "engine/installer.h"
 
 #include <commctrl.h>
+#include <emmintrin.h>
 #include <string.h>
 
 int Installer::probeInstalledFile(int index, char* buffer, size_t size)
@@ -62,6 +63,28 @@ struct CompareProgress {
     }
 };
 
+// Whether two blocks hold the same bytes: SSE2 compares 16 at a time where the processor has it,
+// which is faster than the C library's memcmp under Wine.
+__attribute__((target("sse2"))) bool sameBytesSse2(const char* a, const char* b, size_t n)
+{
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        __m128i d0 = _mm_xor_si128(_mm_loadu_si128((const __m128i*)(a + i)), _mm_loadu_si128((const __m128i*)(b + i)));
+        __m128i d1 = _mm_xor_si128(_mm_loadu_si128((const __m128i*)(a + i + 16)), _mm_loadu_si128((const __m128i*)(b + i + 16)));
+        __m128i d2 = _mm_xor_si128(_mm_loadu_si128((const __m128i*)(a + i + 32)), _mm_loadu_si128((const __m128i*)(b + i + 32)));
+        __m128i d3 = _mm_xor_si128(_mm_loadu_si128((const __m128i*)(a + i + 48)), _mm_loadu_si128((const __m128i*)(b + i + 48)));
+        __m128i any = _mm_or_si128(_mm_or_si128(d0, d1), _mm_or_si128(d2, d3));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) return false;
+    }
+    return memcmp(a + i, b + i, n - i) == 0;
+}
+
+bool sameBytes(const char* a, const char* b, size_t n)
+{
+    static const bool sse2 = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
+    return sse2 ? sameBytesSse2(a, b, n) : memcmp(a, b, n) == 0;
+}
+
 HANDLE openExclusive(const char* path)
 {
     return CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -98,7 +121,7 @@ int Installer::compareWithSource(const char* name, HWND progressBar)
         BOOL okB = ReadFile(sourceFile, b, CompareChunk, &gotB, nullptr);
         if (!okA || !okB) break;  // a failing read is a mismatch
         // Whole equal chunks are the common case: compared at once, then counted block by block.
-        if (gotA == CompareChunk && gotB == CompareChunk && memcmp(a, b, CompareChunk) == 0) {
+        if (gotA == CompareChunk && gotB == CompareChunk && sameBytes(a, b, CompareChunk)) {
             for (DWORD block = 0; block < CompareChunk / CompareBlock; ++block) progress.block();
             continue;
         }
