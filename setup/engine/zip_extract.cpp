@@ -1,5 +1,6 @@
 // Extraction of the medium's zip archives into the installation folder.
 #include <ctype.h>
+#include <deque>
 #include <string.h>
 #include <unzip.h>
 #include <zlib.h>
@@ -43,9 +44,93 @@ bool isSafeEntryName(const char* name)
     }
 }
 
+// Flushes and closes the extracted files on a thread of its own: the flush of one entry (a disk
+// sync) overlaps the decompression of the next. A file whose flush fails is removed, and the
+// extraction learns of it before it ends.
+struct EntryCloser {
+    struct Pending {
+        HANDLE file;
+        char path[PathSize];
+    };
+    CRITICAL_SECTION lock;
+    HANDLE wake;
+    HANDLE thread;
+    std::deque<Pending> queue;
+    bool stopping = false;
+    volatile LONG failed = 0;
+
+    EntryCloser()
+    {
+        InitializeCriticalSection(&lock);
+        wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        thread = CreateThread(nullptr, 0, run, this, 0, nullptr);
+    }
+    ~EntryCloser() { finish(); DeleteCriticalSection(&lock); CloseHandle(wake); }
+
+    // Takes over a complete file; without the thread it is flushed and closed here.
+    void close(HANDLE file, const char* path)
+    {
+        Pending item;
+        item.file = file;
+        copyText(item.path, sizeof item.path, path);
+        if (!thread) {
+            flushAndClose(item);
+            return;
+        }
+        EnterCriticalSection(&lock);
+        queue.push_back(item);
+        LeaveCriticalSection(&lock);
+        SetEvent(wake);
+    }
+    // Waits until every file taken over is flushed and closed; false when a flush failed.
+    bool finish()
+    {
+        if (thread) {
+            EnterCriticalSection(&lock);
+            stopping = true;
+            LeaveCriticalSection(&lock);
+            SetEvent(wake);
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+            thread = nullptr;
+        }
+        return failed == 0;
+    }
+
+private:
+    void flushAndClose(const Pending& item)
+    {
+        bool flushed = FlushFileBuffers(item.file) != FALSE;
+        CloseHandle(item.file);
+        if (!flushed) {
+            DeleteFileA(item.path);
+            failed = 1;
+        }
+    }
+    static DWORD WINAPI run(LPVOID self)
+    {
+        EntryCloser& c = *(EntryCloser*)self;
+        for (;;) {
+            EnterCriticalSection(&c.lock);
+            bool empty = c.queue.empty();
+            bool stop = c.stopping;
+            Pending item = {};
+            if (!empty) {
+                item = c.queue.front();
+                c.queue.pop_front();
+            }
+            LeaveCriticalSection(&c.lock);
+            if (!empty) c.flushAndClose(item);
+            else if (stop) return 0;
+            else WaitForSingleObject(c.wake, INFINITE);
+        }
+    }
+};
+
 // Writes the current entry to target. False when the entry's data are damaged or the file could
 // not be written completely; the partly written file is then removed.
-bool Installer::copyZipEntry(void* zip, const char* target, uint32_t expectedCrc, uint32_t expectedSize)
+bool Installer::copyZipEntry(void* zip, const char* target, uint32_t expectedCrc, uint32_t expectedSize,
+                             EntryCloser& closer)
 {
     HANDLE file = CreateFileA(target, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
@@ -76,11 +161,14 @@ bool Installer::copyZipEntry(void* zip, const char* target, uint32_t expectedCrc
             break;
         }
     }
-    if (!FlushFileBuffers(file)) good = false;
-    CloseHandle(file);
     if (unzCloseCurrentFile(zip) != UNZ_OK || total != expectedSize || (uint32_t)crc != expectedCrc) good = false;
-    if (!good) DeleteFileA(target);
-    return good;
+    if (!good) {
+        CloseHandle(file);
+        DeleteFileA(target);
+        return false;
+    }
+    closer.close(file, target);
+    return true;
 }
 
 bool Installer::extractZip(const char* archive, const char* destRoot)
@@ -89,6 +177,7 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
     if (!zip) return false;
     char name[512];
     unz_file_info info;
+    EntryCloser closer;
     while (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK) {
         for (char* p = name; *p; ++p)
             if (*p == '/') *p = '\\';
@@ -106,7 +195,7 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
                 break;
             }
             makeDirectories(target);
-            if (!copyZipEntry(zip, target, (uint32_t)info.crc, (uint32_t)info.uncompressed_size)) {
+            if (!copyZipEntry(zip, target, (uint32_t)info.crc, (uint32_t)info.uncompressed_size, closer)) {
                 copyFailed = 1;
                 break;
             }
@@ -118,6 +207,7 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
             break;
         }
     }
+    if (!closer.finish()) copyFailed = 1;
     unzClose(zip);
     return true;
 }
