@@ -65,7 +65,14 @@ struct EntryCloser {
         wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         thread = CreateThread(nullptr, 0, run, this, 0, nullptr);
     }
-    ~EntryCloser() { finish(); DeleteCriticalSection(&lock); CloseHandle(wake); }
+    EntryCloser(const EntryCloser&) = delete;
+    EntryCloser& operator=(const EntryCloser&) = delete;
+    ~EntryCloser()
+    {
+        finish();
+        DeleteCriticalSection(&lock);
+        CloseHandle(wake);
+    }
 
     // Takes over a complete file; without the thread it is flushed and closed here.
     void close(HANDLE file, const char* path)
