@@ -17,6 +17,10 @@ enum { MaxFiles = 100, CopyChunkSize = 65536, ZipBlockSize = 8192, NoEndIndex = 
 // Classifies the drive at root and, when its volume can be read, copies its label into label.
 DriveKind driveKind(const char* root, char* label, size_t labelSize);
 
+// The folder of the running program, without a trailing backslash; false (out empty) when its
+// path cannot be had.
+bool moduleFolder(char* out, size_t size);
+
 // Looks up a special folder by path into out; false (out empty) when the shell has none.
 bool getSpecialFolder(int csidl, char* out, size_t size);
 

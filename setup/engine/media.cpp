@@ -57,14 +57,22 @@ bool Installer::searchDrives(int32_t discIndex, const char* folder, const char* 
     return false;
 }
 
+bool moduleFolder(char* out, size_t size)
+{
+    char module[PathSize] = "";
+    DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
+    if (n == 0 || n >= sizeof module) {
+        if (size) out[0] = '\0';
+        return false;
+    }
+    if (char* slash = lastBackslash(module)) *slash = '\0';
+    return copyText(out, size, module);
+}
+
 bool Installer::locateSource(const char* folder, const char* probeFile)
 {
     if (searchDrives(-1, folder, probeFile, false)) return true;
-    char module[PathSize] = "";
-    DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
-    if (n == 0 || n >= sizeof module) module[0] = '\0';
-    if (char* slash = lastBackslash(module)) *slash = '\0';
-    copyText(sourceDir, sizeof sourceDir, module);
+    moduleFolder(sourceDir, sizeof sourceDir);
     return true;
 }
 

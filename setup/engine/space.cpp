@@ -75,24 +75,14 @@ bool Installer::createInstallFolder(const char* path)
     return ensureDirectory(path);
 }
 
-static void removeListedFiles(const char* folder, NameList names)
-{
-    for (int i = 0; names && names[i][0] != '\0'; ++i) {
-        char path[PathSize];
-        if (!formatText(path, sizeof path, "%s\\%s", folder, names[i])) continue;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(path, &found);
-        if (search == INVALID_HANDLE_VALUE) continue;
-        FindClose(search);
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path);
-    }
-}
-
 bool Installer::removeInstalledFiles(const char* folder)
 {
-    removeListedFiles(folder, installFiles);
-    removeListedFiles(folder, extraFiles);
+    NameList lists[2] = {installFiles, extraFiles};
+    for (NameList names : lists)
+        for (int i = 0; names && names[i][0] != '\0'; ++i) {
+            char path[PathSize];
+            if (formatText(path, sizeof path, "%s\\%s", folder, names[i])) deleteFileIfPresent(path);
+        }
     return true;
 }
 

@@ -27,11 +27,7 @@ static bool updateOne(Installer& in, const char* name)
 
 void Installer::applyUpdate()
 {
-    char module[PathSize] = "";
-    DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
-    if (n == 0 || n >= sizeof module) module[0] = '\0';
-    if (char* slash = lastBackslash(module)) *slash = '\0';
-    copyText(sourceDir, sizeof sourceDir, module);
+    moduleFolder(sourceDir, sizeof sourceDir);
     cancelState = 0;
     copyFailed = 0;
     NameList lists[2] = {installFiles, extraFiles};

@@ -32,10 +32,8 @@ void Installer::startUninstallerCopy()
 
 void Installer::relaunchFromTemp()
 {
-    char own[PathSize] = "";
-    DWORD n = GetModuleFileNameA(nullptr, own, sizeof own);
-    if (n == 0 || n >= sizeof own) return;
-    if (char* slash = lastBackslash(own)) *slash = '\0';
+    char own[PathSize];
+    if (!moduleFolder(own, sizeof own)) return;
     char name[PathSize];
     findFreeTempName("setup", name, sizeof name);
     char copy[PathSize];

@@ -64,12 +64,8 @@ static void deleteSaveData(Installer& in)
 bool Installer::removeInstallFolders(uint8_t leaveFolder)
 {
     if (leaveFolder) {
-        char module[PathSize] = "";
-        DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
-        if (n > 0 && n < sizeof module) {
-            if (char* slash = lastBackslash(module)) slash[1] = '\0';
-            SetCurrentDirectoryA(module);
-        }
+        char own[PathSize];
+        if (moduleFolder(own, sizeof own) && appendText(own, sizeof own, "\\")) SetCurrentDirectoryA(own);
     }
     if (installDir[0] == '\0') return true;
     removeFolder("%s\\%s", installDir, "movie");
