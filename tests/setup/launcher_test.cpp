@@ -80,11 +80,25 @@ protected:
             return last.empty() || _wcsicmp(shown.c_str(), kit::ansiToWide(last).c_str()) == 0;
         }, 10000);
     }
+    // The launcher with base chosen, on a medium whose data pack (sparse) is large enough to keep
+    // the copy busy while the test acts on it.
+    HWND openWithLargePack(const std::string& base)
+    {
+        if (!kit::makeSparseFile(kit::driveRoot('n') + "\\Veyla\\data.tpk", 3ull << 30)) return nullptr;
+        HWND launcher = open();
+        if (launcher) browseTo(launcher, base);
+        return launcher;
+    }
+    // Presses インストール and returns the notice it opens.
+    HWND openNotice(HWND launcher)
+    {
+        kit::click(launcher, 1000);
+        return kit::waitOtherDialog(process.pid, launcher, 20000);
+    }
     // Install, accept the notice, answer the folder question; returns at the copy.
     void startInstall(HWND launcher, bool folderQuestion = true)
     {
-        kit::click(launcher, 1000);
-        HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
+        HWND notice = openNotice(launcher);
         ASSERT_NE(notice, nullptr);
         kit::click(notice, IDOK);
         if (folderQuestion) {
@@ -122,8 +136,7 @@ TEST_F(Launcher, NoticeShowsTheRequirementsAndNoStartsNothing)
 {
     HWND launcher = open();
     ASSERT_NE(launcher, nullptr);
-    kit::click(launcher, 1000);
-    HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
+    HWND notice = openNotice(launcher);
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(kit::text(notice), L"確認");
     std::string text = kit::wideToAnsi(kit::itemText(notice, 1028));
@@ -184,8 +197,7 @@ TEST_F(Launcher, CompleteInstallationRecordLinksAndInstalledState)
 {
     HWND launcher = open();
     ASSERT_NE(launcher, nullptr);
-    kit::click(launcher, 1000);
-    HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
+    HWND notice = openNotice(launcher);
     ASSERT_NE(notice, nullptr);
     kit::click(notice, IDOK);
     kit::MessageBoxView box = nextBox();
@@ -285,12 +297,9 @@ TEST_F(Launcher, OnA9xSystemTheLinksGoToTheUsersProgramsFolderAndAreRemovedFromT
 
 TEST_F(Launcher, AbortDuringTheCopyRemovesTheFilesAndRestoresTheButtons)
 {
-    // A large data pack (sparse on the medium) keeps the copy busy long enough to abort it.
-    ASSERT_TRUE(kit::makeSparseFile(kit::driveRoot('n') + "\\Veyla\\data.tpk", 3ull << 30));
     std::string base = kit::freshFolder("abort");
-    HWND launcher = open();
+    HWND launcher = openWithLargePack(base);
     ASSERT_NE(launcher, nullptr);
-    browseTo(launcher, base);
     startInstall(launcher);
     ASSERT_TRUE(kit::waitUntil([&] { return kit::itemText(launcher, 1019).find(L"data.tpk") != std::wstring::npos; }, 60000))
         << kit::wideToAnsi(kit::itemText(launcher, 1019));
@@ -315,13 +324,10 @@ TEST_F(Launcher, AbortDuringTheCopyRemovesTheFilesAndRestoresTheButtons)
 
 TEST_F(Launcher, ClosingDuringTheInstallationAbortsOnlyWhileCopying)
 {
-    ASSERT_TRUE(kit::makeSparseFile(kit::driveRoot('n') + "\\Veyla\\data.tpk", 3ull << 30));
     std::string base = kit::freshFolder("closing");
-    HWND launcher = open();
+    HWND launcher = openWithLargePack(base);
     ASSERT_NE(launcher, nullptr);
-    browseTo(launcher, base);
-    kit::click(launcher, 1000);
-    HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
+    HWND notice = openNotice(launcher);
     ASSERT_NE(notice, nullptr);
     kit::click(notice, IDOK);
     kit::MessageBoxView question;
@@ -376,8 +382,7 @@ TEST_F(Launcher, NotEnoughSpaceOnATinyDrive)
     HWND launcher = open();
     ASSERT_NE(launcher, nullptr);
     browseTo(launcher, tiny);
-    kit::click(launcher, 1000);
-    HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
+    HWND notice = openNotice(launcher);
     ASSERT_NE(notice, nullptr);
     kit::click(notice, IDOK);
     kit::MessageBoxView box = nextBox();

@@ -204,34 +204,43 @@ std::vector<std::string> probeLines(size_t count)
 }
 
 namespace {
-struct Search {
+struct Walk {
     DWORD pid;
-    const wchar_t* className;
-    const wchar_t* title;
+    const std::function<bool(HWND)>* accept;
     HWND found;
 };
 
-BOOL CALLBACK matchWindow(HWND window, LPARAM param)
+BOOL CALLBACK walkWindow(HWND window, LPARAM param)
 {
-    Search& s = *(Search*)param;
-    if (!IsWindowVisible(window)) return TRUE;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (s.pid && pid != s.pid) return TRUE;
+    Walk& w = *(Walk*)param;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (!IsWindowVisible(window) || (w.pid && owner != w.pid) || !(*w.accept)(window)) return TRUE;
+    w.found = window;
+    return FALSE;
+}
+
+// The first visible top-level window of the process (pid 0: any) that the test accepts.
+HWND findTopLevel(DWORD pid, const std::function<bool(HWND)>& accept)
+{
+    Walk walk = {pid, &accept, nullptr};
+    EnumWindows(walkWindow, (LPARAM)&walk);
+    return walk.found;
+}
+
+bool hasClass(HWND window, const wchar_t* className)
+{
     wchar_t name[256];
     GetClassNameW(window, name, 256);
-    if (s.className && wcscmp(name, s.className) != 0) return TRUE;
-    if (s.title && text(window) != s.title) return TRUE;
-    s.found = window;
-    return FALSE;
+    return wcscmp(name, className) == 0;
 }
 }  // namespace
 
 HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title)
 {
-    Search s = {pid, className, title, nullptr};
-    EnumWindows(matchWindow, (LPARAM)&s);
-    return s.found;
+    return findTopLevel(pid, [&](HWND w) {
+        return (!className || hasClass(w, className)) && (!title || text(w) == title);
+    });
 }
 
 HWND waitWindow(DWORD pid, const wchar_t* className, const wchar_t* title, DWORD timeoutMs)
@@ -261,32 +270,14 @@ int itemChecked(HWND dialog, int id) { return (int)SendMessageW(GetDlgItem(dialo
 void click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 void command(HWND dialog, int id) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id)); }
 
-namespace {
-struct DialogSearch {
-    DWORD pid;
-    HWND except;
-    HWND found;
-};
-BOOL CALLBACK matchDialog(HWND window, LPARAM param)
-{
-    DialogSearch& s = *(DialogSearch*)param;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t name[64];
-    GetClassNameW(window, name, 64);
-    if (pid != s.pid || window == s.except || !IsWindowVisible(window) || wcscmp(name, L"#32770") != 0 ||
-        isMessageBox(window))
-        return TRUE;
-    s.found = window;
-    return FALSE;
-}
-}  // namespace
-
 HWND waitOtherDialog(DWORD pid, HWND except, DWORD timeoutMs)
 {
-    DialogSearch s = {pid, except, nullptr};
-    waitUntil([&] { s.found = nullptr; EnumWindows(matchDialog, (LPARAM)&s); return s.found != nullptr; }, timeoutMs);
-    return s.found;
+    HWND found = nullptr;
+    waitUntil([&] {
+        found = findTopLevel(pid, [&](HWND w) { return w != except && hasClass(w, L"#32770") && !isMessageBox(w); });
+        return found != nullptr;
+    }, timeoutMs);
+    return found;
 }
 
 LRESULT sendTextMessage(HWND window, UINT message, WPARAM wParam, const std::string& text)
@@ -303,41 +294,19 @@ LRESULT sendTextMessage(HWND window, UINT message, WPARAM wParam, const std::str
     return result;
 }
 
-bool isMessageBox(HWND window)
-{
-    wchar_t name[64];
-    GetClassNameW(window, name, 64);
-    return wcscmp(name, L"#32770") == 0 && GetDlgItem(window, 0xFFFF) != nullptr;
-}
-
-namespace {
-struct BoxSearch {
-    DWORD pid;
-    HWND found;
-};
-BOOL CALLBACK matchBox(HWND window, LPARAM param)
-{
-    BoxSearch& s = *(BoxSearch*)param;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if ((s.pid && pid != s.pid) || !IsWindowVisible(window) || !isMessageBox(window)) return TRUE;
-    s.found = window;
-    return FALSE;
-}
-}  // namespace
+bool isMessageBox(HWND window) { return hasClass(window, L"#32770") && GetDlgItem(window, 0xFFFF) != nullptr; }
 
 bool waitMessageBox(DWORD pid, MessageBoxView& box, DWORD timeoutMs)
 {
-    BoxSearch s = {pid, nullptr};
-    if (!waitUntil([&] { s.found = nullptr; EnumWindows(matchBox, (LPARAM)&s); return s.found != nullptr; }, timeoutMs))
-        return false;
-    box.window = s.found;
-    box.caption = text(s.found);
-    box.text = itemText(s.found, 0xFFFF);
+    HWND found = nullptr;
+    if (!waitUntil([&] { return (found = findTopLevel(pid, isMessageBox)) != nullptr; }, timeoutMs)) return false;
+    box.window = found;
+    box.caption = text(found);
+    box.text = itemText(found, 0xFFFF);
     box.buttons.clear();
     for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO})
-        if (GetDlgItem(s.found, id) && IsWindowVisible(GetDlgItem(s.found, id))) box.buttons.push_back(id);
-    HWND icon = GetDlgItem(s.found, 1088);
+        if (GetDlgItem(found, id) && IsWindowVisible(GetDlgItem(found, id))) box.buttons.push_back(id);
+    HWND icon = GetDlgItem(found, 1088);
     box.hasIcon = icon && SendMessageW(icon, STM_GETICON, 0, 0) != 0;
     return true;
 }
