@@ -6,6 +6,7 @@
 #include "config/product_config.h"
 #include "engine/installer.h"
 #include "resources/resource.h"
+#include "system/system_library.h"
 #include "ui/launcher_dialog.h"
 #include "ui/special_uninstaller_dialog.h"
 #include "ui/window_state.h"
@@ -16,6 +17,16 @@ static void refreshDesktop()
     HWND view = progman ? FindWindowExA(progman, nullptr, "SHELLDLL_DefView", nullptr) : nullptr;
     HWND list = view ? FindWindowExA(view, nullptr, "SysListView32", nullptr) : nullptr;
     if (list) PostMessageA(list, WM_KEYDOWN, VK_F5, 0);
+}
+
+// comctl32 is not a known DLL: it is taken from the system folder by its full path.
+static void initCommonControls()
+{
+    typedef BOOL(WINAPI * InitFn)(const INITCOMMONCONTROLSEX*);
+    InitFn init = (InitFn)(void*)systemFunction("comctl32.dll", "InitCommonControlsEx");
+    // The templates use the progress bar and the list view.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+    if (init) init(&controls);
 }
 
 static void openRoleDialog()
@@ -37,6 +48,7 @@ static void openRoleDialog()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
 {
+    restrictDllSearch();
     bool hasCommandLine = commandLine && commandLine[0] != '\0';
     // The installed uninstaller of a multi-disc product has no setup.exe beside it to relaunch:
     // it goes on to its own temporary copy instead.
@@ -50,9 +62,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
                       : createMainWindow(instance, previous, showCommand, checkSingleInstance);
     if (!created) return 0;
     OutputDebugStringA("clear!!");
-    // The templates use the progress bar and the list view.
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
+    initCommonControls();
 
     productConfig.installFiles[0] = productConfig.gameExe;
     installer.initialise(productConfig.installFiles, productConfig.extraFiles, productConfig.discLabels,

@@ -1,6 +1,7 @@
 // The installed-data check: which product files are installed, and whether each one equals its source.
 #include "engine/installer.h"
 
+#include <cpuid.h>
 #include <commctrl.h>
 #include <emmintrin.h>
 #include <string.h>
@@ -79,9 +80,20 @@ __attribute__((target("sse2"))) bool sameBytesSse2(const char* a, const char* b,
     return memcmp(a + i, b + i, n - i) == 0;
 }
 
+// The NT family says whether the processor and the system both support SSE2; Windows 98 and Me
+// lack the call but save the SSE registers on every processor that reports SSE2 by cpuid.
+bool hasSse2()
+{
+    typedef BOOL(WINAPI * FeatureFn)(DWORD);
+    FeatureFn present = (FeatureFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsProcessorFeaturePresent");
+    if (present) return present(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
+    unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
+    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (edx & bit_SSE2) != 0;
+}
+
 bool sameBytes(const char* a, const char* b, size_t n)
 {
-    static const bool sse2 = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
+    static const bool sse2 = hasSse2();
     return sse2 ? sameBytesSse2(a, b, n) : memcmp(a, b, n) == 0;
 }
 

@@ -7,8 +7,11 @@ uint64_t Installer::fileSize(const char* path)
 {
     HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
-    LARGE_INTEGER size;
-    uint64_t result = GetFileSizeEx(file, &size) ? (uint64_t)size.QuadPart : 0;
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    DWORD low = GetFileSize(file, &high);
+    // 0xFFFFFFFF is also the low word of a real size: only the error code tells a failure.
+    uint64_t result = low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR ? 0 : ((uint64_t)high << 32) | low;
     CloseHandle(file);
     return result;
 }

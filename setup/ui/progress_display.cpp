@@ -6,6 +6,7 @@
 
 #include "engine/installer.h"
 #include "resources/resource.h"
+#include "system/system_library.h"
 #include "ui/window_state.h"
 
 char statusText[1024];
@@ -15,6 +16,22 @@ int32_t spinnerIndex;
 int32_t spinnerCounter;
 
 static const char* const spinner[4] = {"｜", "／", "―", "＼"};
+
+// winmm is not a known DLL: it is taken from the system folder at first use. Without it the clock
+// runs on GetTickCount and the slideshow is silent.
+static DWORD clockNow()
+{
+    typedef DWORD(WINAPI * TimeGetTimeFn)();
+    static const TimeGetTimeFn fn = (TimeGetTimeFn)(void*)systemFunction("winmm.dll", "timeGetTime");
+    return fn ? fn() : GetTickCount();
+}
+
+static void playSound(const char* path)
+{
+    typedef BOOL(WINAPI * PlaySoundFn)(LPCSTR, HMODULE, DWORD);
+    static const PlaySoundFn fn = (PlaySoundFn)(void*)systemFunction("winmm.dll", "PlaySoundA");
+    if (fn) fn(path, nullptr, SND_ASYNC);
+}
 
 BOOL setLauncherText(const char* text, int index)
 {
@@ -38,7 +55,7 @@ void tickStatusAndClock()
     }
     spinnerCounter = (spinnerCounter + 1) % 0x20000;
 
-    uint32_t now = timeGetTime();
+    uint32_t now = clockNow();
     if (now - elapsedBase > 1000) {
         elapsedBase += 1000;
         if (++elapsedSeconds > 59) {
@@ -56,7 +73,7 @@ void tickStatusAndClock()
 
 void resetElapsedClock()
 {
-    elapsedBase = timeGetTime();
+    elapsedBase = clockNow();
     elapsedHours = elapsedMinutes = elapsedSeconds = 0;
 }
 
@@ -74,7 +91,7 @@ int showSlide(const char* bitmap, const char* sound)
         }
     }
     if (sound && formatText(path, sizeof path, "%s/Data/%s", installer.sourceRoot, sound))
-        PlaySoundA(path, nullptr, SND_ASYNC);
+        playSound(path);
     return 1;
 }
 

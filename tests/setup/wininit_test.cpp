@@ -32,6 +32,12 @@ TEST(Wininit, RenameSectionMovesToTheEndWithEveryOldLineAndTheNewOne)
     ASSERT_TRUE(kit::readFile(ini, text));
     EXPECT_NE(text.find("x=1"), std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 26), "[Rename]\r\nNUL=C:\\T\\S.EXE\r\n");
+
+    // A system that has no WININIT.INI yet gets one holding just the section.
+    DeleteFileA(ini.c_str());
+    ASSERT_TRUE(scheduleDeleteInWininit(ini.c_str(), "C:\\T\\S.EXE"));
+    ASSERT_TRUE(kit::readFile(ini, text));
+    EXPECT_EQ(text, "[Rename]\r\nNUL=C:\\T\\S.EXE\r\n");
 }
 
 TEST(Wininit, ASectionOverThirtyThousandBytesLeavesTheFileAsItWas)

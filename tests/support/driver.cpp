@@ -517,6 +517,26 @@ bool setWindowsVersion(const char* exeName, const char* version)
     return rc == ERROR_SUCCESS;
 }
 
+bool preferNativeDlls(const char* exeName, const char* const* dlls)
+{
+    std::string key = std::string("Software\\Wine\\AppDefaults\\") + exeName + "\\DllOverrides";
+    if (!dlls) {
+        deleteRegistryTree(HKEY_CURRENT_USER, key.c_str());
+        return true;
+    }
+    HKEY handle;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr))
+        return false;
+    bool ok = true;
+    for (; *dlls; ++dlls) {
+        std::string module = *dlls;  // Wine names a module without ".dll"
+        if (module.size() > 4 && _stricmp(module.c_str() + module.size() - 4, ".dll") == 0) module.resize(module.size() - 4);
+        ok = RegSetValueExA(handle, module.c_str(), 0, REG_SZ, (const BYTE*)"native,builtin", 15) == ERROR_SUCCESS && ok;
+    }
+    RegCloseKey(handle);
+    return ok;
+}
+
 void deleteRegistryTree(HKEY root, const char* path)
 {
     HKEY key;

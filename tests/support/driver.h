@@ -124,6 +124,9 @@ void emptyDrive(char letter);                           // everything but the la
 void emptyAllDrives();
 bool fillDrive(char letter, const std::string& staging);  // moves the staging folder's contents in
 bool setWindowsVersion(const char* exeName, const char* version);  // nullptr: the prefix default
+// Wine takes these DLLs (null-terminated list of names) from the program's folder before its own, as
+// Windows does for any DLL that is not a known DLL; nullptr: Wine's own again.
+bool preferNativeDlls(const char* exeName, const char* const* dlls);
 void deleteRegistryTree(HKEY root, const char* path);
 bool readRegistryBytes(HKEY root, const char* path, const char* value, std::string& bytes, DWORD* type = nullptr);
 
