@@ -12,7 +12,6 @@
 #include "engine/installer.h"
 #include "launcher_stand_in.h"
 
-
 int main(int argc, char** argv)
 {
     if (argc < 5) {

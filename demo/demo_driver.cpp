@@ -32,8 +32,10 @@ static void holdProcess(DWORD pid, bool hold)
         if (entry.th32OwnerProcessID != pid) continue;
         HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
         if (!thread) continue;
-        if (hold) SuspendThread(thread);
-        else ResumeThread(thread);
+        if (hold)
+            SuspendThread(thread);
+        else
+            ResumeThread(thread);
         CloseHandle(thread);
     }
     CloseHandle(snapshot);

@@ -21,7 +21,8 @@ static void readSettings()
         snprintf(report, sizeof report, "tncfg.dat が見つかりません。\r\n(%s)", path);
         return;
     }
-    static const char* const draw[] = {"GPU バイキュービック", "GPU バイリニア", "CPU バイリニア", "CPU ニアレストネイバー"};
+    static const char* const draw[] = {"GPU バイキュービック", "GPU バイリニア", "CPU バイリニア",
+                                       "CPU ニアレストネイバー"};
     static const char* const scale[] = {"拡大(内接)", "拡大(外接)", "拡大(フィット)", "拡大しない"};
     snprintf(report, sizeof report,
              "Veyla (デモ用の代役プログラム)\r\n\r\ntncfg.dat: %u バイト\r\n\r\n"

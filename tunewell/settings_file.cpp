@@ -7,8 +7,8 @@
 EngineSettings settings;
 char programFolder[260];
 
-static const int32_t defaultImage[32] = {1, 1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 2, 2, 1,
-                                         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+static const int32_t defaultImage[32] = {1, 1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0,
+                                         2, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
 static bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
@@ -50,8 +50,10 @@ void determineProgramFolder()
         }
         if (c >= 'A' && c <= 'Z') path[i] = (char)(c - 'A' + 'a');
     }
-    if (strlen(path) < sizeof programFolder) memcpy(programFolder, path, strlen(path) + 1);
-    else programFolder[0] = '\0';
+    if (strlen(path) < sizeof programFolder)
+        memcpy(programFolder, path, strlen(path) + 1);
+    else
+        programFolder[0] = '\0';
 }
 
 // The file's full path; false when it does not fit (the file then cannot be opened or made).

@@ -73,8 +73,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     folderBrowser.init(appInstance, mainWindowHandle);
 
     if (buildMode == Uninstaller) {
-        if (hasCommandLine) installer.uninstall(1, 1);
-        else installer.startUninstallerCopy();
+        if (hasCommandLine)
+            installer.uninstall(1, 1);
+        else
+            installer.startUninstallerCopy();
         return 0;
     }
     openRoleDialog();

@@ -22,7 +22,7 @@ struct ProductConfig {
     const char** installFiles;  // null-terminated; entry 0 is replaced by gameExe at start-up
     const char** archiveList;   // null-terminated; not used by the engine
     int32_t discCount;
-    const char** discLabels;    // discCount entries, null-terminated
+    const char** discLabels;  // discCount entries, null-terminated
     uint32_t requiredSpaceMB;
     SlideEntry slideNotInstalled;
     SlideEntry slideInstallStart;
@@ -45,19 +45,32 @@ extern const uint8_t specialUninstallerBuild;
 
 // Compile-time checks of a product's lists: every name fits a 128-byte name buffer and a list holds
 // at most 100 files (the per-file selection flags).
-constexpr size_t constexprLength(const char* s) { size_t n = 0; while (s[n]) ++n; return n; }
-template <size_t N> constexpr bool namesFit(const char* const (&names)[N])
+constexpr size_t constexprLength(const char* s)
+{
+    size_t n = 0;
+    while (s[n]) ++n;
+    return n;
+}
+template <size_t N>
+constexpr bool namesFit(const char* const (&names)[N])
 {
     for (size_t i = 0; i + 1 < N; ++i)
         if (names[i] == nullptr || constexprLength(names[i]) >= 128) return false;
     return names[N - 1] == nullptr;
 }
-template <size_t N> constexpr bool listFits(const char* const (&names)[N]) { return namesFit(names) && N - 1 <= 100; }
+template <size_t N>
+constexpr bool listFits(const char* const (&names)[N])
+{
+    return namesFit(names) && N - 1 <= 100;
+}
 
 // Defines the mutable list NAME from the names given, refusing the build when they do not fit.
-#define PRODUCT_LIST(NAME, ...)                                                            \
-    static constexpr const char* NAME##Checked[] = {__VA_ARGS__, nullptr};                  \
-    static_assert(listFits(NAME##Checked), #NAME ": a name of 128 bytes or more, or over 100 files"); \
+#define PRODUCT_LIST(NAME, ...)                                                                                        \
+    static constexpr const char* NAME##Checked[] = {__VA_ARGS__, nullptr};                                             \
+    static_assert(listFits(NAME##Checked), #NAME ": a name of 128 bytes or more, or over 100 files");                  \
     static const char* NAME[] = {__VA_ARGS__, nullptr}
-#define PRODUCT_NAME(TEXT)                                                                  \
-    ([]() constexpr { static_assert(constexprLength(TEXT) < 128, "name of 128 bytes or more"); return TEXT; }())
+#define PRODUCT_NAME(TEXT)                                                                                             \
+    ([]() constexpr {                                                                                                  \
+        static_assert(constexprLength(TEXT) < 128, "name of 128 bytes or more");                                       \
+        return TEXT;                                                                                                   \
+    }())

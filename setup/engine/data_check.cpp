@@ -71,9 +71,12 @@ __attribute__((target("sse2"))) bool sameBytesSse2(const char* a, const char* b,
     size_t i = 0;
     for (; i + 64 <= n; i += 64) {
         __m128i d0 = _mm_xor_si128(_mm_loadu_si128((const __m128i*)(a + i)), _mm_loadu_si128((const __m128i*)(b + i)));
-        __m128i d1 = _mm_xor_si128(_mm_loadu_si128((const __m128i*)(a + i + 16)), _mm_loadu_si128((const __m128i*)(b + i + 16)));
-        __m128i d2 = _mm_xor_si128(_mm_loadu_si128((const __m128i*)(a + i + 32)), _mm_loadu_si128((const __m128i*)(b + i + 32)));
-        __m128i d3 = _mm_xor_si128(_mm_loadu_si128((const __m128i*)(a + i + 48)), _mm_loadu_si128((const __m128i*)(b + i + 48)));
+        __m128i d1 =
+            _mm_xor_si128(_mm_loadu_si128((const __m128i*)(a + i + 16)), _mm_loadu_si128((const __m128i*)(b + i + 16)));
+        __m128i d2 =
+            _mm_xor_si128(_mm_loadu_si128((const __m128i*)(a + i + 32)), _mm_loadu_si128((const __m128i*)(b + i + 32)));
+        __m128i d3 =
+            _mm_xor_si128(_mm_loadu_si128((const __m128i*)(a + i + 48)), _mm_loadu_si128((const __m128i*)(b + i + 48)));
         __m128i any = _mm_or_si128(_mm_or_si128(d0, d1), _mm_or_si128(d2, d3));
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) return false;
     }

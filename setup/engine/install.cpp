@@ -10,7 +10,8 @@ bool Installer::install()
     if (endsWithBackslash(baseDir)) baseDir[strlen(baseDir) - 1] = '\0';
     char text[MessageSize];
     if (!formatText(installDir, sizeof installDir, "%s\\%s\\%s", baseDir, publisherName, folderName)) {
-        formatText(text, sizeof text, "%s\\%s\\%s フォルダを作成できませんでした。", baseDir, publisherName, folderName);
+        formatText(text, sizeof text, "%s\\%s\\%s フォルダを作成できませんでした。", baseDir, publisherName,
+                   folderName);
         MessageBoxA(messageOwner, text, "確認", MB_ICONWARNING);
         return false;
     }
@@ -33,9 +34,10 @@ bool Installer::install()
     }
     setStatusText("スタートメニューに登録しています。");
     if (!createStartMenuEntries(1)) {
-        formatText(text, sizeof text,
-                   "スタートメニューにショートカットが作成できませんでした。\n管理者アカウントで再インストールを行うか、\n[ %s\\%s ]を起動させてください。",
-                   installDir, installFiles[0]);
+        formatText(
+            text, sizeof text,
+            "スタートメニューにショートカットが作成できませんでした。\n管理者アカウントで再インストールを行うか、\n[ %s\\%s ]を起動させてください。",
+            installDir, installFiles[0]);
         MessageBoxA(messageOwner, text, "終了", MB_ICONWARNING);
     }
     setStatusText("インストールが完了しました。");

@@ -151,7 +151,8 @@ public:
 
 private:
     bool searchDrives(int32_t discIndex, const char* folder, const char* probeFile, bool formDataFolder);
-    bool copyZipEntry(void* zip, const char* target, uint32_t expectedCrc, uint32_t expectedSize, struct EntryCloser& closer);
+    bool copyZipEntry(void* zip, const char* target, uint32_t expectedCrc, uint32_t expectedSize,
+                      struct EntryCloser& closer);
     bool readInstallValues(const char* keyPath);
 };
 

@@ -33,8 +33,7 @@ uint32_t Installer::queryFreeMB(const char* path)
     if (!GetDiskFreeSpaceExA(path, &available, &total, &totalFree)) {
         // A folder that does not exist yet: ask for its drive instead.
         char root[4] = {path[0], ':', '\\', '\0'};
-        if (path[0] == '\0' || path[1] != ':' || !GetDiskFreeSpaceExA(root, &available, &total, &totalFree))
-            return 0;
+        if (path[0] == '\0' || path[1] != ':' || !GetDiskFreeSpaceExA(root, &available, &total, &totalFree)) return 0;
     }
     return (uint32_t)(totalFree.QuadPart >> 20);
 }
@@ -47,9 +46,10 @@ bool Installer::checkFreeSpace()
     char drive[4] = "";
     memcpy(drive, installDir, strnlen(installDir, 3));
     char text[MessageSize];
-    formatText(text, sizeof text,
-               "%s ドライブの空き容量が足りません。\n今現在のドライブの容量は %uMです。\nインストールするには 約%uMの容量が必要です。",
-               drive, freeMB, requiredSpaceMB);
+    formatText(
+        text, sizeof text,
+        "%s ドライブの空き容量が足りません。\n今現在のドライブの容量は %uMです。\nインストールするには 約%uMの容量が必要です。",
+        drive, freeMB, requiredSpaceMB);
     MessageBoxA(messageOwner, text, "確認", MB_ICONWARNING);
     return false;
 }

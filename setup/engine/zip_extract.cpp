@@ -20,7 +20,8 @@ bool isDeviceName(const char* component, size_t len)
     if (stem != 3 && stem != 4) return false;
     for (size_t k = 0; k < stem; ++k) upper[k] = (char)toupper((unsigned char)component[k]);
     upper[stem] = '\0';
-    if (stem == 3) return !strcmp(upper, "CON") || !strcmp(upper, "PRN") || !strcmp(upper, "AUX") || !strcmp(upper, "NUL");
+    if (stem == 3)
+        return !strcmp(upper, "CON") || !strcmp(upper, "PRN") || !strcmp(upper, "AUX") || !strcmp(upper, "NUL");
     return (!strncmp(upper, "COM", 3) || !strncmp(upper, "LPT", 3)) && upper[3] >= '1' && upper[3] <= '9';
 }
 
@@ -127,9 +128,12 @@ private:
                 c.queue.pop_front();
             }
             LeaveCriticalSection(&c.lock);
-            if (!empty) c.flushAndClose(item);
-            else if (stop) return 0;
-            else WaitForSingleObject(c.wake, INFINITE);
+            if (!empty)
+                c.flushAndClose(item);
+            else if (stop)
+                return 0;
+            else
+                WaitForSingleObject(c.wake, INFINITE);
         }
     }
 };
@@ -139,8 +143,8 @@ private:
 bool Installer::copyZipEntry(void* zip, const char* target, uint32_t expectedCrc, uint32_t expectedSize,
                              EntryCloser& closer)
 {
-    HANDLE file = CreateFileA(target, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileA(target, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         unzCloseCurrentFile(zip);
         return true;  // a file that cannot be created is passed over

@@ -16,8 +16,8 @@ bool Installer::createRegistryKey(const char* keyPath)
 {
     closeRegistryKey();
     HKEY key = nullptr;
-    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr);
+    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr);
     if (rc != ERROR_SUCCESS) return false;
     registryKey = key;
     return true;

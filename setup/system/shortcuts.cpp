@@ -88,9 +88,12 @@ bool Installer::readShortcutWorkingDir(const char* linkPath, char* out, int size
 bool Installer::readStartMenuShortcutDir(int location, const char* relativeLink, char* out, int size)
 {
     char folder[1024];
-    if (location == 0) getSpecialFolder(CSIDL_COMMON_STARTMENU, folder, sizeof folder);
-    else if (location == 1) getSpecialFolder(CSIDL_COMMON_PROGRAMS, folder, sizeof folder);
-    else return false;
+    if (location == 0)
+        getSpecialFolder(CSIDL_COMMON_STARTMENU, folder, sizeof folder);
+    else if (location == 1)
+        getSpecialFolder(CSIDL_COMMON_PROGRAMS, folder, sizeof folder);
+    else
+        return false;
     if (folder[0] == '\0') return false;
     char linkPath[1024];
     if (!formatText(linkPath, sizeof linkPath, "%s\\%s", folder, relativeLink)) return false;
@@ -102,11 +105,15 @@ bool Installer::createStartMenuEntries(int location)
     programsDir[0] = '\0';
     bool family9x = isWindows9xFamily() == 1;
     if (location == 0) {
-        if (family9x) getFolderByIdList(mainWindow, CSIDL_STARTMENU, programsDir);
-        else getSpecialFolder(CSIDL_COMMON_STARTMENU, programsDir, sizeof programsDir);
+        if (family9x)
+            getFolderByIdList(mainWindow, CSIDL_STARTMENU, programsDir);
+        else
+            getSpecialFolder(CSIDL_COMMON_STARTMENU, programsDir, sizeof programsDir);
     } else if (location == 1) {
-        if (family9x) getFolderByIdList(mainWindow, CSIDL_PROGRAMS, programsDir);
-        else getSpecialFolder(CSIDL_COMMON_PROGRAMS, programsDir, sizeof programsDir);
+        if (family9x)
+            getFolderByIdList(mainWindow, CSIDL_PROGRAMS, programsDir);
+        else
+            getSpecialFolder(CSIDL_COMMON_PROGRAMS, programsDir, sizeof programsDir);
     } else {
         return false;
     }
@@ -124,9 +131,12 @@ bool Installer::createStartMenuEntries(int location)
     if (!createShortcut(group, installDir, "readme.txt", "README")) return false;
     if (!createShortcut(group, installDir, "uninst.exe", uninstallName)) return false;
 
-    if (MessageBoxA(messageOwner, "デスクトップにショートカットを作成しますか？", "確認", MB_YESNO) != IDYES) return true;
-    if (family9x) getFolderByIdList(mainWindow, CSIDL_COMMON_DESKTOPDIRECTORY, desktopDir);
-    else getSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY, desktopDir, sizeof desktopDir);
+    if (MessageBoxA(messageOwner, "デスクトップにショートカットを作成しますか？", "確認", MB_YESNO) != IDYES)
+        return true;
+    if (family9x)
+        getFolderByIdList(mainWindow, CSIDL_COMMON_DESKTOPDIRECTORY, desktopDir);
+    else
+        getSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY, desktopDir, sizeof desktopDir);
     if (desktopDir[0] == '\0') return false;
     return createShortcut(desktopDir, installDir, installFiles[0], gameName);
 }
@@ -139,13 +149,17 @@ static void deleteLink(const char* path, bool formatted)
 void Installer::removeShortcuts()
 {
     bool family9x = isWindows9xFamily() == 1;
-    if (family9x) getFolderByIdList(mainWindow, CSIDL_PROGRAMS, programsDir);
-    else getSpecialFolder(CSIDL_COMMON_PROGRAMS, programsDir, sizeof programsDir);
+    if (family9x)
+        getFolderByIdList(mainWindow, CSIDL_PROGRAMS, programsDir);
+    else
+        getSpecialFolder(CSIDL_COMMON_PROGRAMS, programsDir, sizeof programsDir);
 
     char path[PathSize];
     if (programsDir[0] != '\0') {
-        deleteLink(path, formatText(path, sizeof path, "%s\\%s\\%s\\%s.lnk", programsDir, publisherName, gameName, gameName));
-        deleteLink(path, formatText(path, sizeof path, "%s\\%s\\%s\\%s.lnk", programsDir, publisherName, gameName, "README"));
+        deleteLink(path,
+                   formatText(path, sizeof path, "%s\\%s\\%s\\%s.lnk", programsDir, publisherName, gameName, gameName));
+        deleteLink(path,
+                   formatText(path, sizeof path, "%s\\%s\\%s\\%s.lnk", programsDir, publisherName, gameName, "README"));
         deleteLink(path, formatText(path, sizeof path, "%s\\%s\\%s\\%s %s.lnk", programsDir, publisherName, gameName,
                                     gameName, "アンインストール"));
     }

@@ -19,9 +19,10 @@ static bool tempFolder(char* out, size_t size)
 void Installer::startUninstallerCopy()
 {
     if (installed == 0) {
-        MessageBoxA(nullptr,
-                    "この実行ファイルはアンインストーラです。\n現在ゲームがインストールされていません。\nインストールされている状態でアンインストールを行ってください。",
-                    "注意", MB_OK);
+        MessageBoxA(
+            nullptr,
+            "この実行ファイルはアンインストーラです。\n現在ゲームがインストールされていません。\nインストールされている状態でアンインストールを行ってください。",
+            "注意", MB_OK);
         return;
     }
     char copy[PathSize];

@@ -85,7 +85,8 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
     char text[MessageSize];
     formatText(text, sizeof text, "%s のアンインストールを開始します。\n開始してもよろしいですか？", gameName);
     if (MessageBoxA(messageOwner, text, "確認", MB_ICONQUESTION | MB_YESNO) != IDYES) return false;
-    if (MessageBoxA(messageOwner, "セーブデータを削除してもよろしいですか？", "確認", MB_ICONQUESTION | MB_YESNO) == IDYES)
+    if (MessageBoxA(messageOwner, "セーブデータを削除してもよろしいですか？", "確認", MB_ICONQUESTION | MB_YESNO) ==
+        IDYES)
         deleteSaveData(*this);
     // An empty installation folder would turn the names into paths at the root of the current drive.
     if (installDir[0] != '\0') removeInstalledFiles(installDir);

@@ -105,8 +105,8 @@ static void onBrowse(HWND dialog)
     folderBrowser.browse(installer.baseDir, sizeof installer.baseDir, 0, false);
     if (strlen(installer.baseDir) == 3) installer.baseDir[2] = '\0';
     if (osKind >= 1 && osKind <= 4 && (strstr(installer.baseDir, "WINDOWS") || strstr(installer.baseDir, "Windows"))) {
-        MessageBoxA(nullptr, "Windows フォルダ内には、インストールできません。\n別のフォルダを指定してください。", "確認",
-                    MB_OK);
+        MessageBoxA(nullptr, "Windows フォルダ内には、インストールできません。\n別のフォルダを指定してください。",
+                    "確認", MB_OK);
         memcpy(installer.baseDir, saved, sizeof saved);
     }
     showFolderText(dialog, installer.baseDir);
@@ -115,8 +115,8 @@ static void onBrowse(HWND dialog)
 static void onUpdate(HWND dialog)
 {
     if (installer.installed == 0) {
-        MessageBoxA(dialog, "インストールがされてませんでした。\nインストールを行ってからアップデートしてください。", "確認",
-                    MB_ICONWARNING);
+        MessageBoxA(dialog, "インストールがされてませんでした。\nインストールを行ってからアップデートしてください。",
+                    "確認", MB_ICONWARNING);
         return;
     }
     if (installer.installed == 1 || installer.installed == 2) {
@@ -202,15 +202,18 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 DWORD WINAPI installThreadProc(LPVOID)
 {
     HWND dialog = launcherDialog;
-    static const int busy[] = {IDC_UNINSTALL, IDC_GAME_START, IDC_README, IDC_MANUAL, IDCANCEL, IDC_BROWSE, IDC_DATACHECK};
+    static const int busy[] = {IDC_UNINSTALL, IDC_GAME_START, IDC_README,   IDC_MANUAL,
+                               IDCANCEL,      IDC_BROWSE,     IDC_DATACHECK};
     for (int id : busy) enable(dialog, id, FALSE);
     if (installer.install()) {
-        static const int done[] = {IDC_INSTALL, IDC_UNINSTALL, IDC_GAME_START, IDC_README, IDC_MANUAL, IDCANCEL, IDC_DATACHECK};
+        static const int done[] = {IDC_INSTALL, IDC_UNINSTALL, IDC_GAME_START, IDC_README,
+                                   IDC_MANUAL,  IDCANCEL,      IDC_DATACHECK};
         for (int id : done) enable(dialog, id, TRUE);
         showSlide(productConfig.slideInstalled);
     } else {
-        MessageBoxA(dialog, "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。", "確認",
-                    MB_ICONWARNING);
+        MessageBoxA(dialog,
+                    "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。",
+                    "確認", MB_ICONWARNING);
         static const int failed[] = {IDC_INSTALL, IDC_README, IDC_MANUAL, IDCANCEL, IDC_BROWSE};
         for (int id : failed) enable(dialog, id, TRUE);
         showSlide(productConfig.slideNotInstalled);

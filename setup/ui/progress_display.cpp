@@ -90,8 +90,7 @@ int showSlide(const char* bitmap, const char* sound)
             currentSlideBitmap = loaded;
         }
     }
-    if (sound && formatText(path, sizeof path, "%s/Data/%s", installer.sourceRoot, sound))
-        playSound(path);
+    if (sound && formatText(path, sizeof path, "%s/Data/%s", installer.sourceRoot, sound)) playSound(path);
     return 1;
 }
 

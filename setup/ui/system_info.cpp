@@ -11,9 +11,12 @@ void classifyOperatingSystem()
     if (info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
         osKind = 1;
     } else if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
-        if (info.dwMajorVersion == 5) osKind = 2;
-        else if (info.dwMajorVersion == 6 && info.dwMinorVersion == 0) osKind = 3;
-        else if (info.dwMajorVersion == 6 && info.dwMinorVersion == 1) osKind = 4;
+        if (info.dwMajorVersion == 5)
+            osKind = 2;
+        else if (info.dwMajorVersion == 6 && info.dwMinorVersion == 0)
+            osKind = 3;
+        else if (info.dwMajorVersion == 6 && info.dwMinorVersion == 1)
+            osKind = 4;
     }
 }
 

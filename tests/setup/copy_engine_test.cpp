@@ -17,7 +17,8 @@ class CopyEngine : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root = kit::freshFolder(std::string("copy\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root =
+            kit::freshFolder(std::string("copy\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         source = root + "\\src";
         target = root + "\\dst";
         kit::makeFolders(source);
@@ -31,7 +32,10 @@ protected:
         list.push_back(nullptr);
         in.installFiles = Installer::duplicateNameList(in.installFiles, list.data(), &in.installFileCount);
     }
-    void put(const std::string& name, const std::string& bytes) { ASSERT_TRUE(kit::writeFile(source + "\\" + name, bytes)); }
+    void put(const std::string& name, const std::string& bytes)
+    {
+        ASSERT_TRUE(kit::writeFile(source + "\\" + name, bytes));
+    }
     std::string installed(const std::string& name)
     {
         std::string bytes;
@@ -149,8 +153,9 @@ TEST_F(CopyEngine, ArchivesPlainFilesRangeAndSelection)
 
 TEST_F(CopyEngine, UnsafeArchiveNamesAreNeverWritten)
 {
-    const char* unsafe[] = {"../evil.txt", "a/../../evil.txt", "/abs.txt", "\\abs2.txt", "c:/drive.txt", "a:b.txt",
-                            "CON", "nul.txt", "sub/COM1.dat", "LPT9", "aux.tar.gz", "Prn", "com5.log"};
+    const char* unsafe[] = {"../evil.txt", "a/../../evil.txt", "/abs.txt",     "\\abs2.txt", "c:/drive.txt", "a:b.txt",
+                            "CON",         "nul.txt",          "sub/COM1.dat", "LPT9",       "aux.tar.gz",   "Prn",
+                            "com5.log"};
     const char* safe[] = {"CONSOLE.txt", "com0.txt", "lpt10.txt", "..a", "a..", "ソ/x.txt", "表/lpt.txt"};
     // The names as the extraction judges them: '/' already turned into '\'.
     auto judged = [](const char* name) {

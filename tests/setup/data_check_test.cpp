@@ -89,7 +89,8 @@ TEST_F(DataCheck, AChangedFileIsMarkedAndAnotherCheckStartsAfresh)
     kit::writeFile(dir + "\\readme.txt", veylaFileBytes("readme.txt") + "longer");
     HWND dialog = openCheck();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(check(dialog), L"『×』の部分が正常にインストールされていません。\nもう一度インストールしなおしてください。");
+    EXPECT_EQ(check(dialog),
+              L"『×』の部分が正常にインストールされていません。\nもう一度インストールしなおしてください。");
     auto rows = kit::listViewRows(GetDlgItem(dialog, 1024), 2);
     for (auto& row : rows) {
         bool changed = row[1] == L"tncfg.dat" || row[1] == L"readme.txt";
@@ -108,7 +109,8 @@ TEST_F(DataCheck, WithTheMediumRemovedEveryRowFails)
     HWND dialog = openCheck();
     ASSERT_NE(dialog, nullptr);
     kit::emptyDrive('n');
-    EXPECT_EQ(check(dialog), L"『×』の部分が正常にインストールされていません。\nもう一度インストールしなおしてください。");
+    EXPECT_EQ(check(dialog),
+              L"『×』の部分が正常にインストールされていません。\nもう一度インストールしなおしてください。");
     for (auto& mark : marks(dialog)) EXPECT_EQ(mark, L"×");
     kit::click(dialog, 2);
     kit::click(launcher, 2);

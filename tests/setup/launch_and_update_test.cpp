@@ -8,7 +8,6 @@
 
 namespace {
 
-
 void setDefault(HKEY root, const std::string& key, const std::string& value)
 {
     HKEY handle;
@@ -149,13 +148,15 @@ TEST_F(Update, ReplacesExactlyTheFilesOfItsFolderWithTheirTimes)
     SetFileAttributesA((dir + "\\update2.tpk").c_str(), FILE_ATTRIBUTE_HIDDEN);
     std::string folder = updateFolder({{"update1.tpk", "new update one"}, {"grd_2.pac", "new pack"}});
     for (const char* name : {"update1.tpk", "grd_2.pac"}) {
-        HANDLE f = CreateFileA((folder + "\\Veyla\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE f =
+            CreateFileA((folder + "\\Veyla\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         FILETIME created = stamp(1), accessed = stamp(2), written = stamp(3);
         SetFileTime(f, &created, &accessed, &written);
         CloseHandle(f);
     }
     FILETIME before = {};
-    HANDLE untouched = CreateFileA((dir + "\\update3.tpk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE untouched =
+        CreateFileA((dir + "\\update3.tpk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     FILETIME c0, a0;
     GetFileTime(untouched, &c0, &a0, &before);
     CloseHandle(untouched);
@@ -171,7 +172,8 @@ TEST_F(Update, ReplacesExactlyTheFilesOfItsFolderWithTheirTimes)
     kit::answer(box, IDOK);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 
-    HANDLE f = CreateFileA((dir + "\\update1.tpk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE f =
+        CreateFileA((dir + "\\update1.tpk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     FILETIME created, accessed, written;
     GetFileTime(f, &created, &accessed, &written);
     CloseHandle(f);

@@ -17,7 +17,8 @@ std::string shellPath(std::string path)
     return path;
 }
 
-const wchar_t* const generalFailure = L"インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。";
+const wchar_t* const generalFailure =
+    L"インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。";
 
 struct Enabling {
     bool install, uninstall, gameStart, readme, manual, quit, browse, dataCheck, homePage;
@@ -74,11 +75,13 @@ protected:
     {
         HWND tree = FindWindowExW(browse, nullptr, L"SysTreeView32", nullptr);
         std::string last = folder.substr(folder.find_last_of('\\') + 1);
-        kit::waitUntil([&] {
-            kit::sendTextMessage(browse, BFFM_SETSELECTIONA, TRUE, folder);
-            std::wstring shown = kit::treeSelectionText(tree);
-            return last.empty() || _wcsicmp(shown.c_str(), kit::ansiToWide(last).c_str()) == 0;
-        }, 10000);
+        kit::waitUntil(
+            [&] {
+                kit::sendTextMessage(browse, BFFM_SETSELECTIONA, TRUE, folder);
+                std::wstring shown = kit::treeSelectionText(tree);
+                return last.empty() || _wcsicmp(shown.c_str(), kit::ansiToWide(last).c_str()) == 0;
+            },
+            10000);
     }
     // The launcher with base chosen, on a medium whose data pack (sparse) is large enough to keep
     // the copy busy while the test acts on it.
@@ -184,7 +187,8 @@ TEST_F(Launcher, BrowseTakesADriveRootAndRefusesTheWindowsFolderOnA9xSystem)
     EXPECT_EQ(box.caption, L"確認");
     EXPECT_EQ(box.text, L"Windows フォルダ内には、インストールできません。\n別のフォルダを指定してください。");
     kit::answer(box, IDOK);
-    EXPECT_TRUE(kit::waitUntil([&] { return kit::itemText(launcher, 1004) == L"Z:\\games\\TesmafromKuvel\\Veyla"; }, 10000))
+    EXPECT_TRUE(
+        kit::waitUntil([&] { return kit::itemText(launcher, 1004) == L"Z:\\games\\TesmafromKuvel\\Veyla"; }, 10000))
         << "the previous folder comes back";
     std::string lower = kit::freshFolder("windowsish");
     browseTo(launcher, lower);
@@ -301,7 +305,8 @@ TEST_F(Launcher, AbortDuringTheCopyRemovesTheFilesAndRestoresTheButtons)
     HWND launcher = openWithLargePack(base);
     ASSERT_NE(launcher, nullptr);
     startInstall(launcher);
-    ASSERT_TRUE(kit::waitUntil([&] { return kit::itemText(launcher, 1019).find(L"data.tpk") != std::wstring::npos; }, 60000))
+    ASSERT_TRUE(
+        kit::waitUntil([&] { return kit::itemText(launcher, 1019).find(L"data.tpk") != std::wstring::npos; }, 60000))
         << kit::wideToAnsi(kit::itemText(launcher, 1019));
     kit::click(launcher, 1000);
     kit::MessageBoxView box = nextBox();
@@ -339,7 +344,8 @@ TEST_F(Launcher, ClosingDuringTheInstallationAbortsOnlyWhileCopying)
     EXPECT_TRUE(IsWindowVisible(launcher));
     EXPECT_TRUE(kit::itemEnabled(launcher, 1000));
     kit::answer(question, IDYES);
-    ASSERT_TRUE(kit::waitUntil([&] { return kit::itemText(launcher, 1019).find(L"data.tpk") != std::wstring::npos; }, 60000));
+    ASSERT_TRUE(
+        kit::waitUntil([&] { return kit::itemText(launcher, 1019).find(L"data.tpk") != std::wstring::npos; }, 60000));
     // While copying, the close box asks for the abort; the process does not end.
     PostMessageW(launcher, WM_CLOSE, 0, 0);
     kit::MessageBoxView box;
@@ -387,8 +393,10 @@ TEST_F(Launcher, NotEnoughSpaceOnATinyDrive)
     kit::click(notice, IDOK);
     kit::MessageBoxView box = nextBox();
     wchar_t expected[512];
-    swprintf(expected, 512, L"Z:\\ ドライブの空き容量が足りません。\n今現在のドライブの容量は %uMです。\nインストールするには 約4000Mの容量が必要です。",
-             (unsigned)(totalFree.QuadPart >> 20));
+    swprintf(
+        expected, 512,
+        L"Z:\\ ドライブの空き容量が足りません。\n今現在のドライブの容量は %uMです。\nインストールするには 約4000Mの容量が必要です。",
+        (unsigned)(totalFree.QuadPart >> 20));
     EXPECT_EQ(box.text, expected);
     EXPECT_EQ(box.caption, L"確認");
     kit::answer(box, IDOK);
@@ -405,7 +413,8 @@ TEST_F(Launcher, ARecordThatCannotBeWrittenRollsTheInstallationBack)
     // A volatile publisher key cannot hold the record's non-volatile key.
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TesmafromKuvel", 0, nullptr, REG_OPTION_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              0);
     RegCloseKey(key);
     std::string base = kit::freshFolder("norecord");
     HWND launcher = open();

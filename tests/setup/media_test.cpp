@@ -119,7 +119,8 @@ TEST_F(Media, FreeSpaceArithmeticAndTheMessage)
     ASSERT_TRUE(GetDiskFreeSpaceExA("c:\\", &avail, &total, &totalFree));
     uint32_t freeMB = (uint32_t)(totalFree.QuadPart >> 20);
     EXPECT_EQ(Installer::queryFreeMB("c:\\"), freeMB);
-    EXPECT_EQ(Installer::queryFreeMB("c:\\no\\such\\folder"), freeMB) << "a folder not made yet is measured by its drive";
+    EXPECT_EQ(Installer::queryFreeMB("c:\\no\\such\\folder"), freeMB)
+        << "a folder not made yet is measured by its drive";
 
     snprintf(in.baseDir, sizeof in.baseDir, "%s", "c:");
     snprintf(in.installDir, sizeof in.installDir, "%s", "c:\\TesmafromKuvel\\Veyla");
@@ -134,8 +135,10 @@ TEST_F(Media, FreeSpaceArithmeticAndTheMessage)
     ASSERT_TRUE(kit::waitMessageBox(GetCurrentProcessId(), box, 10000));
     EXPECT_EQ(box.caption, L"確認");
     wchar_t expected[512];
-    swprintf(expected, 512, L"c:\\ ドライブの空き容量が足りません。\n今現在のドライブの容量は %uMです。\nインストールするには 約%uMの容量が必要です。",
-             freeMB, freeMB + 1);
+    swprintf(
+        expected, 512,
+        L"c:\\ ドライブの空き容量が足りません。\n今現在のドライブの容量は %uMです。\nインストールするには 約%uMの容量が必要です。",
+        freeMB, freeMB + 1);
     EXPECT_EQ(box.text, expected);
     EXPECT_TRUE(box.hasIcon);
     kit::answer(box, IDOK);

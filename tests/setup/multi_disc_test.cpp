@@ -34,7 +34,8 @@ kit::DiscLayout discOne()
 {
     kit::DiscLayout one;
     one.folder = "Kitgame";
-    one.files = {{"Kitgame.exe", "game"}, {"uninst.exe", "u"}, {"data.tpk", kit::noiseBytes(5000, 1)}, {"readme.txt", "r"}};
+    one.files = {
+        {"Kitgame.exe", "game"}, {"uninst.exe", "u"}, {"data.tpk", kit::noiseBytes(5000, 1)}, {"readme.txt", "r"}};
     return one;
 }
 
@@ -122,7 +123,8 @@ TEST_F(MultiDisc, DataCheckAsksForEachDiscAndThenForDiscOneAgain)
     for (auto& f : discTwo().files) kit::writeFile(dir + "\\" + f.first, f.second);
     kit::writeFile(dir + "\\update1.tpk", "changed");  // matches on no disc
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kitRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kitRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              0);
     RegSetValueExA(key, "Dir", 0, REG_SZ, (const BYTE*)dir.c_str(), (DWORD)dir.size() + 1);
     RegSetValueExA(key, "CD", 0, REG_SZ, (const BYTE*)"q:\\Kitgame", 11);
     DWORD zero = 0;

@@ -15,7 +15,8 @@ protected:
     static void setValue(const char* name, DWORD type, const void* data, DWORD bytes)
     {
         HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, recordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, recordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  0);
         ASSERT_EQ(RegSetValueExA(key, name, 0, type, (const BYTE*)data, bytes), 0);
         RegCloseKey(key);
     }
@@ -63,7 +64,8 @@ TEST_F(RegistryRecord, ReadBackReplacesFieldsAndKeepsOtherValuesOnRewrite)
     snprintf(in.installDir, sizeof in.installDir, "%s", "c:\\TesmafromKuvel\\Veyla");
     ASSERT_TRUE(in.writeInstallRecord());
     std::string other;
-    EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, recordKey, "Other", other)) << "a rewrite keeps other values";
+    EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, recordKey, "Other", other))
+        << "a rewrite keeps other values";
 
     Installer reader;
     ASSERT_TRUE(reader.readInstallRecord());

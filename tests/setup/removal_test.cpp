@@ -33,10 +33,10 @@ protected:
         std::string base = appData + "\\Veyla";
         kit::makeFolders(base + "\\ss");
         kit::makeFolders(installDir + "\\save\\ss");
-        for (const std::string& f : {base + "\\savedata.000", base + "\\savedata999.bmp", base + "\\ss\\SS_123.bmp",
-                                     installDir + "\\save\\savedata.010", installDir + "\\save\\ss\\SS_999.bmp",
-                                     installDir + "\\save\\save00999.sd", installDir + "\\save\\gsd.sd",
-                                     installDir + "\\save\\kidoku.sd"})
+        for (const std::string& f :
+             {base + "\\savedata.000", base + "\\savedata999.bmp", base + "\\ss\\SS_123.bmp",
+              installDir + "\\save\\savedata.010", installDir + "\\save\\ss\\SS_999.bmp",
+              installDir + "\\save\\save00999.sd", installDir + "\\save\\gsd.sd", installDir + "\\save\\kidoku.sd"})
             kit::writeFile(f, "save");
     }
     HWND open()
@@ -108,7 +108,8 @@ TEST_F(Removal, KeepingTheSaveDataKeepsItAndTheInstallationFolder)
     EXPECT_FALSE(kit::fileExists(specialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veyla.lnk"));
     EXPECT_FALSE(recordExists());
     HKEY key;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TesmafromKuvel", 0, KEY_READ, &key), 0) << "publisher key stays";
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TesmafromKuvel", 0, KEY_READ, &key), 0)
+        << "publisher key stays";
     RegCloseKey(key);
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
@@ -255,8 +256,11 @@ TEST_F(Special, BothProductsWithoutRecordsAreRemovedSerapineFirst)
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(kit::itemText(dialog, 1), L"開始");
     kit::click(dialog, 1);
-    EXPECT_EQ(removeOne(), L"Serapine「Quorrel」 のアンインストールを開始します。\n開始してもよろしいですか？|アンインストールが完了しました。");
-    EXPECT_EQ(removeOne(), L"Halvorn のアンインストールを開始します。\n開始してもよろしいですか？|アンインストールが完了しました。");
+    EXPECT_EQ(
+        removeOne(),
+        L"Serapine「Quorrel」 のアンインストールを開始します。\n開始してもよろしいですか？|アンインストールが完了しました。");
+    EXPECT_EQ(removeOne(),
+              L"Halvorn のアンインストールを開始します。\n開始してもよろしいですか？|アンインストールが完了しました。");
     EXPECT_TRUE(kit::waitUntil([&] { return !kit::fileExists(halvorn); }, 10000));
     EXPECT_FALSE(kit::fileExists(serapine));
     EXPECT_FALSE(kit::fileExists(root + "\\Kuvel")) << "the folder above each product goes when empty";
@@ -301,11 +305,13 @@ TEST_F(Special, SerapineWithACompleteRecordIsSkippedAndAnIncompleteHalvornRecord
     HWND dialog = open();
     ASSERT_NE(dialog, nullptr);
     kit::click(dialog, 1);
-    EXPECT_EQ(removeOne(), L"Halvorn のアンインストールを開始します。\n開始してもよろしいですか？|アンインストールが完了しました。");
+    EXPECT_EQ(removeOne(),
+              L"Halvorn のアンインストールを開始します。\n開始してもよろしいですか？|アンインストールが完了しました。");
     EXPECT_TRUE(kit::fileExists(serapine + "\\Serapine.exe"));
     EXPECT_FALSE(kit::fileExists(halvorn + "\\halvorn.exe"));
     std::string v;
-    EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, "SOFTWARE\\KUVEL\\Halvorn", "Dir", v)) << "no record is deleted";
+    EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, "SOFTWARE\\KUVEL\\Halvorn", "Dir", v))
+        << "no record is deleted";
     kit::click(dialog, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 }

@@ -71,8 +71,9 @@ TEST(SetupResources, LauncherTemplate116)
 
 TEST(SetupResources, UpdateNoticeDataCheckAndSpecialTemplates)
 {
-    expectTemplate(105, L"ﾀﾞｲｱﾛｸﾞ", 187, 51, L"ＭＳ Ｐゴシック", 9,
-                   {{1008, L"アップデート", 7, 30, 78, 14}, {2, L"ｷｬﾝｾﾙ", 102, 30, 78, 14}, {1009, L"Static", 7, 7, 173, 20}});
+    expectTemplate(
+        105, L"ﾀﾞｲｱﾛｸﾞ", 187, 51, L"ＭＳ Ｐゴシック", 9,
+        {{1008, L"アップデート", 7, 30, 78, 14}, {2, L"ｷｬﾝｾﾙ", 102, 30, 78, 14}, {1009, L"Static", 7, 7, 173, 20}});
     expectTemplate(115, L"確認", 329, 195, L"MS Shell Dlg", 8,
                    {{2, L"いいえ", 273, 174, 50, 14}, {1, L"はい", 211, 174, 50, 14}, {1028, nullptr, 7, 7, 316, 164}});
     expectTemplate(113, nullptr, 151, 182, L"MS Shell Dlg", 8,
@@ -83,7 +84,8 @@ TEST(SetupResources, UpdateNoticeDataCheckAndSpecialTemplates)
     expectTemplate(114, L"特殊アンインストーラー", 201, 54, L"MS Shell Dlg", 8,
                    {{1, L"開始", 79, 33, 50, 14},
                     {2, L"終了", 144, 33, 50, 14},
-                    {-1, L"「Halvorn」「Serapine」の完全にアンインストールできなかったデータをアンインストールします。", 7, 7, 187, 20}});
+                    {-1, L"「Halvorn」「Serapine」の完全にアンインストールできなかったデータをアンインストールします。",
+                     7, 7, 187, 20}});
     kit::DialogTemplate check;
     ASSERT_TRUE(kit::loadDialogTemplate(kit::binPath("setup.exe"), 113, nullptr, check));
     EXPECT_FALSE(check.style & WS_SYSMENU) << "the data check has no close box";
@@ -103,8 +105,9 @@ TEST(SetupResources, VersionRecordManifestAndIcon)
     struct Field {
         const char* name;
         std::wstring value;
-    } fields[] = {{"FileVersion", L"1, 0, 1, 1"}, {"ProductVersion", L"1, 0, 1, 1"}, {"FileDescription", L"setup"},
-                  {"ProductName", L"setup"},      {"Comments", L"インストーラー"},  {"OriginalFilename", L"setup.exe"}};
+    } fields[] = {{"FileVersion", L"1, 0, 1, 1"},  {"ProductVersion", L"1, 0, 1, 1"},
+                  {"FileDescription", L"setup"},   {"ProductName", L"setup"},
+                  {"Comments", L"インストーラー"}, {"OriginalFilename", L"setup.exe"}};
     for (const Field& f : fields) {
         char* text = nullptr;
         UINT length = 0;

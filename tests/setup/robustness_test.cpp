@@ -53,7 +53,12 @@ struct Mutation {
 Mutation mutate(const std::string& zip, unsigned n)
 {
     uint32_t x = n * 2654435761u + 12345u;
-    auto next = [&] { x ^= x << 13; x ^= x >> 17; x ^= x << 5; return x; };
+    auto next = [&] {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x;
+    };
     Mutation m{zip, ""};
     size_t size = zip.size();
     switch (n % 6) {
@@ -89,8 +94,9 @@ Mutation mutate(const std::string& zip, unsigned n)
         break;
     }
     default: {  // a fresh archive with hostile or overlong names
-        static const char* const names[] = {"../up.txt", "..\\up2.txt", "/root.txt", "c:\\x.txt", "CON", "aux.dat",
-                                            "a/LPT3.txt", "ソ/../../z.txt", "表\\..\\..\\w.txt", "ok/ソ表.txt"};
+        static const char* const names[] = {
+            "../up.txt", "..\\up2.txt", "/root.txt",      "c:\\x.txt",         "CON",
+            "aux.dat",   "a/LPT3.txt",  "ソ/../../z.txt", "表\\..\\..\\w.txt", "ok/ソ表.txt"};
         std::vector<kit::ZipEntry> entries;
         entries.push_back({names[next() % 10], "hostile"});
         entries.push_back({std::string(200 + next() % 300, 'n') + ".txt", "long"});
@@ -153,7 +159,8 @@ protected:
     {
         kit::emptyAllDrives();
         clearVeylaInstallation();
-        root = kit::freshFolder(std::string("robust\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root =
+            kit::freshFolder(std::string("robust\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         source = root + "\\src";
         kit::makeFolders(source);
         for (const char* const* n = veylaFiles(); *n; ++n) kit::writeFile(source + "\\" + *n, veylaFileBytes(*n));
@@ -180,7 +187,9 @@ protected:
             kit::MessageBoxView box;
             if (kit::waitMessageBox(GetCurrentProcessId(), box, cancelAt >= 0 ? 0 : 20)) {
                 if (texts) texts->push_back(box.text);
-                int answer = box.buttons.size() == 1 ? box.buttons[0] : (box.text.find(L"デスクトップ") != std::wstring::npos ? IDNO : IDYES);
+                int answer = box.buttons.size() == 1
+                                 ? box.buttons[0]
+                                 : (box.text.find(L"デスクトップ") != std::wstring::npos ? IDNO : IDYES);
                 kit::answer(box, answer);
             }
         }
@@ -197,7 +206,8 @@ protected:
     {
         for (const char* const* n = veylaFiles(); *n; ++n) {
             std::string bytes;
-            EXPECT_TRUE(kit::readFile(dir + "\\" + *n, bytes) && bytes.size() == Installer::fileSize((source + "\\" + *n).c_str()))
+            EXPECT_TRUE(kit::readFile(dir + "\\" + *n, bytes) &&
+                        bytes.size() == Installer::fileSize((source + "\\" + *n).c_str()))
                 << *n;
         }
         std::string v;
@@ -280,8 +290,10 @@ TEST_F(Installs, StartMenuThatCannotBeWrittenStillCompletesWithItsWarning)
     DeleteFileA((programs + "\\TesmafromKuvel").c_str());
     ASSERT_GE(texts.size(), 2u);
     std::wstring dir = kit::ansiToWide(base) + L"\\TesmafromKuvel\\Veyla";
-    EXPECT_EQ(texts[texts.size() - 2], L"スタートメニューにショートカットが作成できませんでした。\n管理者アカウントで再インストールを行うか、\n[ " +
-                                           dir + L"\\Veyla.exe ]を起動させてください。");
+    EXPECT_EQ(
+        texts[texts.size() - 2],
+        L"スタートメニューにショートカットが作成できませんでした。\n管理者アカウントで再インストールを行うか、\n[ " +
+            dir + L"\\Veyla.exe ]を起動させてください。");
     EXPECT_EQ(texts.back(), L"インストールが完了しました。");
     expectInstalled(kit::wideToAnsi(dir));
 }

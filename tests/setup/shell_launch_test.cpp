@@ -4,7 +4,6 @@
 #include "driver.h"
 #include "engine/installer.h"
 
-
 static void registerProbe(HKEY root, const char* key, const char* command, bool urlProtocol)
 {
     HKEY handle;

@@ -64,7 +64,9 @@ TEST_F(Startup, UninstallerWithoutRecordOrWithCommandLine)
         kit::MessageBoxView box;
         ASSERT_TRUE(kit::waitMessageBox(p.pid, box, 20000));
         EXPECT_EQ(box.caption, L"注意");
-        EXPECT_EQ(box.text, L"この実行ファイルはアンインストーラです。\n現在ゲームがインストールされていません。\nインストールされている状態でアンインストールを行ってください。");
+        EXPECT_EQ(
+            box.text,
+            L"この実行ファイルはアンインストーラです。\n現在ゲームがインストールされていません。\nインストールされている状態でアンインストールを行ってください。");
         kit::answer(box, IDOK);
         EXPECT_EQ(kit::waitExit(p, 15000), 0);
     }
@@ -169,7 +171,8 @@ TEST_F(Startup, RefreshesTheDesktopIconViewWithF5AtExit)
         wc.lpszClassName = name;
         RegisterClassA(&wc);
     }
-    HWND progman = CreateWindowA("Progman", "Program Manager", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    HWND progman =
+        CreateWindowA("Progman", "Program Manager", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     HWND view = CreateWindowA("SHELLDLL_DefView", "", WS_CHILD, 0, 0, 1, 1, progman, nullptr, nullptr, nullptr);
     HWND list = CreateWindowA("SysListView32", "", WS_CHILD, 0, 0, 1, 1, view, nullptr, nullptr, nullptr);
     ASSERT_TRUE(progman && view && list);
@@ -179,11 +182,13 @@ TEST_F(Startup, RefreshesTheDesktopIconViewWithF5AtExit)
     HWND launcher = openDialog(p, "setup.exe", L"Veyla Setup");
     ASSERT_NE(launcher, nullptr);
     kit::click(launcher, IDCANCEL);
-    bool done = kit::waitUntil([&] {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        return kit::waitExit(p, 0) == 0 && !keysReceived.empty();
-    }, 20000);
+    bool done = kit::waitUntil(
+        [&] {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            return kit::waitExit(p, 0) == 0 && !keysReceived.empty();
+        },
+        20000);
     EXPECT_TRUE(done);
     ASSERT_EQ(keysReceived.size(), 1u);
     EXPECT_EQ(keysReceived[0].first, (WPARAM)VK_F5);

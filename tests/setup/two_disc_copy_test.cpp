@@ -14,13 +14,18 @@ TEST(TwoDiscCopy, AsksForDiscTwoAndEndsWithTheBarFull)
 {
     kit::emptyAllDrives();
     std::string root = kit::freshFolder("twodisc");
-    std::string agrd = kit::makeZip({{"grd/", ""}, {"grd/a/b.bin", kit::noiseBytes(150000, 1)},
-                                     {"grd/t.txt", kit::textBytes(70000, 2)}});
+    std::string agrd = kit::makeZip(
+        {{"grd/", ""}, {"grd/a/b.bin", kit::noiseBytes(150000, 1)}, {"grd/t.txt", kit::textBytes(70000, 2)}});
     std::string bgrd = kit::makeZip({{"movie/op/", ""}, {"movie/op/op.mpg", kit::noiseBytes(90000, 3)}});
     kit::DiscLayout one;
     one.folder = "Kitgame";
-    one.files = {{"Kitgame.exe", kit::noiseBytes(120000, 4)}, {"uninst.exe", "u"}, {"data.tpk", kit::noiseBytes(300000, 5)},
-                 {"tncfg.dat", std::string(128, '\1')}, {"tunewell.exe", "t"}, {"readme.txt", "readme"}, {"Agrd.zip", agrd}};
+    one.files = {{"Kitgame.exe", kit::noiseBytes(120000, 4)},
+                 {"uninst.exe", "u"},
+                 {"data.tpk", kit::noiseBytes(300000, 5)},
+                 {"tncfg.dat", std::string(128, '\1')},
+                 {"tunewell.exe", "t"},
+                 {"readme.txt", "readme"},
+                 {"Agrd.zip", agrd}};
     ASSERT_TRUE(kit::layOutDisc(kit::driveRoot('p'), one));
     kit::DiscLayout two;
     two.folder = "Kitgame";
@@ -33,7 +38,8 @@ TEST(TwoDiscCopy, AsksForDiscTwoAndEndsWithTheBarFull)
     Installer in;
     productConfig.installFiles[0] = productConfig.gameExe;
     in.initialise(productConfig.installFiles, productConfig.extraFiles, productConfig.discLabels, nullptr, nullptr,
-                  productConfig.publisherName, productConfig.gameName, productConfig.folderName, productConfig.requiredSpaceMB);
+                  productConfig.publisherName, productConfig.gameName, productConfig.folderName,
+                  productConfig.requiredSpaceMB);
     EXPECT_STREQ(in.sourceDir, "p:\\Kitgame") << "disc 1 is found at start-up";
     in.setDiscLayout(productConfig.discCount, productConfig.requiredSpaceMB);
     ASSERT_EQ(in.discCount, 2);

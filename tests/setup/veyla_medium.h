@@ -10,13 +10,17 @@
 
 static const char* const veylaRecordKey = "SOFTWARE\\TesmafromKuvel\\Veyla者";
 
-inline std::string veylaFileBytes(const std::string& name) { return kit::textBytes(1000 + name.size() * 37, (uint32_t)name.size()); }
+inline std::string veylaFileBytes(const std::string& name)
+{
+    return kit::textBytes(1000 + name.size() * 37, (uint32_t)name.size());
+}
 
 inline const char* const* veylaFiles()
 {
-    static const char* const names[] = {"uninst.exe", "data.tpk", "icon.ico", "tncfg.dat", "tunewell.exe",
-                                        "readme.txt", "update1.tpk", "update2.tpk", "update3.tpk", "update4.tpk",
-                                        "update5.tpk", "update6.tpk", "update7.tpk", "update8.tpk", "update9.tpk", nullptr};
+    static const char* const names[] = {"uninst.exe",   "data.tpk",    "icon.ico",    "tncfg.dat",
+                                        "tunewell.exe", "readme.txt",  "update1.tpk", "update2.tpk",
+                                        "update3.tpk",  "update4.tpk", "update5.tpk", "update6.tpk",
+                                        "update7.tpk",  "update8.tpk", "update9.tpk", nullptr};
     return names;
 }
 
@@ -28,7 +32,8 @@ inline bool layOutVeyla(const std::string& root, const char* setupExe = "setup.e
     kit::readFile(kit::binPath("..\\tests\\probe.exe"), probe);
     disc.files.push_back({"Veyla.exe", probe});
     bool ok = kit::layOutDisc(root, disc);
-    ok = kit::makeFolders(root + "\\manual") && kit::writeFile(root + "\\manual\\manual.html", "<html>manual</html>") && ok;
+    ok = kit::makeFolders(root + "\\manual") && kit::writeFile(root + "\\manual\\manual.html", "<html>manual</html>") &&
+         ok;
     return kit::copyFile(kit::binPath(setupExe), root + "\\setup.exe") && ok;
 }
 
@@ -99,7 +104,6 @@ inline std::string fakeInstallation(const std::string& cd)
     RegCloseKey(key);
     return dir;
 }
-
 
 // A link as the installer writes it.
 inline bool writeLink(const std::string& path, const std::string& target, const std::string& workingDir)

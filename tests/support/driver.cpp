@@ -88,7 +88,10 @@ bool makeSparseFile(const std::string& path, uint64_t size)
     return CloseHandle(file) && ok;
 }
 
-bool copyFile(const std::string& from, const std::string& to) { return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE; }
+bool copyFile(const std::string& from, const std::string& to)
+{
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
 
 std::string wideToAnsi(const std::wstring& text)
 {
@@ -189,17 +192,19 @@ bool Async::wait(DWORD timeoutMs)
 std::vector<std::string> probeLines(size_t count)
 {
     std::vector<std::string> lines;
-    waitUntil([&] {
-        std::string log;
-        lines.clear();
-        if (!readFile(scratchPath("probe.log"), log)) return false;
-        size_t at = 0, next;
-        while ((next = log.find('\n', at)) != std::string::npos) {
-            lines.push_back(log.substr(at, next - at));
-            at = next + 1;
-        }
-        return lines.size() >= count;
-    }, 20000);
+    waitUntil(
+        [&] {
+            std::string log;
+            lines.clear();
+            if (!readFile(scratchPath("probe.log"), log)) return false;
+            size_t at = 0, next;
+            while ((next = log.find('\n', at)) != std::string::npos) {
+                lines.push_back(log.substr(at, next - at));
+                at = next + 1;
+            }
+            return lines.size() >= count;
+        },
+        20000);
     return lines;
 }
 
@@ -238,9 +243,8 @@ bool hasClass(HWND window, const wchar_t* className)
 
 HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title)
 {
-    return findTopLevel(pid, [&](HWND w) {
-        return (!className || hasClass(w, className)) && (!title || text(w) == title);
-    });
+    return findTopLevel(pid,
+                        [&](HWND w) { return (!className || hasClass(w, className)) && (!title || text(w) == title); });
 }
 
 HWND waitWindow(DWORD pid, const wchar_t* className, const wchar_t* title, DWORD timeoutMs)
@@ -268,15 +272,21 @@ bool itemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog
 bool itemExists(HWND dialog, int id) { return GetDlgItem(dialog, id) != nullptr; }
 int itemChecked(HWND dialog, int id) { return (int)SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0); }
 void click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-void command(HWND dialog, int id) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id)); }
+void command(HWND dialog, int id)
+{
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+}
 
 HWND waitOtherDialog(DWORD pid, HWND except, DWORD timeoutMs)
 {
     HWND found = nullptr;
-    waitUntil([&] {
-        found = findTopLevel(pid, [&](HWND w) { return w != except && hasClass(w, L"#32770") && !isMessageBox(w); });
-        return found != nullptr;
-    }, timeoutMs);
+    waitUntil(
+        [&] {
+            found =
+                findTopLevel(pid, [&](HWND w) { return w != except && hasClass(w, L"#32770") && !isMessageBox(w); });
+            return found != nullptr;
+        },
+        timeoutMs);
     return found;
 }
 
@@ -334,8 +344,8 @@ std::vector<std::vector<std::wstring>> listViewRows(HWND list, int columns)
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
     if (!process) return rows;
     const int textSize = 1024;
-    char* remote = (char*)VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + textSize * sizeof(wchar_t),
-                                         MEM_COMMIT, PAGE_READWRITE);
+    char* remote = (char*)VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + textSize * sizeof(wchar_t), MEM_COMMIT,
+                                         PAGE_READWRITE);
     int count = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
     for (int row = 0; row < count && remote; ++row) {
         std::vector<std::wstring> cells;
@@ -389,8 +399,18 @@ int progressMaximum(HWND bar) { return (int)SendMessageW(bar, PBM_GETRANGE, FALS
 namespace {
 struct Reader {
     const BYTE* p;
-    WORD word() { WORD v = *(const WORD*)p; p += 2; return v; }
-    DWORD dword() { DWORD v = *(const DWORD*)p; p += 4; return v; }
+    WORD word()
+    {
+        WORD v = *(const WORD*)p;
+        p += 2;
+        return v;
+    }
+    DWORD dword()
+    {
+        DWORD v = *(const DWORD*)p;
+        p += 4;
+        return v;
+    }
     short shortValue() { return (short)word(); }
     std::wstring text()
     {
@@ -403,8 +423,15 @@ struct Reader {
     {
         WORD first = *(const WORD*)p;
         ordinal = 0;
-        if (first == 0) { p += 2; return; }
-        if (first == 0xFFFF) { p += 2; ordinal = word(); return; }
+        if (first == 0) {
+            p += 2;
+            return;
+        }
+        if (first == 0xFFFF) {
+            p += 2;
+            ordinal = word();
+            return;
+        }
         name = text();
     }
     void align(const BYTE* base) { p = base + (((p - base) + 3) & ~3); }
@@ -530,8 +557,10 @@ bool preferNativeDlls(const char* exeName, const char* const* dlls)
     bool ok = true;
     for (; *dlls; ++dlls) {
         std::string module = *dlls;  // Wine names a module without ".dll"
-        if (module.size() > 4 && _stricmp(module.c_str() + module.size() - 4, ".dll") == 0) module.resize(module.size() - 4);
-        ok = RegSetValueExA(handle, module.c_str(), 0, REG_SZ, (const BYTE*)"native,builtin", 15) == ERROR_SUCCESS && ok;
+        if (module.size() > 4 && _stricmp(module.c_str() + module.size() - 4, ".dll") == 0)
+            module.resize(module.size() - 4);
+        ok =
+            RegSetValueExA(handle, module.c_str(), 0, REG_SZ, (const BYTE*)"native,builtin", 15) == ERROR_SUCCESS && ok;
     }
     RegCloseKey(handle);
     return ok;

@@ -12,17 +12,17 @@ namespace kit {
 
 // ---- paths and files
 std::string binPath(const std::string& relative);  // y:\bin\<relative>
-std::string scratchPath(const std::string& name);    // z:\<name>
-std::string freshFolder(const std::string& name);    // z:\<name>, emptied and created
+std::string scratchPath(const std::string& name);  // z:\<name>
+std::string freshFolder(const std::string& name);  // z:\<name>, emptied and created
 bool removeTree(const std::string& path);
-bool makeFolders(const std::string& path);           // every folder of path
+bool makeFolders(const std::string& path);  // every folder of path
 bool writeFile(const std::string& path, const std::string& bytes);
 bool readFile(const std::string& path, std::string& bytes);
 bool fileExists(const std::string& path);
 bool copyFile(const std::string& from, const std::string& to);
 // A file of that size that takes no disk space: its contents read as zeros.
 bool makeSparseFile(const std::string& path, uint64_t size);
-std::string wideToAnsi(const std::wstring& text);    // code page 932
+std::string wideToAnsi(const std::wstring& text);  // code page 932
 std::wstring ansiToWide(const std::string& text);
 
 // ---- processes
@@ -67,7 +67,7 @@ std::wstring itemText(HWND dialog, int id);
 bool itemEnabled(HWND dialog, int id);
 bool itemExists(HWND dialog, int id);
 int itemChecked(HWND dialog, int id);
-void click(HWND dialog, int id);  // posted, so a modal loop in the program does not block the test
+void click(HWND dialog, int id);    // posted, so a modal loop in the program does not block the test
 void command(HWND dialog, int id);  // WM_COMMAND posted as if the control was used
 
 // A visible dialog (#32770) of the process other than `except` that is not a message box.
@@ -119,10 +119,10 @@ bool loadDialogTemplate(const std::string& exe, int id, const char* name, Dialog
 // CD-ROM drives of the bench, each with a fixed volume label (Wine reads a label only once):
 // a: "Veyla", m: "VEYLA", n: "Veyla", o: "Veyla", p: "KITDISC1", q: "KITDISC2".
 // A disc is inserted by filling the drive's folder and taken out by emptying it.
-std::string driveRoot(char letter);                     // z:\drives\<letter>
-void emptyDrive(char letter);                           // everything but the label goes
+std::string driveRoot(char letter);  // z:\drives\<letter>
+void emptyDrive(char letter);        // everything but the label goes
 void emptyAllDrives();
-bool fillDrive(char letter, const std::string& staging);  // moves the staging folder's contents in
+bool fillDrive(char letter, const std::string& staging);           // moves the staging folder's contents in
 bool setWindowsVersion(const char* exeName, const char* version);  // nullptr: the prefix default
 // Wine takes these DLLs (null-terminated list of names) from the program's folder before its own, as
 // Windows does for any DLL that is not a known DLL; nullptr: Wine's own again.

@@ -10,8 +10,8 @@
 namespace kit {
 
 struct ZipEntry {
-    std::string name;   // as stored: '/' separators, code page 932 bytes
-    std::string data;   // empty with a trailing '/' in name: a folder entry
+    std::string name;  // as stored: '/' separators, code page 932 bytes
+    std::string data;  // empty with a trailing '/' in name: a folder entry
     bool deflate = true;
 };
 

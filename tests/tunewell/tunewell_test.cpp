@@ -26,7 +26,8 @@ protected:
     void SetUp() override
     {
         kit::setWindowsVersion("tunewell.exe", nullptr);
-        folder = kit::freshFolder(std::string("tw\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder =
+            kit::freshFolder(std::string("tw\\") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         exe = folder + "\\tunewell.exe";
         ASSERT_TRUE(kit::copyFile(kit::binPath("tunewell.exe"), exe));
         file = folder + "\\tncfg.dat";
@@ -100,8 +101,9 @@ TEST_F(Tunewell, OkWritesExactlyTheChosenValues)
     kit::click(dialog, IDOK);
     EXPECT_EQ(kit::waitExit(p, 15000), 0);
     // hidden1 becomes 1 on load and stays; hidden5 is written 0; fields 11 to 31 are carried.
-    EXPECT_EQ(contents(), fieldsImage({{2, 0}, {4, 0}, {5, 0}, {6, 1}, {7, 3}, {8, 3}, {9, 1}, {10, 1}, {11, 77},
-                                       {20, -5}, {31, 123456}}));
+    EXPECT_EQ(contents(),
+              fieldsImage(
+                  {{2, 0}, {4, 0}, {5, 0}, {6, 1}, {7, 3}, {8, 3}, {9, 1}, {10, 1}, {11, 77}, {20, -5}, {31, 123456}}));
 }
 
 TEST_F(Tunewell, CancelAndResetWithCancelWriteNothingResetWithOkWritesDefaults)
@@ -153,7 +155,9 @@ TEST_F(Tunewell, InformationEachTimeDirectShowIsClearedNeverWhenSet)
         kit::MessageBoxView box;
         ASSERT_TRUE(kit::waitMessageBox(p.pid, box, 10000)) << "round " << round;
         EXPECT_EQ(box.caption, L"情報");
-        EXPECT_EQ(box.text, L"※ムービー再生に DirectShow を使用しない場合で、\r\n　フルスクリーン時の拡大方法が「拡大(外接)」の場合、\r\n　強制的に「拡大(内接)」でムービーが再生されます。");
+        EXPECT_EQ(
+            box.text,
+            L"※ムービー再生に DirectShow を使用しない場合で、\r\n　フルスクリーン時の拡大方法が「拡大(外接)」の場合、\r\n　強制的に「拡大(内接)」でムービーが再生されます。");
         EXPECT_FALSE(box.hasIcon);
         EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
         EXPECT_EQ(GetWindow(box.window, GW_OWNER), dialog) << "owned by the dialog";
@@ -219,7 +223,9 @@ TEST_F(Tunewell, ReadOnlyFileShowsTheSaveMessageAndStaysUnchanged)
     kit::MessageBoxView box;
     ASSERT_TRUE(kit::waitMessageBox(p.pid, box, 10000));
     EXPECT_EQ(box.caption, L"エラー") << "the system's default caption";
-    EXPECT_EQ(box.text, L"設定データファイルに設定を保存できませんでした。\r\n\r\n[ tncfg.dat ]ファイルが読み取り専用になっている可能性があります。");
+    EXPECT_EQ(
+        box.text,
+        L"設定データファイルに設定を保存できませんでした。\r\n\r\n[ tncfg.dat ]ファイルが読み取り専用になっている可能性があります。");
     EXPECT_FALSE(box.hasIcon);
     kit::answer(box, IDOK);
     EXPECT_EQ(kit::waitExit(p, 15000), 0) << "the dialog closes all the same";
@@ -237,7 +243,9 @@ TEST_F(Tunewell, FileThatCannotBeCreatedEndsWithoutTheDialog)
         kit::MessageBoxView box;
         ASSERT_TRUE(kit::waitMessageBox(p.pid, box, 20000)) << program;
         EXPECT_EQ(box.caption, L"エラー");
-        EXPECT_EQ(box.text, L"設定データファイルを新規作成できませんでした。\r\n\r\n書き込みできないフォルダである可能性があります。");
+        EXPECT_EQ(
+            box.text,
+            L"設定データファイルを新規作成できませんでした。\r\n\r\n書き込みできないフォルダである可能性があります。");
         kit::answer(box, IDOK);
         EXPECT_EQ(kit::waitExit(p, 15000), 0);
         EXPECT_EQ(kit::findWindowOf(p.pid, L"#32770", L"tunewell"), nullptr);
@@ -322,18 +330,26 @@ TEST(TunewellResources, DialogTemplateAsLaidOut)
     const int none = 0xFFFF;
     const Control controls[] = {
         {none, L"ゲーム画面の描画方法", 7, 7, 317, 64, BS_GROUPBOX, false, false},
-        {1042, L"GPU (ﾊﾞｲｷｭｰﾋﾞｯｸ) --- Direct3D を使用して描画します。画質が一番良いですが負荷が高いです。", 14, 19, 302, 9, BS_AUTORADIOBUTTON, true, false},
-        {1043, L"GPU (バイリニア) --- Direct3D を使用して描画します。画質が良く負荷は普通です。", 14, 31, 302, 9, BS_AUTORADIOBUTTON, false, false},
-        {1044, L"CPU (バイリニア) --- 画質は良いですがスペックによっては負荷が高いです。", 14, 43, 302, 9, BS_AUTORADIOBUTTON, false, false},
-        {1045, L"CPU (ﾆｱﾚｽﾄﾈｲﾊﾞｰ) --- 画質は汚いですが負荷は軽いです。", 14, 55, 302, 9, BS_AUTORADIOBUTTON, false, false},
+        {1042, L"GPU (ﾊﾞｲｷｭｰﾋﾞｯｸ) --- Direct3D を使用して描画します。画質が一番良いですが負荷が高いです。", 14, 19, 302,
+         9, BS_AUTORADIOBUTTON, true, false},
+        {1043, L"GPU (バイリニア) --- Direct3D を使用して描画します。画質が良く負荷は普通です。", 14, 31, 302, 9,
+         BS_AUTORADIOBUTTON, false, false},
+        {1044, L"CPU (バイリニア) --- 画質は良いですがスペックによっては負荷が高いです。", 14, 43, 302, 9,
+         BS_AUTORADIOBUTTON, false, false},
+        {1045, L"CPU (ﾆｱﾚｽﾄﾈｲﾊﾞｰ) --- 画質は汚いですが負荷は軽いです。", 14, 55, 302, 9, BS_AUTORADIOBUTTON, false,
+         false},
         {none, L"フルスクリーン処理", 7, 78, 317, 132, BS_GROUPBOX, false, false},
         {none, L"解像度", 15, 90, 300, 40, BS_GROUPBOX, false, false},
-        {1036, L"変更する --- 自動的に最適なアスペクト比の解像度に設定します。", 21, 102, 285, 9, BS_AUTORADIOBUTTON, true, false},
+        {1036, L"変更する --- 自動的に最適なアスペクト比の解像度に設定します。", 21, 102, 285, 9, BS_AUTORADIOBUTTON,
+         true, false},
         {1037, L"変更しない --- 解像度を変更しません。", 21, 114, 285, 9, BS_AUTORADIOBUTTON, false, false},
         {none, L"拡大方法", 15, 136, 300, 64, BS_GROUPBOX, false, false},
-        {1038, L"拡大(内接) --- 縦横比を維持して縦横どちらかが画面端に接するまで拡大します。", 21, 148, 285, 9, BS_AUTORADIOBUTTON, true, false},
-        {1039, L"拡大(外接) --- 縦横比を維持して画面いっぱいに拡大します。(一部領域が見えなくなります)", 21, 160, 285, 9, BS_AUTORADIOBUTTON, false, false},
-        {1040, L"拡大(ﾌｨｯﾄ) --- 縦横比を無視して画面いっぱいに拡大します。", 21, 172, 285, 9, BS_AUTORADIOBUTTON, false, false},
+        {1038, L"拡大(内接) --- 縦横比を維持して縦横どちらかが画面端に接するまで拡大します。", 21, 148, 285, 9,
+         BS_AUTORADIOBUTTON, true, false},
+        {1039, L"拡大(外接) --- 縦横比を維持して画面いっぱいに拡大します。(一部領域が見えなくなります)", 21, 160, 285,
+         9, BS_AUTORADIOBUTTON, false, false},
+        {1040, L"拡大(ﾌｨｯﾄ) --- 縦横比を無視して画面いっぱいに拡大します。", 21, 172, 285, 9, BS_AUTORADIOBUTTON, false,
+         false},
         {1041, L"拡大しない --- 拡大しません。", 21, 184, 285, 9, BS_AUTORADIOBUTTON, false, false},
         {none, L"タイトルバーダブルクリック時の処理", 7, 217, 150, 41, BS_GROUPBOX, false, false},
         {1046, L"ウィンドウサイズの最大化", 14, 230, 135, 9, BS_AUTORADIOBUTTON, true, false},
@@ -357,7 +373,8 @@ TEST(TunewellResources, DialogTemplateAsLaidOut)
         const Control& c = controls[i];
         EXPECT_EQ(item.id & 0xFFFF, c.id) << i;
         EXPECT_EQ(item.text, c.text) << c.id;
-        EXPECT_TRUE(item.classAtom == 0x80 || _wcsicmp(item.className.c_str(), L"Button") == 0) << c.id << " is a button";
+        EXPECT_TRUE(item.classAtom == 0x80 || _wcsicmp(item.className.c_str(), L"Button") == 0)
+            << c.id << " is a button";
         EXPECT_EQ(std::vector<int>({item.x, item.y, item.cx, item.cy}), std::vector<int>({c.x, c.y, c.w, c.h})) << c.id;
         EXPECT_EQ(item.style & BS_TYPEMASK, c.kind) << c.id;
         EXPECT_EQ((item.style & WS_GROUP) != 0, c.group) << c.id;
@@ -414,7 +431,8 @@ namespace {
 // says, bytes past 128 kept. make stress runs every length from 0 to 300.
 TEST_F(Tunewell, EveryFileLengthLoadsAndSavesExactly)
 {
-    std::vector<int> lengths = {0, 1, 2, 3, 4, 5, 7, 8, 39, 40, 41, 44, 63, 64, 100, 124, 127, 128, 129, 132, 200, 255, 256, 300};
+    std::vector<int> lengths = {0,  1,  2,   3,   4,   5,   7,   8,   39,  40,  41,  44,
+                                63, 64, 100, 124, 127, 128, 129, 132, 200, 255, 256, 300};
     const char* stress = getenv("KIT_STRESS_CASES");
     if (stress && atoi(stress) > 0) {
         lengths.clear();
@@ -422,7 +440,8 @@ TEST_F(Tunewell, EveryFileLengthLoadsAndSavesExactly)
     }
     for (int length : lengths) {
         std::string original(length, '\0');
-        for (int i = 0; i < length; ++i) original[i] = (char)((i * 37 + length) % 7 == 0 ? 0 : (i % 4 == 0 ? (i * 3 + length) % 5 : 0));
+        for (int i = 0; i < length; ++i)
+            original[i] = (char)((i * 37 + length) % 7 == 0 ? 0 : (i % 4 == 0 ? (i * 3 + length) % 5 : 0));
         ASSERT_TRUE(kit::writeFile(file, original));
         int32_t fields[32] = {};
         memcpy(fields, original.data(), std::min(length, 128));

@@ -10,10 +10,8 @@ PRODUCT_LIST(archiveList, "Agrd.zip", "Bgrd.zip", "Cgrd.zip", "Dgrd.zip");
 PRODUCT_LIST(discLabels, "Veyla");
 
 static SlideEntry slideshow[] = {
-    {"setup02.bmp", "setup002.wav", 0, 0},
-    {"setup03.bmp", "setup003.wav", 200, 0},
-    {"setup04.bmp", "setup004.wav", 400, 0},
-    {"setup05.bmp", "setup005.wav", 600, 0},
+    {"setup02.bmp", "setup002.wav", 0, 0},   {"setup03.bmp", "setup003.wav", 200, 0},
+    {"setup04.bmp", "setup004.wav", 400, 0}, {"setup05.bmp", "setup005.wav", 600, 0},
     {"setup06.bmp", "setup006.wav", 800, 0},
 };
 
