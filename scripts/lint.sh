@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Static analysis of the project's own code: cppcheck, and clang-tidy with the mingw headers.
-# Fails on any finding. Suppressions, where needed, stand in the code beside what they excuse.
+# The project's own code: its layout (clang-format, .clang-format), then static analysis with
+# cppcheck and clang-tidy with the mingw headers. Fails on any finding. Suppressions, where needed,
+# stand in the code beside what they excuse.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 sources=$(find setup tunewell -name '*.cpp' | sort)
+
+echo "lint: clang-format"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 echo "lint: cppcheck"
 cppcheck --enable=warning,performance,portability --std=c++17 --library=windows --platform=win32A \
@@ -11,7 +15,7 @@ cppcheck --enable=warning,performance,portability --std=c++17 --library=windows 
   -I setup -I tunewell $sources
 
 echo "lint: clang-tidy"
-gcc_dir=$(ls -d /usr/lib/gcc/i686-w64-mingw32/*-posix | head -n1)
+gcc_dir=$(ls -d /usr/lib/gcc/i686-w64-mingw32/*-win32 | head -n1)
 checks='-*,bugprone-*,-bugprone-easily-swappable-parameters,-bugprone-narrowing-conversions,-bugprone-reserved-identifier,clang-analyzer-*,-clang-analyzer-security.insecureAPI.*'
 status=0
 for f in $sources; do

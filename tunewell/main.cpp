@@ -23,6 +23,8 @@ static void restrictDllSearch()
 // DLL from the program's folder before WinMain. From XP on, the manifest binds version 6 side by
 // side, which Windows resolves by name before it looks at any folder; older systems take the
 // system folder's copy by its full path.
+static HMODULE commonControls;  // kept loaded while the dialog runs
+
 static void initCommonControls()
 {
     OSVERSIONINFOA version = {};
@@ -36,8 +38,8 @@ static void initCommonControls()
         int length = snprintf(path, sizeof path, "%s\\comctl32.dll", folder);
         if (n == 0 || n >= sizeof folder || length < 0 || length >= (int)sizeof path) return;
     }
-    HMODULE module = LoadLibraryA(path);
-    FARPROC init = module ? GetProcAddress(module, "InitCommonControlsEx") : nullptr;
+    commonControls = LoadLibraryA(path);
+    FARPROC init = commonControls ? GetProcAddress(commonControls, "InitCommonControlsEx") : nullptr;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
     if (init) ((BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*))(void*)init)(&controls);
 }

@@ -122,10 +122,9 @@ bool scheduleDeleteInWininit(const char* iniPath, const char* shortPath)
         WritePrivateProfileStringA("Rename", nullptr, nullptr, iniPath);
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, iniPath);
         OFSTRUCT of = {};
-        HFILE file = OpenFile(iniPath, &of, OF_WRITE);
         // A Windows 98 system has no WININIT.INI until some program writes one.
-        if (file == HFILE_ERROR && GetFileAttributesA(iniPath) == INVALID_FILE_ATTRIBUTES)
-            file = OpenFile(iniPath, &of, OF_CREATE | OF_WRITE);
+        bool exists = GetFileAttributesA(iniPath) != INVALID_FILE_ATTRIBUTES;
+        HFILE file = OpenFile(iniPath, &of, exists ? OF_WRITE : OF_CREATE | OF_WRITE);
         ok = file != HFILE_ERROR;
         if (ok) {
             LONG end = _llseek(file, 0, FILE_END);
