@@ -3,7 +3,7 @@ SHELL := /bin/bash
 BUILD := build
 JOBS ?= 2
 
-.PHONY: all bootstrap build test demo bench medium lint stress clean
+.PHONY: all bootstrap build test demo bench medium lint stress soak check-reproducible clean
 
 all: build
 
@@ -43,6 +43,10 @@ stress: build
 	@scripts/bench.sh start
 	@rc=0; (cd $(BUILD) && KIT_STRESS_CASES=$${KIT_STRESS_CASES:-20000} ctest --output-on-failure -j $(JOBS) --timeout 3600 \
 	  -R 'Robustness|Installs|EveryFileLength') || rc=$$?; scripts/bench.sh stop; exit $$rc
+
+# Two builds of the committed sources in different folders give byte-identical shipped programs.
+check-reproducible: bootstrap
+	@scripts/check-reproducible.sh
 
 clean:
 	rm -rf $(BUILD)
