@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 work=$(mktemp -d /tmp/kit-reproducible.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 targets=(veyla_launcher veyla_update veyla_uninst veyla_exuninst testkit_launcher testkit_update testkit_uninst
          testkit_exuninst tunewell)
 for copy in first second/deeper; do

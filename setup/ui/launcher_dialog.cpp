@@ -205,20 +205,22 @@ DWORD WINAPI installThreadProc(LPVOID)
     static const int busy[] = {IDC_UNINSTALL, IDC_GAME_START, IDC_README,   IDC_MANUAL,
                                IDCANCEL,      IDC_BROWSE,     IDC_DATACHECK};
     for (int id : busy) enable(dialog, id, FALSE);
-    if (installer.install()) {
-        static const int done[] = {IDC_INSTALL, IDC_UNINSTALL, IDC_GAME_START, IDC_README,
-                                   IDC_MANUAL,  IDCANCEL,      IDC_DATACHECK};
-        for (int id : done) enable(dialog, id, TRUE);
-        showSlide(productConfig.slideInstalled);
-    } else {
+    static const int done[] = {IDC_INSTALL, IDC_UNINSTALL, IDC_GAME_START, IDC_README,
+                               IDC_MANUAL,  IDCANCEL,      IDC_DATACHECK};
+    static const int failed[] = {IDC_INSTALL, IDC_README, IDC_MANUAL, IDCANCEL, IDC_BROWSE};
+    bool installed = installer.install();
+    if (!installed)
         MessageBoxA(dialog,
                     "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。",
                     "確認", MB_ICONWARNING);
-        static const int failed[] = {IDC_INSTALL, IDC_README, IDC_MANUAL, IDCANCEL, IDC_BROWSE};
-        for (int id : failed) enable(dialog, id, TRUE);
-        showSlide(productConfig.slideNotInstalled);
-    }
-    SetDlgItemTextA(dialog, IDC_INSTALL, "インストール");
+    showSlide(installed ? productConfig.slideInstalled : productConfig.slideNotInstalled);
+    // The installation is over before any button comes back: a click on the exit or install
+    // button the moment it is enabled is then never taken for a click during the installation.
     installThreadRunning = 0;
+    if (installed)
+        for (int id : done) enable(dialog, id, TRUE);
+    else
+        for (int id : failed) enable(dialog, id, TRUE);
+    SetDlgItemTextA(dialog, IDC_INSTALL, "インストール");
     return 0;
 }

@@ -271,7 +271,14 @@ std::wstring itemText(HWND dialog, int id) { return text(GetDlgItem(dialog, id))
 bool itemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 bool itemExists(HWND dialog, int id) { return GetDlgItem(dialog, id) != nullptr; }
 int itemChecked(HWND dialog, int id) { return (int)SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0); }
-void click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void click(HWND dialog, int id)
+{
+    // As a user would, the click waits for the button to be enabled: a program that enables it
+    // a moment later (after a message box is answered, a thread ends) does not lose the click.
+    HWND button = GetDlgItem(dialog, id);
+    waitUntil([&] { return !IsWindow(button) || IsWindowEnabled(button); }, 20000);
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
 void command(HWND dialog, int id)
 {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));

@@ -67,7 +67,8 @@ std::wstring itemText(HWND dialog, int id);
 bool itemEnabled(HWND dialog, int id);
 bool itemExists(HWND dialog, int id);
 int itemChecked(HWND dialog, int id);
-void click(HWND dialog, int id);    // posted, so a modal loop in the program does not block the test
+// Posted once the button is enabled (20 s at most), so a modal loop in the program does not block the test.
+void click(HWND dialog, int id);
 void command(HWND dialog, int id);  // WM_COMMAND posted as if the control was used
 
 // A visible dialog (#32770) of the process other than `except` that is not a message box.
