@@ -44,6 +44,10 @@ stress: build
 	@rc=0; (cd $(BUILD) && KIT_STRESS_CASES=$${KIT_STRESS_CASES:-20000} ctest --output-on-failure -j $(JOBS) --timeout 3600 \
 	  -R 'Robustness|Installs|EveryFileLength') || rc=$$?; scripts/bench.sh stop; exit $$rc
 
+# The whole suite round after round under CPU load (KIT_SOAK_RUNS=5, KIT_SOAK_LOAD=one per core); not run by CI.
+soak: build
+	@scripts/soak.sh
+
 # Two builds of the committed sources in different folders give byte-identical shipped programs.
 check-reproducible: bootstrap
 	@scripts/check-reproducible.sh
