@@ -19,12 +19,12 @@ kit_display() {
 }
 
 # The environment every program of the bench runs in: the project's prefix, the Japanese locale
-# (ANSI code page 932), no menu entries on the Unix desktop, no Mono or Gecko installers, no sound
+# (ANSI code page 932; KIT_LOCALE=C.UTF-8 gives code page 1252), no menu entries on the Unix desktop, no Mono or Gecko installers, no sound
 # device (the machines have none).
 kit_env() {
   echo env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="$KIT_HOME" USER="$KIT_USER" LOGNAME="$KIT_USER" \
     WINEPREFIX="$KIT_PREFIX" WINEARCH=win32 WINEDEBUG=-all \
     WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d;winealsa.drv=d;winepulse.drv=d;wineoss.drv=d" \
-    LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 DISPLAY="$(kit_display)" \
-    KIT_BIN='y:\bin' KIT_SCRATCH='z:' KIT_TESTS='y:\tests' KIT_STRESS_CASES="${KIT_STRESS_CASES:-}"
+    LANG="${KIT_LOCALE:-ja_JP.UTF-8}" LC_ALL="${KIT_LOCALE:-ja_JP.UTF-8}" DISPLAY="$(kit_display)" \
+    KIT_LOCALE="${KIT_LOCALE:-ja_JP.UTF-8}" KIT_BIN='y:\bin' KIT_SCRATCH='z:' KIT_TESTS='y:\tests' KIT_STRESS_CASES="${KIT_STRESS_CASES:-}"
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <stdio.h>
 
+#include "display_text.h"
 #include "instance_guard.h"
 #include "settings_dialog.h"
 #include "settings_file.h"
@@ -52,9 +53,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     determineProgramFolder();
     int version = classifyWindowsVersion() & 0xFF;
     if (version >= 1 && version <= 19) {
-        MessageBoxA(nullptr, "Windows95/NT3.5/NT4 では起動できません。", "エラー", MB_OK);
+        showMessage(nullptr, "Windows95/NT3.5/NT4 では起動できません。", "エラー", MB_OK);
     } else if (loadSettings() == 0) {
-        DialogBoxParamA(instance, "IDD_DIALOG1", nullptr, settingsDialogProc, 0);
+        openDialog(instance, "IDD_DIALOG1", nullptr, settingsDialogProc, 0);
     }
     instanceGuard.release(1);
     return 0;

@@ -1,3 +1,4 @@
+#include "display_text.h"
 #include "settings_dialog.h"
 
 #include "resource.h"
@@ -40,7 +41,7 @@ void onOk(HWND dialog)
 void onDirectShow(HWND dialog)
 {
     if (IsDlgButtonChecked(dialog, IDC_DIRECTSHOW) != BST_UNCHECKED) return;
-    MessageBoxA(
+    showMessage(
         dialog,
         "※ムービー再生に DirectShow を使用しない場合で、\r\n　フルスクリーン時の拡大方法が「拡大(外接)」の場合、\r\n　強制的に「拡大(内接)」でムービーが再生されます。",
         "情報", MB_OK);

@@ -1,3 +1,4 @@
+#include "display_text.h"
 #include "settings_file.h"
 
 #include <windows.h>
@@ -90,7 +91,7 @@ int saveSettings(SaveReason reason)
             reason == NewFile
                 ? "設定データファイルを新規作成できませんでした。\r\n\r\n書き込みできないフォルダである可能性があります。"
                 : "設定データファイルに設定を保存できませんでした。\r\n\r\n[ tncfg.dat ]ファイルが読み取り専用になっている可能性があります。";
-        MessageBoxA(nullptr, text, nullptr, MB_OK);
+        showMessage(nullptr, text, nullptr, MB_OK);
         return -1;
     }
     DWORD written = 0;

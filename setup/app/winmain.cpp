@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/main_window.h"
+#include "engine/display_text.h"
 #include "config/product_config.h"
 #include "engine/installer.h"
 #include "resources/resource.h"
@@ -34,14 +35,11 @@ static void openRoleDialog()
     switch (buildMode) {
     case Launcher:
         if (specialUninstallerBuild == 1)
-            DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SPECIAL_UNINSTALLER), mainWindowHandle,
-                            specialUninstallerDialogProc, 0);
+            openDialog(appInstance, IDD_SPECIAL_UNINSTALLER, mainWindowHandle, specialUninstallerDialogProc, 0);
         else
-            DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_LAUNCHER), mainWindowHandle, launcherDialogProc, 0);
+            openDialog(appInstance, IDD_LAUNCHER, mainWindowHandle, launcherDialogProc, 0);
         break;
-    case UpdateInstaller:
-        DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_UPDATE), mainWindowHandle, launcherDialogProc, 0);
-        break;
+    case UpdateInstaller: openDialog(appInstance, IDD_UPDATE, mainWindowHandle, launcherDialogProc, 0); break;
     default: break;
     }
 }

@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "config/product_config.h"
+#include "engine/display_text.h"
 #include "engine/installer.h"
 #include "ui/progress_display.h"
 
@@ -12,13 +13,13 @@ bool Installer::install()
     if (!formatText(installDir, sizeof installDir, "%s\\%s\\%s", baseDir, publisherName, folderName)) {
         formatText(text, sizeof text, "%s\\%s\\%s フォルダを作成できませんでした。", baseDir, publisherName,
                    folderName);
-        MessageBoxA(messageOwner, text, "確認", MB_ICONWARNING);
+        showMessage(messageOwner, text, "確認", MB_ICONWARNING);
         return false;
     }
     if (!checkFreeSpace()) return false;
     if (!createInstallFolder(installDir)) {
         formatText(text, sizeof text, "%s フォルダを作成できませんでした。", installDir);
-        MessageBoxA(messageOwner, text, "確認", MB_ICONWARNING);
+        showMessage(messageOwner, text, "確認", MB_ICONWARNING);
         return false;
     }
     if (!runCopy()) {
@@ -38,10 +39,10 @@ bool Installer::install()
             text, sizeof text,
             "スタートメニューにショートカットが作成できませんでした。\n管理者アカウントで再インストールを行うか、\n[ %s\\%s ]を起動させてください。",
             installDir, installFiles[0]);
-        MessageBoxA(messageOwner, text, "終了", MB_ICONWARNING);
+        showMessage(messageOwner, text, "終了", MB_ICONWARNING);
     }
     setStatusText("インストールが完了しました。");
-    MessageBoxA(messageOwner, "インストールが完了しました。", "終了", MB_ICONWARNING);
+    showMessage(messageOwner, "インストールが完了しました。", "終了", MB_ICONWARNING);
     setStatusText("");
     installed = 1;
     return true;

@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "engine/installer.h"
+#include "engine/display_text.h"
 
 DriveKind driveKind(const char* root, char* label, size_t labelSize)
 {
@@ -91,6 +92,6 @@ void Installer::waitForDisc(int32_t discIndex)
     while (!findDisc(discIndex)) {
         char text[MessageSize];
         formatText(text, sizeof text, "ディスク %d を入れてください。", (int)(discIndex + 1));
-        MessageBoxA(nullptr, text, "確認", MB_OK);
+        showMessage(nullptr, text, "確認", MB_OK);
     }
 }

@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "engine/installer.h"
+#include "engine/display_text.h"
 
 uint64_t Installer::fileSize(const char* path)
 {
@@ -50,7 +51,7 @@ bool Installer::checkFreeSpace()
         text, sizeof text,
         "%s ドライブの空き容量が足りません。\n今現在のドライブの容量は %uMです。\nインストールするには 約%uMの容量が必要です。",
         drive, freeMB, requiredSpaceMB);
-    MessageBoxA(messageOwner, text, "確認", MB_ICONWARNING);
+    showMessage(messageOwner, text, "確認", MB_ICONWARNING);
     return false;
 }
 
@@ -64,7 +65,7 @@ bool Installer::createInstallFolder(const char* path)
     if (!SetCurrentDirectoryA(path)) {
         char text[MessageSize];
         if (!formatText(text, sizeof text, "%s\nフォルダを作成します。\nよろしいですか？", path)) return false;
-        if (MessageBoxA(messageOwner, text, "確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
+        if (showMessage(messageOwner, text, "確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
     }
     char prefix[PathSize];
     for (const char* p = path; *p; p = nextChar(p)) {

@@ -1,5 +1,6 @@
 // The update: files beside the update installer replace installed ones and take their time stamps.
 #include "engine/installer.h"
+#include "engine/display_text.h"
 
 // Returns false when the update has to stop (the target could not be opened afterwards).
 static bool updateOne(Installer& in, const char* name)
@@ -34,5 +35,5 @@ void Installer::applyUpdate()
     for (NameList list : lists)
         for (int i = 0; list && list[i][0] != '\0'; ++i)
             if (!updateOne(*this, list[i])) return;
-    MessageBoxA(messageOwner, "アップデートが完了しました。", "終了", MB_ICONWARNING);
+    showMessage(messageOwner, "アップデートが完了しました。", "終了", MB_ICONWARNING);
 }

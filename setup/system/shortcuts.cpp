@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "engine/installer.h"
+#include "engine/display_text.h"
 #include "system/com_bracket.h"
 #include "ui/system_info.h"
 
@@ -55,13 +56,58 @@ static bool widePath(const char* path, WCHAR* wide)
     return n > 0;
 }
 
+// A name the user sees in the shell: a system folder (base, in the system's code page, as the shell
+// gave it) followed by the product's names (code page 932). Where texts are shown through the
+// W-functions the names are converted from 932, so the group and links read right; elsewhere, and
+// for a path outside base, the bytes are taken as they are, as the A-functions would.
+static bool shellName(const char* path, const char* base, WCHAR* wide)
+{
+    size_t n = strlen(base);
+    bool names932 = wideDisplay() && n > 0 && strncmp(path, base, n) == 0 && path[n] == '\\';
+    if (!names932) return widePath(path, wide);
+    int done = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path, (int)n, wide, MAX_PATH);
+    return done > 0 && done < MAX_PATH && MultiByteToWideChar(932, 0, path + n, -1, wide + done, MAX_PATH - done) > 0;
+}
+
+// Folders and files of the shell by those names: the W-functions on the wide path, where they exist.
+typedef BOOL(WINAPI* WidePathFn)(LPCWSTR);
+static BOOL callWide(const char* function, const char* path, const char* base)
+{
+    WidePathFn call = (WidePathFn)(void*)wideFunction("kernel32.dll", function);
+    WCHAR wide[MAX_PATH];
+    return call && shellName(path, base, wide) && call(wide);
+}
+
+static void makeShellFolder(const char* path, const char* base)
+{
+    typedef BOOL(WINAPI * CreateDirectoryWFn)(LPCWSTR, LPSECURITY_ATTRIBUTES);
+    CreateDirectoryWFn createW = (CreateDirectoryWFn)(void*)wideFunction("kernel32.dll", "CreateDirectoryW");
+    WCHAR wide[MAX_PATH];
+    if (wideDisplay() && createW && shellName(path, base, wide))
+        createW(wide, nullptr);
+    else
+        CreateDirectoryA(path, nullptr);
+}
+
+// An installation made through the A-functions on such a system has its names in the system's code
+// page: those go as well.
+static void removeShellEntry(const char* path, const char* base, bool folder)
+{
+    if (wideDisplay()) callWide(folder ? "RemoveDirectoryW" : "DeleteFileW", path, base);
+    if (folder)
+        RemoveDirectoryA(path);
+    else
+        DeleteFileA(path);
+}
+
 bool Installer::createShortcut(const char* linkFolder, const char* workingDir, const char* targetName,
                                const char* linkName)
 {
     char target[PathSize], linkPath[PathSize];
     WCHAR wide[MAX_PATH];
+    const char* base = strncmp(linkFolder, programsDir, strlen(programsDir)) == 0 ? programsDir : desktopDir;
     if (!formatText(target, sizeof target, "%s\\%s", workingDir, targetName) ||
-        !formatText(linkPath, sizeof linkPath, "%s\\%s.lnk", linkFolder, linkName) || !widePath(linkPath, wide))
+        !formatText(linkPath, sizeof linkPath, "%s\\%s.lnk", linkFolder, linkName) || !shellName(linkPath, base, wide))
         return false;
     ShellLinkObject object;
     if (!object.open()) return false;
@@ -121,9 +167,9 @@ bool Installer::createStartMenuEntries(int location)
     if (programsDir[0] == '\0') return false;
     char group[PathSize];
     if (!formatText(group, sizeof group, "%s\\%s", programsDir, publisherName)) return false;
-    CreateDirectoryA(group, nullptr);
+    makeShellFolder(group, programsDir);
     if (!appendText(group, sizeof group, "\\") || !appendText(group, sizeof group, gameName)) return false;
-    CreateDirectoryA(group, nullptr);
+    makeShellFolder(group, programsDir);
 
     char uninstallName[PathSize];
     if (!formatText(uninstallName, sizeof uninstallName, "%s アンインストール", gameName)) return false;
@@ -131,7 +177,7 @@ bool Installer::createStartMenuEntries(int location)
     if (!createShortcut(group, installDir, "readme.txt", "README")) return false;
     if (!createShortcut(group, installDir, "uninst.exe", uninstallName)) return false;
 
-    if (MessageBoxA(messageOwner, "デスクトップにショートカットを作成しますか？", "確認", MB_YESNO) != IDYES)
+    if (showMessage(messageOwner, "デスクトップにショートカットを作成しますか？", "確認", MB_YESNO) != IDYES)
         return true;
     if (family9x)
         getFolderByIdList(mainWindow, CSIDL_COMMON_DESKTOPDIRECTORY, desktopDir);
@@ -141,9 +187,9 @@ bool Installer::createStartMenuEntries(int location)
     return createShortcut(desktopDir, installDir, installFiles[0], gameName);
 }
 
-static void deleteLink(const char* path, bool formatted)
+static void deleteLink(const char* path, bool formatted, const char* base)
 {
-    if (formatted) DeleteFileA(path);
+    if (formatted) removeShellEntry(path, base, false);
 }
 
 void Installer::removeShortcuts()
@@ -157,23 +203,32 @@ void Installer::removeShortcuts()
     char path[PathSize];
     if (programsDir[0] != '\0') {
         deleteLink(path,
-                   formatText(path, sizeof path, "%s\\%s\\%s\\%s.lnk", programsDir, publisherName, gameName, gameName));
+                   formatText(path, sizeof path, "%s\\%s\\%s\\%s.lnk", programsDir, publisherName, gameName, gameName),
+                   programsDir);
         deleteLink(path,
-                   formatText(path, sizeof path, "%s\\%s\\%s\\%s.lnk", programsDir, publisherName, gameName, "README"));
-        deleteLink(path, formatText(path, sizeof path, "%s\\%s\\%s\\%s %s.lnk", programsDir, publisherName, gameName,
-                                    gameName, "アンインストール"));
+                   formatText(path, sizeof path, "%s\\%s\\%s\\%s.lnk", programsDir, publisherName, gameName, "README"),
+                   programsDir);
+        deleteLink(path,
+                   formatText(path, sizeof path, "%s\\%s\\%s\\%s %s.lnk", programsDir, publisherName, gameName,
+                              gameName, "アンインストール"),
+                   programsDir);
     }
     if (family9x) {
         getFolderByIdList(mainWindow, CSIDL_COMMON_DESKTOPDIRECTORY, desktopDir);
-        if (desktopDir[0] != '\0') deleteLink(path, formatText(path, sizeof path, "%s\\%s.lnk", desktopDir, gameName));
+        if (desktopDir[0] != '\0')
+            deleteLink(path, formatText(path, sizeof path, "%s\\%s.lnk", desktopDir, gameName), desktopDir);
     } else {
         getSpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY, desktopDir, sizeof desktopDir);
-        if (desktopDir[0] != '\0') deleteLink(path, formatText(path, sizeof path, "%s\\%s.lnk", desktopDir, gameName));
+        if (desktopDir[0] != '\0')
+            deleteLink(path, formatText(path, sizeof path, "%s\\%s.lnk", desktopDir, gameName), desktopDir);
         getSpecialFolder(CSIDL_DESKTOP, desktopDir, sizeof desktopDir);
-        if (desktopDir[0] != '\0') deleteLink(path, formatText(path, sizeof path, "%s\\%s.lnk", desktopDir, gameName));
+        if (desktopDir[0] != '\0')
+            deleteLink(path, formatText(path, sizeof path, "%s\\%s.lnk", desktopDir, gameName), desktopDir);
     }
     if (programsDir[0] != '\0') {
-        if (formatText(path, sizeof path, "%s\\%s\\%s", programsDir, publisherName, gameName)) RemoveDirectoryA(path);
-        if (formatText(path, sizeof path, "%s\\%s", programsDir, publisherName)) RemoveDirectoryA(path);
+        if (formatText(path, sizeof path, "%s\\%s\\%s", programsDir, publisherName, gameName))
+            removeShellEntry(path, programsDir, true);
+        if (formatText(path, sizeof path, "%s\\%s", programsDir, publisherName))
+            removeShellEntry(path, programsDir, true);
     }
 }

@@ -1,4 +1,5 @@
 #include "system/special_uninstaller.h"
+#include "engine/display_text.h"
 
 #include <string.h>
 
@@ -20,7 +21,7 @@ static void uninstallEarlierProduct(const char* workingDir, const char* folder, 
 bool uninstallEarlierProducts()
 {
     if (installer.readInstallRecordFrom("SOFTWARE\\KUVEL\\Halvorn")) {
-        MessageBoxA(nullptr, "インストール情報がありました。このまま処理を終了します。", "確認", MB_OK);
+        showMessage(nullptr, "インストール情報がありました。このまま処理を終了します。", "確認", MB_OK);
         return false;
     }
     char linkDir[1024];

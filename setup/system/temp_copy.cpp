@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "engine/installer.h"
+#include "engine/display_text.h"
 
 static bool tempFolder(char* out, size_t size)
 {
@@ -19,7 +20,7 @@ static bool tempFolder(char* out, size_t size)
 void Installer::startUninstallerCopy()
 {
     if (installed == 0) {
-        MessageBoxA(
+        showMessage(
             nullptr,
             "この実行ファイルはアンインストーラです。\n現在ゲームがインストールされていません。\nインストールされている状態でアンインストールを行ってください。",
             "注意", MB_OK);

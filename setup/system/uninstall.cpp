@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "config/product_config.h"
+#include "engine/display_text.h"
 #include "engine/installer.h"
 
 BOOL Installer::deleteFileIfPresent(const char* path)
@@ -84,8 +85,8 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
 {
     char text[MessageSize];
     formatText(text, sizeof text, "%s のアンインストールを開始します。\n開始してもよろしいですか？", gameName);
-    if (MessageBoxA(messageOwner, text, "確認", MB_ICONQUESTION | MB_YESNO) != IDYES) return false;
-    if (MessageBoxA(messageOwner, "セーブデータを削除してもよろしいですか？", "確認", MB_ICONQUESTION | MB_YESNO) ==
+    if (showMessage(messageOwner, text, "確認", MB_ICONQUESTION | MB_YESNO) != IDYES) return false;
+    if (showMessage(messageOwner, "セーブデータを削除してもよろしいですか？", "確認", MB_ICONQUESTION | MB_YESNO) ==
         IDYES)
         deleteSaveData(*this);
     // An empty installation folder would turn the names into paths at the root of the current drive.
@@ -93,7 +94,7 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
     removeInstallFolders(leaveFolder);
     removeShortcuts();
     if (deleteRecord && !deleteRegistryKey(productConfig.installRecordKey)) return false;
-    MessageBoxA(messageOwner, "アンインストールが完了しました。", "終了", MB_ICONWARNING);
+    showMessage(messageOwner, "アンインストールが完了しました。", "終了", MB_ICONWARNING);
     installed = 0;
     return true;
 }

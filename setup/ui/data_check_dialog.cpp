@@ -1,4 +1,5 @@
 #include "ui/data_check_dialog.h"
+#include "engine/display_text.h"
 
 #include <commctrl.h>
 #include <stdlib.h>
@@ -22,20 +23,12 @@ static const char markPending[] = "―";
 static void onInitDialog(HWND dialog)
 {
     dataCheckDialog = dialog;
-    SetWindowTextA(dialog, "インストールデータチェック");
+    setWindowText(dialog, "インストールデータチェック");
     centreInWorkArea(dialog);
     HWND list = GetDlgItem(dialog, IDC_CHECK_LIST);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    LVCOLUMNA column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    column.fmt = LVCFMT_LEFT;
-    column.cx = 50;
-    column.pszText = (char*)"チェック";
-    SendMessageA(list, LVM_INSERTCOLUMNA, 0, (LPARAM)&column);
-    column.cx = 150;
-    column.pszText = (char*)"ファイル名";
-    column.iSubItem = 1;
-    SendMessageA(list, LVM_INSERTCOLUMNA, 1, (LPARAM)&column);
+    addListColumn(list, 0, 50, "チェック");
+    addListColumn(list, 1, 150, "ファイル名");
 
     int rows = 0;
     char name[1024];
@@ -121,8 +114,8 @@ DWORD WINAPI runDataCheck(LPVOID)
     }
     EnableWindow(GetDlgItem(dialog, IDC_CHECK_START), TRUE);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), TRUE);
-    MessageBoxA(nullptr, "データのチェックが終了しました。", "終了", MB_OK);
-    MessageBoxA(nullptr,
+    showMessage(nullptr, "データのチェックが終了しました。", "終了", MB_OK);
+    showMessage(nullptr,
                 failed ? "『×』の部分が正常にインストールされていません。\nもう一度インストールしなおしてください。"
                        : "ファイルは正常にインストールされています。",
                 "確認", MB_OK);

@@ -1,4 +1,5 @@
 #include "ui/folder_browser.h"
+#include "engine/display_text.h"
 
 #include <shlobj.h>
 #include <string.h>
@@ -15,9 +16,30 @@ static int CALLBACK browseCallback(HWND dialog, UINT message, LPARAM, LPARAM dat
 {
     switch (message) {
     case BFFM_INITIALIZED: SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data); return 0;
-    case BFFM_VALIDATEFAILEDA: MessageBoxA(dialog, "不正なフォルダです", "Error", MB_OK); return 1;
+    case BFFM_VALIDATEFAILEDA:
+    case BFFM_VALIDATEFAILEDW: showMessage(dialog, "不正なフォルダです", "Error", MB_OK); return 1;
     default: return 0;
     }
+}
+
+// The dialog of the W-function shows its title right on any code page; the chosen folder is read as
+// a path of the system's code page either way, as every file operation takes it.
+static LPITEMIDLIST browseForFolder(BROWSEINFOA& info)
+{
+    typedef LPITEMIDLIST(WINAPI * BrowseWFn)(BROWSEINFOW*);
+    BrowseWFn browseW = (BrowseWFn)(void*)wideFunction("shell32.dll", "SHBrowseForFolderW");
+    if (!wideDisplay() || !browseW) return SHBrowseForFolderA(&info);
+    WCHAR title[NameSize], displayName[MAX_PATH] = L"";
+    toDisplayText(info.lpszTitle, title, NameSize);
+    BROWSEINFOW wide = {};
+    wide.hwndOwner = info.hwndOwner;
+    wide.pidlRoot = info.pidlRoot;
+    wide.pszDisplayName = displayName;
+    wide.lpszTitle = title;
+    wide.ulFlags = info.ulFlags;
+    wide.lpfn = info.lpfn;
+    wide.lParam = info.lParam;
+    return browseW(&wide);
 }
 
 int FolderBrowser::browse(char* path, size_t size, int style, bool appendBackslash)
@@ -39,11 +61,11 @@ int FolderBrowser::browse(char* path, size_t size, int style, bool appendBacksla
     info.lpfn = browseCallback;
     info.lParam = (LPARAM)path;
 
-    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    LPITEMIDLIST item = browseForFolder(info);
     if (!item) return 0;
     IMalloc* allocator = nullptr;
     if (SHGetMalloc(&allocator) == E_FAIL || !allocator) {
-        MessageBoxA(owner, "SHGetMalloc Error", "Error", MB_OK);
+        showMessage(owner, "SHGetMalloc Error", "Error", MB_OK);
         return 0;
     }
     char chosen[1024] = "";

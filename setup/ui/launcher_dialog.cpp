@@ -1,4 +1,5 @@
 #include "ui/launcher_dialog.h"
+#include "engine/display_text.h"
 
 #include <string.h>
 
@@ -21,7 +22,7 @@ static void showFolderText(HWND dialog, const char* base)
 {
     char folder[PathSize];
     formatText(folder, sizeof folder, "%s\\%s\\%s", base, installer.publisherName, installer.folderName);
-    SetDlgItemTextA(dialog, IDC_FOLDER, folder);
+    setItemText(dialog, IDC_FOLDER, folder);
 }
 
 static void showNotInstalledState(HWND dialog)
@@ -40,12 +41,12 @@ static void onInitDialog(HWND dialog)
     char text[MessageSize];
     if (buildMode == UpdateInstaller) {
         formatText(text, sizeof text, "%s　をアップデートしますか？", productConfig.gameName);
-        SetDlgItemTextA(dialog, IDC_UPDATE_TEXT, text);
+        setItemText(dialog, IDC_UPDATE_TEXT, text);
         formatText(text, sizeof text, "%s Updata", productConfig.gameName);
     } else {
         formatText(text, sizeof text, "%s Setup", productConfig.gameName);
     }
-    SendMessageA(dialog, WM_SETTEXT, 0, (LPARAM)text);
+    setWindowText(dialog, text);
     centreInWorkArea(dialog);
 
     if (installer.installed == 0) {
@@ -85,7 +86,7 @@ static BOOL onInstall(HWND dialog)
     // does nothing, and a second installation never starts beside the first.
     if (installThreadRunning) return TRUE;
     showSlide(productConfig.slideInstallStart);
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_NOTICE), mainWindowHandle, noticeDialogProc, 0);
+    openDialog(appInstance, IDD_NOTICE, mainWindowHandle, noticeDialogProc, 0);
     if (noticeAccepted == 0) return TRUE;
     installThreadRunning = 1;
     installThread = CreateThread(nullptr, 0, installThreadProc, nullptr, 0, &installThreadId);
@@ -94,7 +95,7 @@ static BOOL onInstall(HWND dialog)
         installThreadRunning = 0;
         return FALSE;
     }
-    SetDlgItemTextA(dialog, IDC_INSTALL, "中断");
+    setItemText(dialog, IDC_INSTALL, "中断");
     return TRUE;
 }
 
@@ -105,7 +106,7 @@ static void onBrowse(HWND dialog)
     folderBrowser.browse(installer.baseDir, sizeof installer.baseDir, 0, false);
     if (strlen(installer.baseDir) == 3) installer.baseDir[2] = '\0';
     if (osKind >= 1 && osKind <= 4 && (strstr(installer.baseDir, "WINDOWS") || strstr(installer.baseDir, "Windows"))) {
-        MessageBoxA(nullptr, "Windows フォルダ内には、インストールできません。\n別のフォルダを指定してください。",
+        showMessage(nullptr, "Windows フォルダ内には、インストールできません。\n別のフォルダを指定してください。",
                     "確認", MB_OK);
         memcpy(installer.baseDir, saved, sizeof saved);
     }
@@ -115,7 +116,7 @@ static void onBrowse(HWND dialog)
 static void onUpdate(HWND dialog)
 {
     if (installer.installed == 0) {
-        MessageBoxA(dialog, "インストールがされてませんでした。\nインストールを行ってからアップデートしてください。",
+        showMessage(dialog, "インストールがされてませんでした。\nインストールを行ってからアップデートしてください。",
                     "確認", MB_ICONWARNING);
         return;
     }
@@ -168,9 +169,7 @@ static BOOL onCommand(HWND dialog, int id)
     case IDC_UNINSTALL: onUninstall(dialog); break;
     case IDC_MANUAL: onManual(); break;
     case IDC_HOMEPAGE: installer.shellLaunch(productConfig.homePageUrl, nullptr, LaunchDefault); break;
-    case IDC_DATACHECK:
-        DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_DATACHECK), dialog, dataCheckDialogProc, 0);
-        break;
+    case IDC_DATACHECK: openDialog(appInstance, IDD_DATACHECK, dialog, dataCheckDialogProc, 0); break;
     default: break;
     }
     return TRUE;
@@ -210,7 +209,7 @@ DWORD WINAPI installThreadProc(LPVOID)
     static const int failed[] = {IDC_INSTALL, IDC_README, IDC_MANUAL, IDCANCEL, IDC_BROWSE};
     bool installed = installer.install();
     if (!installed)
-        MessageBoxA(dialog,
+        showMessage(dialog,
                     "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。",
                     "確認", MB_ICONWARNING);
     showSlide(installed ? productConfig.slideInstalled : productConfig.slideNotInstalled);
@@ -221,6 +220,6 @@ DWORD WINAPI installThreadProc(LPVOID)
         for (int id : done) enable(dialog, id, TRUE);
     else
         for (int id : failed) enable(dialog, id, TRUE);
-    SetDlgItemTextA(dialog, IDC_INSTALL, "インストール");
+    setItemText(dialog, IDC_INSTALL, "インストール");
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "ui/notice_dialog.h"
+#include "engine/display_text.h"
 
 #include "config/product_config.h"
 #include "resources/resource.h"
@@ -11,7 +12,7 @@ INT_PTR CALLBACK noticeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_INITDIALOG:
         centreInWorkArea(dialog);
-        SetDlgItemTextA(dialog, IDC_NOTICE_TEXT, noticeText);
+        setItemText(dialog, IDC_NOTICE_TEXT, noticeText);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {

@@ -1,4 +1,5 @@
 #include "ui/progress_display.h"
+#include "engine/display_text.h"
 
 #include <commctrl.h>
 #include <mmsystem.h>
@@ -35,7 +36,7 @@ static void playSound(const char* path)
 
 BOOL setLauncherText(const char* text, int index)
 {
-    return SetDlgItemTextA(launcherDialog, index == 0 ? IDC_STATUS : IDC_ELAPSED, text);
+    return setItemText(launcherDialog, index == 0 ? IDC_STATUS : IDC_ELAPSED, text);
 }
 
 void setStatusLine(const char* text)

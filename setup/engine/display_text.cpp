@@ -1,0 +1,125 @@
+#include "engine/display_text.h"
+
+#include "engine/text.h"
+
+bool wideDisplay()
+{
+    static int decided = -1;
+    if (decided < 0) {
+        // GetVersion's top bit is set on the 95/98/Me family.
+        bool ntFamily = (GetVersion() & 0x80000000u) == 0;
+        decided = ntFamily && GetACP() != 932 ? 1 : 0;
+    }
+    return decided == 1;
+}
+
+void toDisplayText(const char* text, WCHAR* out, size_t count)
+{
+    // Every text of the program fits its 1024-byte buffer, and a byte never becomes more than one
+    // UTF-16 unit; a text that does not fit shows empty rather than cut in a character.
+    if (count == 0) return;
+    if (!text || MultiByteToWideChar(932, 0, text, -1, out, (int)count) == 0) out[0] = 0;
+}
+
+FARPROC wideFunction(const char* dll, const char* name)
+{
+    HMODULE module = GetModuleHandleA(dll);
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
+int showMessage(HWND owner, const char* text, const char* caption, UINT type)
+{
+    typedef int(WINAPI * MessageBoxWFn)(HWND, LPCWSTR, LPCWSTR, UINT);
+    static const MessageBoxWFn messageBoxW = (MessageBoxWFn)(void*)wideFunction("user32.dll", "MessageBoxW");
+    if (!wideDisplay() || !messageBoxW) return MessageBoxA(owner, text, caption, type);
+    WCHAR wideText[MessageSize], wideCaption[NameSize];
+    toDisplayText(text, wideText, MessageSize);
+    toDisplayText(caption, wideCaption, NameSize);
+    return messageBoxW(owner, wideText, caption ? wideCaption : nullptr, type);
+}
+
+BOOL setWindowText(HWND window, const char* text)
+{
+    typedef BOOL(WINAPI * SetWindowTextWFn)(HWND, LPCWSTR);
+    static const SetWindowTextWFn setW = (SetWindowTextWFn)(void*)wideFunction("user32.dll", "SetWindowTextW");
+    if (!wideDisplay() || !setW) return SetWindowTextA(window, text);
+    WCHAR wide[MessageSize];
+    toDisplayText(text, wide, MessageSize);
+    return setW(window, wide);
+}
+
+BOOL setItemText(HWND dialog, int id, const char* text)
+{
+    if (!wideDisplay()) return SetDlgItemTextA(dialog, id, text);
+    HWND item = GetDlgItem(dialog, id);
+    return item ? setWindowText(item, text) : FALSE;
+}
+
+namespace {
+
+struct DialogStart {
+    DLGPROC proc;
+    LPARAM param;
+};
+
+int CALLBACK noteShiftJisFont(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found)
+{
+    *(bool*)found = true;
+    return 0;
+}
+
+// One font for every dialog of the program: the template's font with the Japanese character set,
+// which the font mapper answers with a font that has the glyphs.
+HFONT japaneseFont(HWND dialog)
+{
+    static HFONT font;
+    static bool decided;
+    if (decided) return font;
+    decided = true;
+    LOGFONTA wanted = {};
+    HFONT current = (HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0);
+    if (!GetObjectA(current ? (HGDIOBJ)current : GetStockObject(DEFAULT_GUI_FONT), sizeof wanted, &wanted) ||
+        wanted.lfCharSet == SHIFTJIS_CHARSET)
+        return font;
+    LOGFONTA probe = {};
+    probe.lfCharSet = SHIFTJIS_CHARSET;
+    bool offered = false;
+    HDC dc = GetDC(dialog);
+    EnumFontFamiliesExA(dc, &probe, noteShiftJisFont, (LPARAM)&offered, 0);
+    ReleaseDC(dialog, dc);
+    if (!offered) return font;
+    wanted.lfCharSet = SHIFTJIS_CHARSET;
+    wanted.lfFaceName[0] = '\0';
+    font = CreateFontIndirectA(&wanted);
+    return font;
+}
+
+BOOL CALLBACK setFont(HWND child, LPARAM font)
+{
+    SendMessageA(child, WM_SETFONT, (WPARAM)font, FALSE);
+    return TRUE;
+}
+
+// The first procedure of a Unicode dialog: it gives the controls the Japanese font, hands the
+// dialog to its own procedure and passes WM_INITDIALOG on.
+INT_PTR CALLBACK startDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_INITDIALOG) return FALSE;
+    const DialogStart* start = (const DialogStart*)lParam;
+    typedef LONG(WINAPI * SetWindowLongWFn)(HWND, int, LONG);
+    SetWindowLongWFn setLong = (SetWindowLongWFn)(void*)wideFunction("user32.dll", "SetWindowLongW");
+    if (setLong) setLong(dialog, DWLP_DLGPROC, (LONG)(LONG_PTR)start->proc);
+    if (HFONT font = japaneseFont(dialog)) EnumChildWindows(dialog, setFont, (LPARAM)font);
+    return start->proc(dialog, message, wParam, start->param);
+}
+
+}  // namespace
+
+INT_PTR openDialog(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc, LPARAM param)
+{
+    typedef INT_PTR(WINAPI * DialogBoxParamWFn)(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM);
+    static const DialogBoxParamWFn dialogW = (DialogBoxParamWFn)(void*)wideFunction("user32.dll", "DialogBoxParamW");
+    if (!wideDisplay() || !dialogW) return DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, proc, param);
+    DialogStart start = {proc, param};
+    return dialogW(instance, MAKEINTRESOURCEW(templateId), owner, startDialog, (LPARAM)&start);
+}

@@ -1,0 +1,27 @@
+// Every text the user sees goes through here: control and window texts, message boxes, dialogs.
+// The texts are code page 932 byte strings. Where the system's ANSI code page is 932, and on the
+// 95/98/Me family whatever its code page, they go to the A-functions as they are. On any other
+// system of the NT family they are converted from code page 932 at the point of display and go to
+// the W-functions, so the Japanese reads right; nothing stored is converted.
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+
+// True when texts are shown through the W-functions; decided once, from GetACP().
+bool wideDisplay();
+
+// Code page 932 text as UTF-16 (out always terminated; a text that does not fit is cut).
+void toDisplayText(const char* text, WCHAR* out, size_t count);
+
+int showMessage(HWND owner, const char* text, const char* caption, UINT type);
+BOOL setItemText(HWND dialog, int id, const char* text);
+BOOL setWindowText(HWND window, const char* text);
+
+// A modal dialog from a template of the program. Shown through the W-functions, it is a Unicode
+// dialog, so the texts of its template survive, and its controls get a font with the Japanese
+// glyphs when the template's font has none and the system offers one.
+INT_PTR openDialog(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc, LPARAM param);
+
+// A W-function of user32 or shell32, looked up at run time: the 95/98/Me family, which never takes
+// the wide path, lacks most of them.
+FARPROC wideFunction(const char* dll, const char* name);
