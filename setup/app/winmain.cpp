@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 #include "system/system_library.h"
 #include "ui/launcher_dialog.h"
+#include "ui/progress_display.h"
 #include "ui/special_uninstaller_dialog.h"
 #include "ui/window_state.h"
 
@@ -61,6 +62,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     if (!created) return 0;
     OutputDebugStringA("clear!!");
     initCommonControls();
+    loadMultimedia();
 
     productConfig.installFiles[0] = productConfig.gameExe;
     installer.initialise(productConfig.installFiles, productConfig.extraFiles, productConfig.discLabels,

@@ -30,7 +30,7 @@ FARPROC wideFunction(const char* dll, const char* name)
 int showMessage(HWND owner, const char* text, const char* caption, UINT type)
 {
     typedef int(WINAPI * MessageBoxWFn)(HWND, LPCWSTR, LPCWSTR, UINT);
-    static const MessageBoxWFn messageBoxW = (MessageBoxWFn)(void*)wideFunction("user32.dll", "MessageBoxW");
+    MessageBoxWFn messageBoxW = (MessageBoxWFn)(void*)wideFunction("user32.dll", "MessageBoxW");
     if (!wideDisplay() || !messageBoxW) return MessageBoxA(owner, text, caption, type);
     WCHAR wideText[MessageSize], wideCaption[NameSize];
     toDisplayText(text, wideText, MessageSize);
@@ -41,7 +41,7 @@ int showMessage(HWND owner, const char* text, const char* caption, UINT type)
 BOOL setWindowText(HWND window, const char* text)
 {
     typedef BOOL(WINAPI * SetWindowTextWFn)(HWND, LPCWSTR);
-    static const SetWindowTextWFn setW = (SetWindowTextWFn)(void*)wideFunction("user32.dll", "SetWindowTextW");
+    SetWindowTextWFn setW = (SetWindowTextWFn)(void*)wideFunction("user32.dll", "SetWindowTextW");
     if (!wideDisplay() || !setW) return SetWindowTextA(window, text);
     WCHAR wide[MessageSize];
     toDisplayText(text, wide, MessageSize);

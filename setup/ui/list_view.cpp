@@ -11,7 +11,7 @@
 static LRESULT wideSend(HWND listView, UINT message, WPARAM wParam, LPARAM lParam)
 {
     typedef LRESULT(WINAPI * SendMessageWFn)(HWND, UINT, WPARAM, LPARAM);
-    static const SendMessageWFn sendW = (SendMessageWFn)(void*)wideFunction("user32.dll", "SendMessageW");
+    SendMessageWFn sendW = (SendMessageWFn)(void*)wideFunction("user32.dll", "SendMessageW");
     return sendW ? sendW(listView, message, wParam, lParam) : 0;
 }
 

@@ -18,20 +18,24 @@ int32_t spinnerCounter;
 
 static const char* const spinner[4] = {"｜", "／", "―", "＼"};
 
-// winmm is not a known DLL: it is taken from the system folder at first use. Without it the clock
-// runs on GetTickCount and the slideshow is silent.
-static DWORD clockNow()
+// winmm is not a known DLL: it is taken from the system folder once, at start-up, before any
+// other thread runs. Without it the clock runs on GetTickCount and the slideshow is silent.
+typedef DWORD(WINAPI* TimeGetTimeFn)();
+typedef BOOL(WINAPI* PlaySoundFn)(LPCSTR, HMODULE, DWORD);
+static TimeGetTimeFn timeGetTimeFn;
+static PlaySoundFn playSoundFn;
+
+void loadMultimedia()
 {
-    typedef DWORD(WINAPI * TimeGetTimeFn)();
-    static const TimeGetTimeFn fn = (TimeGetTimeFn)(void*)systemFunction("winmm.dll", "timeGetTime");
-    return fn ? fn() : GetTickCount();
+    timeGetTimeFn = (TimeGetTimeFn)(void*)systemFunction("winmm.dll", "timeGetTime");
+    playSoundFn = (PlaySoundFn)(void*)systemFunction("winmm.dll", "PlaySoundA");
 }
+
+static DWORD clockNow() { return timeGetTimeFn ? timeGetTimeFn() : GetTickCount(); }
 
 static void playSound(const char* path)
 {
-    typedef BOOL(WINAPI * PlaySoundFn)(LPCSTR, HMODULE, DWORD);
-    static const PlaySoundFn fn = (PlaySoundFn)(void*)systemFunction("winmm.dll", "PlaySoundA");
-    if (fn) fn(path, nullptr, SND_ASYNC);
+    if (playSoundFn) playSoundFn(path, nullptr, SND_ASYNC);
 }
 
 BOOL setLauncherText(const char* text, int index)

@@ -15,6 +15,8 @@ extern int32_t spinnerCounter;
 
 BOOL setLauncherText(const char* text, int index);
 void setStatusLine(const char* text);  // bounded write of statusText
+// The clock and the sounds take winmm from the system folder: called once at start-up.
+void loadMultimedia();
 void tickStatusAndClock();
 int showSlide(const char* bitmap, const char* sound);
 inline int showSlide(const SlideEntry& slide) { return showSlide(slide.bitmap, slide.sound); }

@@ -268,11 +268,19 @@ TEST_F(Installs, AMediumTakenOutDuringTheCopyFailsTheInstallation)
 {
     std::string base = root + "\\base";
     snprintf(in.baseDir, sizeof in.baseDir, "%s", base.c_str());
+    // A pack large enough (sparse) that the copy is still under way when the medium goes: before
+    // the copy starts, a missing medium is asked for instead.
+    ASSERT_TRUE(kit::makeSparseFile(source + "\\data.tpk", 2ull << 30));
     bool result = true;
     kit::Async run([&] { result = in.install(); });
     // The folder question, then the medium goes while the large pack is copied.
     ASSERT_TRUE(kit::answerNext(GetCurrentProcessId(), IDYES, 20000));
-    ASSERT_TRUE(kit::waitUntil([&] { return loadBytesCopied(in) > 0 || !in.isWorkerRunning(); }, 20000));
+    ASSERT_TRUE(kit::waitUntil(
+        [&] {
+            uint64_t copied = loadBytesCopied(in);
+            return copied > 0 && copied < (1ull << 30);
+        },
+        20000));
     std::string away = root + "\\away";
     EXPECT_TRUE(MoveFileA(source.c_str(), away.c_str()));
     ASSERT_TRUE(run.wait(60000));
