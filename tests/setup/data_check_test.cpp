@@ -100,6 +100,7 @@ TEST_F(DataCheck, AChangedFileIsMarkedAndAnotherCheckStartsAfresh)
     kit::writeFile(dir + "\\readme.txt", veylaFileBytes("readme.txt"));
     EXPECT_EQ(check(dialog), L"ファイルは正常にインストールされています。");
     kit::click(dialog, 2);
+    EXPECT_TRUE(kit::waitGone(dialog, 10000));
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 }
@@ -113,6 +114,7 @@ TEST_F(DataCheck, WithTheMediumRemovedEveryRowFails)
               L"『×』の部分が正常にインストールされていません。\nもう一度インストールしなおしてください。");
     for (auto& mark : marks(dialog)) EXPECT_EQ(mark, L"×");
     kit::click(dialog, 2);
+    EXPECT_TRUE(kit::waitGone(dialog, 10000));
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 }

@@ -29,6 +29,26 @@ std::vector<std::wstring> namesIn(const std::string& folder)
     return names;
 }
 
+struct TextSearch {
+    const std::wstring* text;
+    bool found;
+};
+
+BOOL CALLBACK matchText(HWND child, LPARAM data)
+{
+    TextSearch* search = (TextSearch*)data;
+    if (kit::text(child) == *search->text) search->found = true;
+    return !search->found;
+}
+
+// True when a control of the window shows that text.
+bool showsText(HWND window, const std::wstring& text)
+{
+    TextSearch search = {&text, false};
+    EnumChildWindows(window, matchText, (LPARAM)&search);
+    return search.found;
+}
+
 class Locale : public ::testing::Test {
 protected:
     void SetUp() override
@@ -84,6 +104,12 @@ TEST_F(Locale, EveryRoleShowsItsJapanese)
     EXPECT_EQ(noticeText.substr(noticeText.size() - end.size()), end);
     kit::click(notice, IDCANCEL);
     ASSERT_TRUE(kit::waitGone(notice, 10000));
+    kit::click(launcher, 1003);
+    HWND browse = kit::waitOtherDialog(process.pid, launcher, 20000);
+    ASSERT_NE(browse, nullptr);
+    EXPECT_TRUE(kit::waitUntil([&] { return showsText(browse, L"フォルダを選択してください"); }, 10000));
+    kit::click(browse, IDCANCEL);
+    ASSERT_TRUE(kit::waitGone(browse, 10000));
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 
