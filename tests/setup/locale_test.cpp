@@ -113,23 +113,25 @@ TEST_F(Locale, EveryRoleShowsItsJapanese)
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 
-    kit::Process update;
-    ASSERT_TRUE(kit::start(update, kit::binPath("update.exe")));
-    HWND confirm = kit::waitWindow(update.pid, L"#32770", L"Veyla Updata", 20000);
-    ASSERT_NE(confirm, nullptr);
-    EXPECT_EQ(kit::itemText(confirm, 1009), L"Veyla　をアップデートしますか？");
-    EXPECT_EQ(kit::itemText(confirm, 1008), L"アップデート");
-    EXPECT_EQ(kit::itemText(confirm, 2), L"ｷｬﾝｾﾙ");
-    kit::click(confirm, 2);
-    EXPECT_EQ(kit::waitExit(update, 15000), 0);
-
-    kit::Process special;
-    ASSERT_TRUE(kit::start(special, kit::binPath("exuninst.exe")));
-    HWND earlier = kit::waitWindow(special.pid, L"#32770", L"特殊アンインストーラー", 20000);
-    ASSERT_NE(earlier, nullptr);
-    EXPECT_EQ(kit::itemText(earlier, 1), L"開始");
-    kit::click(earlier, 2);
-    EXPECT_EQ(kit::waitExit(special, 15000), 0);
+    // The update installer's and the special uninstaller's dialogs.
+    const struct {
+        const char* exe;
+        const wchar_t* title;
+        std::vector<std::pair<int, std::wstring>> texts;
+    } roles[] = {{"update.exe",
+                  L"Veyla Updata",
+                  {{1009, L"Veyla　をアップデートしますか？"}, {1008, L"アップデート"}, {2, L"ｷｬﾝｾﾙ"}}},
+                 {"exuninst.exe", L"特殊アンインストーラー", {{1, L"開始"}, {2, L"終了"}}}};
+    for (const auto& role : roles) {
+        kit::Process p;
+        ASSERT_TRUE(kit::start(p, kit::binPath(role.exe)));
+        HWND dialog = kit::waitWindow(p.pid, L"#32770", role.title, 20000);
+        ASSERT_NE(dialog, nullptr) << role.exe;
+        for (const auto& expected : role.texts)
+            EXPECT_EQ(kit::itemText(dialog, expected.first), expected.second) << role.exe << " " << expected.first;
+        kit::click(dialog, 2);
+        EXPECT_EQ(kit::waitExit(p, 15000), 0);
+    }
 
     kit::Process uninstaller;
     ASSERT_TRUE(kit::start(uninstaller, kit::binPath("uninst.exe")));

@@ -536,6 +536,21 @@ bool fillDrive(char letter, const std::string& staging)
     return ok;
 }
 
+// Writes text values into a key of the user's Wine settings, creating it.
+static bool setWineSettings(const std::string& key, const std::vector<std::pair<std::string, std::string>>& values)
+{
+    HKEY handle;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr))
+        return false;
+    bool ok = true;
+    for (const auto& value : values)
+        ok = RegSetValueExA(handle, value.first.c_str(), 0, REG_SZ, (const BYTE*)value.second.c_str(),
+                            (DWORD)value.second.size() + 1) == ERROR_SUCCESS &&
+             ok;
+    RegCloseKey(handle);
+    return ok;
+}
+
 bool setWindowsVersion(const char* exeName, const char* version)
 {
     std::string key = std::string("Software\\Wine\\AppDefaults\\") + exeName;
@@ -543,12 +558,7 @@ bool setWindowsVersion(const char* exeName, const char* version)
         RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
         return true;
     }
-    HKEY handle;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr))
-        return false;
-    LONG rc = RegSetValueExA(handle, "Version", 0, REG_SZ, (const BYTE*)version, (DWORD)strlen(version) + 1);
-    RegCloseKey(handle);
-    return rc == ERROR_SUCCESS;
+    return setWineSettings(key, {{"Version", version}});
 }
 
 bool preferNativeDlls(const char* exeName, const char* const* dlls)
@@ -558,19 +568,14 @@ bool preferNativeDlls(const char* exeName, const char* const* dlls)
         deleteRegistryTree(HKEY_CURRENT_USER, key.c_str());
         return true;
     }
-    HKEY handle;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr))
-        return false;
-    bool ok = true;
+    std::vector<std::pair<std::string, std::string>> values;
     for (; *dlls; ++dlls) {
         std::string module = *dlls;  // Wine names a module without ".dll"
         if (module.size() > 4 && _stricmp(module.c_str() + module.size() - 4, ".dll") == 0)
             module.resize(module.size() - 4);
-        ok =
-            RegSetValueExA(handle, module.c_str(), 0, REG_SZ, (const BYTE*)"native,builtin", 15) == ERROR_SUCCESS && ok;
+        values.push_back({module, "native,builtin"});
     }
-    RegCloseKey(handle);
-    return ok;
+    return setWineSettings(key, values);
 }
 
 void deleteRegistryTree(HKEY root, const char* path)
