@@ -2,15 +2,15 @@
 // beside a program or in the temporary folder. If any process loads it, it appends that process's
 // path and its own to z:\planted.log; its exports only let the process go on.
 #include <windows.h>
+#include <stdio.h>
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID)
 {
     if (reason != DLL_PROCESS_ATTACH) return TRUE;
-    char line[2 * MAX_PATH + 4] = "";
-    DWORD n = GetModuleFileNameA(nullptr, line, MAX_PATH);
-    line[n] = ' ';
-    GetModuleFileNameA(self, line + n + 1, MAX_PATH);
-    lstrcatA(line, "\r\n");
+    char program[MAX_PATH] = "", own[MAX_PATH] = "", line[2 * MAX_PATH + 4];
+    GetModuleFileNameA(nullptr, program, sizeof program - 1);
+    GetModuleFileNameA(self, own, sizeof own - 1);
+    snprintf(line, sizeof line, "%s %s\r\n", program, own);
     HANDLE log = CreateFileA("z:\\planted.log", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_ALWAYS, 0, nullptr);
     DWORD written = 0;
