@@ -3,7 +3,7 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(triple i686-w64-mingw32)
 # The win32 thread model: the programs use CreateThread and must not import winpthreads, whose
-# calls older Windows lack. The test programs switch to the posix model (tests/CMakeLists.txt).
+# calls older Windows lack. The test programs switch to the posix model (kit_posix_threads).
 set(CMAKE_C_COMPILER ${triple}-gcc-win32)
 set(CMAKE_CXX_COMPILER ${triple}-g++-win32)
 set(CMAKE_RC_COMPILER ${triple}-windres)
