@@ -7,7 +7,7 @@
 #include "config/product_config.h"
 #include "engine/installer.h"
 #include "resources/resource.h"
-#include "system/system_library.h"
+#include "engine/system_library.h"
 #include "ui/launcher_dialog.h"
 #include "ui/progress_display.h"
 #include "ui/special_uninstaller_dialog.h"

@@ -1,5 +1,6 @@
 // The installed-data check: which product files are installed, and whether each one equals its source.
 #include "engine/installer.h"
+#include "engine/system_library.h"
 
 #include <cpuid.h>
 #include <commctrl.h>
@@ -88,7 +89,7 @@ __attribute__((target("sse2"))) bool sameBytesSse2(const char* a, const char* b,
 bool hasSse2()
 {
     typedef BOOL(WINAPI * FeatureFn)(DWORD);
-    FeatureFn present = (FeatureFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsProcessorFeaturePresent");
+    FeatureFn present = (FeatureFn)(void*)loadedFunction("kernel32.dll", "IsProcessorFeaturePresent");
     if (present) return present(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
     unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
     return __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (edx & bit_SSE2) != 0;

@@ -1,5 +1,6 @@
 #include "engine/display_text.h"
 
+#include "engine/system_library.h"
 #include "engine/text.h"
 
 bool wideDisplay()
@@ -21,16 +22,10 @@ void toDisplayText(const char* text, WCHAR* out, size_t count)
     if (!text || MultiByteToWideChar(932, 0, text, -1, out, (int)count) == 0) out[0] = 0;
 }
 
-FARPROC wideFunction(const char* dll, const char* name)
-{
-    HMODULE module = GetModuleHandleA(dll);
-    return module ? GetProcAddress(module, name) : nullptr;
-}
-
 int showMessage(HWND owner, const char* text, const char* caption, UINT type)
 {
     typedef int(WINAPI * MessageBoxWFn)(HWND, LPCWSTR, LPCWSTR, UINT);
-    MessageBoxWFn messageBoxW = (MessageBoxWFn)(void*)wideFunction("user32.dll", "MessageBoxW");
+    MessageBoxWFn messageBoxW = (MessageBoxWFn)(void*)loadedFunction("user32.dll", "MessageBoxW");
     if (!wideDisplay() || !messageBoxW) return MessageBoxA(owner, text, caption, type);
     WCHAR wideText[MessageSize], wideCaption[NameSize];
     toDisplayText(text, wideText, MessageSize);
@@ -41,7 +36,7 @@ int showMessage(HWND owner, const char* text, const char* caption, UINT type)
 BOOL setWindowText(HWND window, const char* text)
 {
     typedef BOOL(WINAPI * SetWindowTextWFn)(HWND, LPCWSTR);
-    SetWindowTextWFn setW = (SetWindowTextWFn)(void*)wideFunction("user32.dll", "SetWindowTextW");
+    SetWindowTextWFn setW = (SetWindowTextWFn)(void*)loadedFunction("user32.dll", "SetWindowTextW");
     if (!wideDisplay() || !setW) return SetWindowTextA(window, text);
     WCHAR wide[MessageSize];
     toDisplayText(text, wide, MessageSize);
@@ -107,7 +102,7 @@ INT_PTR CALLBACK startDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     if (message != WM_INITDIALOG) return FALSE;
     const DialogStart* start = (const DialogStart*)lParam;
     typedef LONG(WINAPI * SetWindowLongWFn)(HWND, int, LONG);
-    SetWindowLongWFn setLong = (SetWindowLongWFn)(void*)wideFunction("user32.dll", "SetWindowLongW");
+    SetWindowLongWFn setLong = (SetWindowLongWFn)(void*)loadedFunction("user32.dll", "SetWindowLongW");
     if (setLong) setLong(dialog, DWLP_DLGPROC, (LONG)(LONG_PTR)start->proc);
     if (HFONT font = japaneseFont(dialog)) EnumChildWindows(dialog, setFont, (LPARAM)font);
     return start->proc(dialog, message, wParam, start->param);
@@ -118,7 +113,7 @@ INT_PTR CALLBACK startDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 INT_PTR openDialog(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc, LPARAM param)
 {
     typedef INT_PTR(WINAPI * DialogBoxParamWFn)(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM);
-    static const DialogBoxParamWFn dialogW = (DialogBoxParamWFn)(void*)wideFunction("user32.dll", "DialogBoxParamW");
+    DialogBoxParamWFn dialogW = (DialogBoxParamWFn)(void*)loadedFunction("user32.dll", "DialogBoxParamW");
     if (!wideDisplay() || !dialogW) return DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, proc, param);
     DialogStart start = {proc, param};
     return dialogW(instance, MAKEINTRESOURCEW(templateId), owner, startDialog, (LPARAM)&start);

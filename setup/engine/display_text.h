@@ -21,7 +21,3 @@ BOOL setWindowText(HWND window, const char* text);
 // dialog, so the texts of its template survive, and its controls get a font with the Japanese
 // glyphs when the template's font has none and the system offers one.
 INT_PTR openDialog(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc, LPARAM param);
-
-// A W-function of user32 or shell32, looked up at run time: the 95/98/Me family, which never takes
-// the wide path, lacks most of them.
-FARPROC wideFunction(const char* dll, const char* name);

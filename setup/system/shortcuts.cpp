@@ -5,6 +5,7 @@
 
 #include "engine/installer.h"
 #include "engine/display_text.h"
+#include "engine/system_library.h"
 #include "system/com_bracket.h"
 #include "ui/system_info.h"
 
@@ -73,7 +74,7 @@ static bool shellName(const char* path, const char* base, WCHAR* wide)
 typedef BOOL(WINAPI* WidePathFn)(LPCWSTR);
 static BOOL callWide(const char* function, const char* path, const char* base)
 {
-    WidePathFn call = (WidePathFn)(void*)wideFunction("kernel32.dll", function);
+    WidePathFn call = (WidePathFn)(void*)loadedFunction("kernel32.dll", function);
     WCHAR wide[MAX_PATH];
     return call && shellName(path, base, wide) && call(wide);
 }
@@ -81,7 +82,7 @@ static BOOL callWide(const char* function, const char* path, const char* base)
 static void makeShellFolder(const char* path, const char* base)
 {
     typedef BOOL(WINAPI * CreateDirectoryWFn)(LPCWSTR, LPSECURITY_ATTRIBUTES);
-    CreateDirectoryWFn createW = (CreateDirectoryWFn)(void*)wideFunction("kernel32.dll", "CreateDirectoryW");
+    CreateDirectoryWFn createW = (CreateDirectoryWFn)(void*)loadedFunction("kernel32.dll", "CreateDirectoryW");
     WCHAR wide[MAX_PATH];
     if (wideDisplay() && createW && shellName(path, base, wide))
         createW(wide, nullptr);

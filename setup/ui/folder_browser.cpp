@@ -1,5 +1,6 @@
 #include "ui/folder_browser.h"
 #include "engine/display_text.h"
+#include "engine/system_library.h"
 
 #include <shlobj.h>
 #include <string.h>
@@ -27,7 +28,7 @@ static int CALLBACK browseCallback(HWND dialog, UINT message, LPARAM, LPARAM dat
 static LPITEMIDLIST browseForFolder(BROWSEINFOA& info)
 {
     typedef LPITEMIDLIST(WINAPI * BrowseWFn)(BROWSEINFOW*);
-    BrowseWFn browseW = (BrowseWFn)(void*)wideFunction("shell32.dll", "SHBrowseForFolderW");
+    BrowseWFn browseW = (BrowseWFn)(void*)loadedFunction("shell32.dll", "SHBrowseForFolderW");
     if (!wideDisplay() || !browseW) return SHBrowseForFolderA(&info);
     WCHAR title[NameSize], displayName[MAX_PATH] = L"";
     toDisplayText(info.lpszTitle, title, NameSize);

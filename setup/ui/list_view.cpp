@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "engine/display_text.h"
+#include "engine/system_library.h"
 #include "engine/text.h"
 
 // The list view takes UTF-16 through its W messages whatever the dialog is; a Unicode dialog shows
@@ -11,7 +12,7 @@
 static LRESULT wideSend(HWND listView, UINT message, WPARAM wParam, LPARAM lParam)
 {
     typedef LRESULT(WINAPI * SendMessageWFn)(HWND, UINT, WPARAM, LPARAM);
-    SendMessageWFn sendW = (SendMessageWFn)(void*)wideFunction("user32.dll", "SendMessageW");
+    SendMessageWFn sendW = (SendMessageWFn)(void*)loadedFunction("user32.dll", "SendMessageW");
     return sendW ? sendW(listView, message, wParam, lParam) : 0;
 }
 

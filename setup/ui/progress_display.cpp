@@ -7,7 +7,7 @@
 
 #include "engine/installer.h"
 #include "resources/resource.h"
-#include "system/system_library.h"
+#include "engine/system_library.h"
 #include "ui/window_state.h"
 
 char statusText[1024];

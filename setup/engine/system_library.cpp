@@ -1,0 +1,31 @@
+#include "engine/system_library.h"
+
+#include "engine/text.h"
+
+void restrictDllSearch()
+{
+    typedef BOOL(WINAPI * SetDllDirectoryFn)(LPCSTR);
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+    // Both appear with later updates of XP and 7; older systems simply keep their search order.
+    SetDllDirectoryFn setDllDirectory = (SetDllDirectoryFn)(void*)loadedFunction("kernel32.dll", "SetDllDirectoryA");
+    SetDefaultDllDirectoriesFn setDefault =
+        (SetDefaultDllDirectoriesFn)(void*)loadedFunction("kernel32.dll", "SetDefaultDllDirectories");
+    if (setDllDirectory) setDllDirectory("");
+    if (setDefault) setDefault(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+}
+
+FARPROC loadedFunction(const char* dll, const char* function)
+{
+    HMODULE module = GetModuleHandleA(dll);
+    return module ? GetProcAddress(module, function) : nullptr;
+}
+
+FARPROC systemFunction(const char* dll, const char* function)
+{
+    char path[PathSize];
+    UINT n = GetSystemDirectoryA(path, sizeof path);
+    if (n == 0 || n >= sizeof path || !appendText(path, sizeof path, "\\") || !appendText(path, sizeof path, dll))
+        return nullptr;
+    HMODULE module = LoadLibraryA(path);
+    return module ? GetProcAddress(module, function) : nullptr;
+}
