@@ -30,6 +30,10 @@ struct ProductConfig {
     SlideEntry slideInstalled;
     int32_t slideshowCount;
     SlideEntry* slideshow;
+    // Name of the product's key in the installed-programs list (ASCII), and the version shown there
+    // (nullptr: none).
+    const char* uninstallEntry;
+    const char* displayVersion;
 };
 
 // The product table; written at run time only in installFiles[0] (start-up) and the slideshow's

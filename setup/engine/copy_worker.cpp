@@ -75,11 +75,14 @@ bool Installer::copyFile(const char* target, const char* source)
     if (t > s + CopyChunkSize || s > t + CopyChunkSize) {
         CopyFileA(source, target, FALSE);
         storeBytesCopied(*this, saved + s);
-        if (fileSize(target) != s) {
+        t = fileSize(target);
+        if (t != s) {
             DeleteFileA(target);
             copyFailed = 1;
+            return true;
         }
     }
+    installedBytes += t;
     return true;
 }
 
@@ -163,6 +166,7 @@ bool Installer::runCopy()
     workerRunning = 1;
     cancelState = 0;
     copyFailed = 0;
+    installedBytes = 0;
     storeBytesCopied(*this, 0);
     progressUnitSize = total / 1000;
     progressUnits = progressUnitsShown = 0;

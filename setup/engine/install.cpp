@@ -31,8 +31,11 @@ bool Installer::install()
     if (!writeInstallRecord()) {
         removeInstalledFiles(installDir);
         deleteRegistryKey(productConfig.installRecordKey);
+        deleteUninstallEntry();
         return false;
     }
+    // Like the links, a missing entry in the list of installed programs does not undo the game.
+    writeUninstallEntry();
     setStatusText("スタートメニューに登録しています。");
     if (!createStartMenuEntries(1)) {
         formatText(

@@ -86,6 +86,11 @@ public:
     bool readInstallRecord();
     bool readInstallRecordFrom(const char* keyPath);
 
+    // Entry in the list of installed programs
+    bool setRegistryDisplayText(const char* name, const char* text);
+    bool writeUninstallEntry();
+    bool deleteUninstallEntry();
+
     // Shortcuts
     bool createShortcut(const char* linkFolder, const char* workingDir, const char* targetName, const char* linkName);
     bool readShortcutWorkingDir(const char* linkPath, char* out, int size);
@@ -149,11 +154,16 @@ public:
     // then fails like a cancel.
     volatile LONG copyFailed;
 
+    // Bytes the last copy run put into the installation folder: plain files and extracted archive
+    // entries. Written by the worker, read once it has ended.
+    uint64_t installedBytes;
+
 private:
     bool searchDrives(int32_t discIndex, const char* folder, const char* probeFile, bool formDataFolder);
     bool copyZipEntry(void* zip, const char* target, uint32_t expectedCrc, uint32_t expectedSize,
                       struct EntryCloser& closer);
     bool readInstallValues(const char* keyPath);
+    bool writeUninstallEntryValues();
 };
 
 // The one installer of the process (constructed before the entry runs).

@@ -179,6 +179,7 @@ bool Installer::copyZipEntry(void* zip, const char* target, uint32_t expectedCrc
         return false;
     }
     closer.close(file, target);
+    installedBytes += total;
     return true;
 }
 

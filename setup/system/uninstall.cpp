@@ -93,7 +93,10 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
     if (installDir[0] != '\0') removeInstalledFiles(installDir);
     removeInstallFolders(leaveFolder);
     removeShortcuts();
-    if (deleteRecord && !deleteRegistryKey(productConfig.installRecordKey)) return false;
+    if (deleteRecord) {
+        deleteUninstallEntry();
+        if (!deleteRegistryKey(productConfig.installRecordKey)) return false;
+    }
     showMessage(messageOwner, "アンインストールが完了しました。", "終了", MB_ICONWARNING);
     installed = 0;
     return true;

@@ -34,4 +34,6 @@ ProductConfig productConfig = {
     {"setup08.bmp", nullptr, 0, 0},
     5,
     slideshow,
+    PRODUCT_NAME("KitWorks Kitgame"),
+    nullptr,
 };

@@ -35,5 +35,7 @@ ProductConfig productConfig = {
     {"setup08.bmp", nullptr, 0, 0},
     5,
     slideshow,
+    PRODUCT_NAME("TesmafromKuvel Veyla"),
+    nullptr,
 };
 static_assert(sizeof(slideshow) / sizeof(slideshow[0]) == 5, "slideshowCount must match the slideshow");

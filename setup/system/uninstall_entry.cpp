@@ -1,0 +1,93 @@
+// The product's entry in Windows' list of installed programs (Add/Remove Programs, Programs and
+// Features, Settings > Apps): written right after the installation record, deleted with it.
+#include <string.h>
+#include <wchar.h>
+
+#include "config/product_config.h"
+#include "engine/display_text.h"
+#include "engine/installer.h"
+#include "engine/system_library.h"
+
+namespace {
+
+const char* const uninstallListKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// The names this program writes; a failed entry loses exactly these, and values others added stay.
+const char* const entryValueNames[] = {"DisplayName",          "Publisher",   "DisplayVersion",  "UninstallString",
+                                       "QuietUninstallString", "DisplayIcon", "InstallLocation", "URLInfoAbout",
+                                       "EstimatedSize",        "InstallDate", "NoModify",        "NoRepair"};
+
+bool entryKeyPath(char* out, size_t size)
+{
+    return formatText(out, size, "%s\\%s", uninstallListKey, productConfig.uninstallEntry);
+}
+
+}  // namespace
+
+bool Installer::setRegistryDisplayText(const char* name, const char* text)
+{
+    typedef LONG(WINAPI * RegSetValueExWFn)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
+    RegSetValueExWFn setW =
+        wideDisplay() ? (RegSetValueExWFn)(void*)loadedFunction("advapi32.dll", "RegSetValueExW") : nullptr;
+    if (!setW) return setRegistryValue(name, REG_SZ, text, (DWORD)strlen(text) + 1);
+    WCHAR wideName[NameSize], wideText[MessageSize];
+    toDisplayText(name, wideName, NameSize);
+    toDisplayText(text, wideText, MessageSize);
+    DWORD bytes = (DWORD)((wcslen(wideText) + 1) * sizeof(WCHAR));
+    if (registryKey && setW(registryKey, wideName, 0, REG_SZ, (const BYTE*)wideText, bytes) == ERROR_SUCCESS)
+        return true;
+    closeRegistryKey();
+    return false;
+}
+
+bool Installer::writeUninstallEntryValues()
+{
+    char text[MessageSize];
+    if (!setRegistryDisplayText("DisplayName", gameName) || !setRegistryDisplayText("Publisher", publisherName))
+        return false;
+    const char* version = productConfig.displayVersion;
+    if (version && !setRegistryValue("DisplayVersion", REG_SZ, version, (DWORD)strlen(version) + 1)) return false;
+    if (!formatText(text, sizeof text, "\"%s\\uninst.exe\"", installDir) ||
+        !setRegistryValue("UninstallString", REG_SZ, text, (DWORD)strlen(text) + 1))
+        return false;
+    if (!formatText(text, sizeof text, "%s\\%s", installDir, installFiles[0]) ||
+        !setRegistryValue("DisplayIcon", REG_SZ, text, (DWORD)strlen(text) + 1))
+        return false;
+    if (!setRegistryValue("InstallLocation", REG_SZ, installDir, (DWORD)strlen(installDir) + 1)) return false;
+    const char* home = productConfig.homePageUrl;
+    if (!setRegistryValue("URLInfoAbout", REG_SZ, home, (DWORD)strlen(home) + 1)) return false;
+    DWORD kilobytes = (DWORD)((installedBytes + 1023) / 1024);
+    if (!setRegistryValue("EstimatedSize", REG_DWORD, &kilobytes, 4)) return false;
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    if (!formatText(text, sizeof text, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay) ||
+        !setRegistryValue("InstallDate", REG_SZ, text, (DWORD)strlen(text) + 1))
+        return false;
+    DWORD one = 1;
+    return setRegistryValue("NoModify", REG_DWORD, &one, 4) && setRegistryValue("NoRepair", REG_DWORD, &one, 4);
+}
+
+bool Installer::writeUninstallEntry()
+{
+    char key[PathSize];
+    if (!entryKeyPath(key, sizeof key)) return false;
+    bool existed = openRegistryKey(key);
+    bool written = createRegistryKey(key) && writeUninstallEntryValues();
+    closeRegistryKey();
+    if (written) return true;
+    // Nothing of a half entry stays: a key this installation made goes whole, one that was there
+    // before loses only the values written here.
+    if (!existed) {
+        deleteRegistryKey(key);
+    } else if (openRegistryKey(key)) {
+        for (const char* name : entryValueNames) RegDeleteValueA(registryKey, name);
+        closeRegistryKey();
+    }
+    return false;
+}
+
+bool Installer::deleteUninstallEntry()
+{
+    char key[PathSize];
+    return entryKeyPath(key, sizeof key) && deleteRegistryKey(key);
+}
