@@ -22,6 +22,15 @@ bool entryKeyPath(char* out, size_t size)
     return formatText(out, size, "%s\\%s", uninstallListKey, productConfig.uninstallEntry);
 }
 
+// Asks only to read, so that a key this program may not write still counts as there.
+bool keyExists(const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
 }  // namespace
 
 bool Installer::setRegistryDisplayText(const char* name, const char* text)
@@ -71,7 +80,7 @@ bool Installer::writeUninstallEntry()
 {
     char key[PathSize];
     if (!entryKeyPath(key, sizeof key)) return false;
-    bool existed = openRegistryKey(key);
+    bool existed = keyExists(key);
     bool written = createRegistryKey(key) && writeUninstallEntryValues();
     closeRegistryKey();
     if (written) return true;

@@ -197,6 +197,8 @@ TEST_F(Update, ReplacesExactlyTheFilesOfItsFolderWithTheirTimes)
     EXPECT_TRUE(kit::readFile(dir + "\\update1.tpk", bytes) && bytes == "new update one");
     EXPECT_TRUE(kit::readFile(dir + "\\grd_2.pac", bytes) && bytes == "new pack");
     EXPECT_TRUE(kit::readFile(dir + "\\update3.tpk", bytes) && bytes == veylaFileBytes("update3.tpk"));
+    EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "DisplayName", bytes))
+        << "the installed-programs entry is left alone";
 }
 
 TEST_F(Update, RefusesWhenNothingIsInstalled)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include "launcher_buttons.h"
 #include "veyla_medium.h"
 
 namespace {
@@ -19,24 +20,6 @@ std::string shellPath(std::string path)
 
 const wchar_t* const generalFailure =
     L"インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。";
-
-struct Enabling {
-    bool install, uninstall, gameStart, readme, manual, quit, browse, dataCheck, homePage;
-};
-
-Enabling enabling(HWND d)
-{
-    return {kit::itemEnabled(d, 1000), kit::itemEnabled(d, 1014), kit::itemEnabled(d, 1001),
-            kit::itemEnabled(d, 1006), kit::itemEnabled(d, 1020), kit::itemEnabled(d, 2),
-            kit::itemEnabled(d, 1003), kit::itemEnabled(d, 1025), kit::itemEnabled(d, 1022)};
-}
-
-bool operator==(const Enabling& a, const Enabling& b) { return memcmp(&a, &b, sizeof a) == 0; }
-std::ostream& operator<<(std::ostream& o, const Enabling& e)
-{
-    return o << e.install << e.uninstall << e.gameStart << e.readme << e.manual << e.quit << e.browse << e.dataCheck
-             << e.homePage;
-}
 
 class Launcher : public ::testing::Test {
 protected:
@@ -135,7 +118,7 @@ TEST_F(Launcher, OpensShowingTheDefaultFolderAndTheNotInstalledState)
     HWND launcher = open();
     ASSERT_NE(launcher, nullptr);
     EXPECT_EQ(kit::itemText(launcher, 1004), L"c:\\TesmafromKuvel\\Veyla");
-    EXPECT_EQ(enabling(launcher), (Enabling{true, false, false, true, true, true, true, false, true}));
+    EXPECT_EQ(enabling(launcher), notInstalledButtons);
     EXPECT_NE(SendDlgItemMessageW(launcher, 1016, STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "setup01.bmp is shown";
     EXPECT_EQ(kit::itemText(launcher, 1000), L"インストール");
     // Centred in the work area.
@@ -212,6 +195,10 @@ TEST_F(Launcher, BrowseTakesADriveRootAndRefusesTheWindowsFolderOnA9xSystem)
 
 TEST_F(Launcher, CompleteInstallationRecordLinksAndInstalledState)
 {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char today[16];
+    snprintf(today, sizeof today, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
     HWND launcher = open();
     ASSERT_NE(launcher, nullptr);
     HWND notice = openNotice(launcher);
@@ -237,7 +224,7 @@ TEST_F(Launcher, CompleteInstallationRecordLinksAndInstalledState)
     kit::answer(box, IDOK);
     ASSERT_TRUE(kit::waitUntil([&] { return kit::itemText(launcher, 1000) == L"インストール"; }, 20000));
     EXPECT_EQ(kit::itemText(launcher, 1019), L"");
-    EXPECT_EQ(enabling(launcher), (Enabling{true, true, true, true, true, true, false, true, true}));
+    EXPECT_TRUE(waitEnabling(launcher, installedButtons)) << enabling(launcher);
     EXPECT_EQ(SendDlgItemMessageW(launcher, 1005, PBM_GETPOS, 0, 0), 1000);
 
     std::string installed = "c:\\TesmafromKuvel\\Veyla";
@@ -256,6 +243,35 @@ TEST_F(Launcher, CompleteInstallationRecordLinksAndInstalledState)
     ASSERT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "InstType", value, &type));
     EXPECT_EQ(type, (DWORD)REG_DWORD);
     EXPECT_EQ(value, std::string(4, '\0'));
+
+    // Listed among the installed programs, sized by what was put in the folder.
+    std::string game;
+    ASSERT_TRUE(kit::readFile(installed + "\\Veyla.exe", game));
+    uint64_t bytes = game.size();
+    for (const char* const* n = veylaFiles(); *n; ++n) bytes += veylaFileBytes(*n).size();
+    std::string nul(1, '\0');
+    auto dword = [](DWORD v) { return std::string((const char*)&v, 4); };
+    struct EntryValue {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+    } entry[] = {{"DisplayName", REG_SZ, "Veyla" + nul},
+                 {"Publisher", REG_SZ, "TesmafromKuvel" + nul},
+                 {"UninstallString", REG_SZ, "\"" + installed + "\\uninst.exe\"" + nul},
+                 {"DisplayIcon", REG_SZ, installed + "\\Veyla.exe" + nul},
+                 {"InstallLocation", REG_SZ, installed + nul},
+                 {"URLInfoAbout", REG_SZ, "http://www.tesmafromkuvel.co.jp/product/veyla/" + nul},
+                 {"EstimatedSize", REG_DWORD, dword((DWORD)((bytes + 1023) / 1024))},
+                 {"InstallDate", REG_SZ, std::string(today) + nul},
+                 {"NoModify", REG_DWORD, dword(1)},
+                 {"NoRepair", REG_DWORD, dword(1)}};
+    for (const EntryValue& e : entry) {
+        EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, e.name, value, &type)) << e.name;
+        EXPECT_EQ(type, e.type) << e.name;
+        EXPECT_EQ(value, e.bytes) << e.name;
+    }
+    EXPECT_FALSE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "DisplayVersion", value))
+        << "the table gives no version";
 
     std::string group = specialFolder(CSIDL_COMMON_PROGRAMS) + "\\TesmafromKuvel\\Veyla";
     struct Expected {
@@ -278,9 +294,26 @@ TEST_F(Launcher, CompleteInstallationRecordLinksAndInstalledState)
     launcher = open();
     ASSERT_NE(launcher, nullptr);
     EXPECT_EQ(kit::itemText(launcher, 1004), L"c:\\TesmafromKuvel\\Veyla");
-    EXPECT_EQ(enabling(launcher), (Enabling{true, true, true, true, true, true, false, true, true}));
+    EXPECT_EQ(enabling(launcher), installedButtons);
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
+
+    // Removed the way Windows removes a listed program: its uninstall command run as it stands
+    // (the real uninstaller takes the place of the medium's stand-in).
+    ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installed + "\\uninst.exe"));
+    ASSERT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "UninstallString", value));
+    kit::Process removal;
+    ASSERT_TRUE(kit::startCommand(removal, value.c_str()));
+    EXPECT_EQ(kit::waitExit(removal, 20000), 0) << "it hands over to its temporary copy";
+    ASSERT_TRUE(kit::answerNext(0, IDYES, 30000, &box));
+    EXPECT_EQ(box.text, L"Veyla のアンインストールを開始します。\n開始してもよろしいですか？");
+    ASSERT_TRUE(kit::answerNext(0, IDYES, 30000));
+    ASSERT_TRUE(kit::answerNext(0, IDOK, 60000, &box));
+    EXPECT_EQ(box.text, L"アンインストールが完了しました。");
+    EXPECT_FALSE(kit::fileExists(installed));
+    EXPECT_FALSE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", value));
+    EXPECT_FALSE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "DisplayName", value))
+        << "gone from the list";
 }
 
 TEST_F(Launcher, OnA9xSystemTheLinksGoToTheUsersProgramsFolderAndAreRemovedFromThere)
@@ -327,7 +360,7 @@ TEST_F(Launcher, AbortDuringTheCopyRemovesTheFilesAndRestoresTheButtons)
     EXPECT_EQ(box.text, generalFailure);
     kit::answer(box, IDOK);
     ASSERT_TRUE(kit::waitUntil([&] { return kit::itemText(launcher, 1000) == L"インストール"; }, 20000));
-    EXPECT_EQ(enabling(launcher), (Enabling{true, false, false, true, true, true, true, false, true}));
+    EXPECT_TRUE(waitEnabling(launcher, notInstalledButtons)) << enabling(launcher);
     std::string installed = base + "\\TesmafromKuvel\\Veyla";
     EXPECT_FALSE(kit::fileExists(installed + "\\Veyla.exe"));
     EXPECT_FALSE(kit::fileExists(installed + "\\data.tpk"));
@@ -426,6 +459,11 @@ TEST_F(Launcher, ARecordThatCannotBeWrittenRollsTheInstallationBack)
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               0);
     RegCloseKey(key);
+    // An entry in the list of installed programs, as an earlier installation left it.
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, veylaEntryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              0);
+    RegSetValueExA(key, "DisplayName", 0, REG_SZ, (const BYTE*)"Veyla", 6);
+    RegCloseKey(key);
     std::string base = kit::freshFolder("norecord");
     HWND launcher = open();
     ASSERT_NE(launcher, nullptr);
@@ -438,7 +476,10 @@ TEST_F(Launcher, ARecordThatCannotBeWrittenRollsTheInstallationBack)
     std::string installed = base + "\\TesmafromKuvel\\Veyla";
     for (const char* const* n = veylaFiles(); *n; ++n) EXPECT_FALSE(kit::fileExists(installed + "\\" + *n)) << *n;
     EXPECT_FALSE(kit::fileExists(specialFolder(CSIDL_COMMON_PROGRAMS) + "\\TesmafromKuvel\\Veyla\\Veyla.lnk"));
-    EXPECT_EQ(enabling(launcher), (Enabling{true, false, false, true, true, true, true, false, true}));
+    EXPECT_TRUE(waitEnabling(launcher, notInstalledButtons)) << enabling(launcher);
+    std::string value;
+    EXPECT_FALSE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "DisplayName", value))
+        << "a failed installation leaves no entry";
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include "launcher_buttons.h"
 #include "veyla_medium.h"
 
 namespace {
@@ -56,6 +57,11 @@ protected:
         std::string v;
         return kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", v);
     }
+    bool entryExists()
+    {
+        std::string v;
+        return kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "DisplayName", v);
+    }
     std::string appData;
     kit::Process process;
 };
@@ -76,6 +82,7 @@ TEST_F(Removal, NoToTheFirstQuestionTouchesNothing)
     EXPECT_TRUE(kit::fileExists(installDir + "\\data.tpk"));
     EXPECT_TRUE(kit::fileExists(specialFolder(CSIDL_COMMON_PROGRAMS) + "\\TesmafromKuvel\\Veyla\\README.lnk"));
     EXPECT_TRUE(recordExists());
+    EXPECT_TRUE(entryExists());
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 }
@@ -95,10 +102,7 @@ TEST_F(Removal, KeepingTheSaveDataKeepsItAndTheInstallationFolder)
     box = answerBox(IDOK);
     EXPECT_EQ(box.caption, L"終了");
     EXPECT_EQ(box.text, L"アンインストールが完了しました。");
-    EXPECT_TRUE(kit::waitUntil([&] { return !kit::itemEnabled(launcher, 1014); }, 10000));
-    EXPECT_TRUE(kit::itemEnabled(launcher, 1003));
-    EXPECT_FALSE(kit::itemEnabled(launcher, 1001));
-    EXPECT_FALSE(kit::itemEnabled(launcher, 1025));
+    EXPECT_TRUE(waitEnabling(launcher, notInstalledButtons)) << enabling(launcher);
     for (const char* const* n = veylaFiles(); *n; ++n) EXPECT_FALSE(kit::fileExists(installDir + "\\" + *n)) << *n;
     EXPECT_FALSE(kit::fileExists(installDir + "\\data.tpk")) << "a read-only product file is removed too";
     EXPECT_TRUE(kit::fileExists(installDir + "\\save\\gsd.sd"));
@@ -107,6 +111,7 @@ TEST_F(Removal, KeepingTheSaveDataKeepsItAndTheInstallationFolder)
     EXPECT_FALSE(kit::fileExists(specialFolder(CSIDL_COMMON_PROGRAMS) + "\\TesmafromKuvel"));
     EXPECT_FALSE(kit::fileExists(specialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veyla.lnk"));
     EXPECT_FALSE(recordExists());
+    EXPECT_FALSE(entryExists()) << "the installed-programs entry goes with the record";
     HKEY key;
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TesmafromKuvel", 0, KEY_READ, &key), 0)
         << "publisher key stays";

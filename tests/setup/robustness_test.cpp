@@ -4,6 +4,7 @@
 #include "driver.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -288,14 +289,38 @@ TEST_F(Installs, AMediumTakenOutDuringTheCopyFailsTheInstallation)
     expectNothingInstalled(base + "\\TesmafromKuvel\\Veyla");
 }
 
-TEST_F(Installs, StartMenuThatCannotBeWrittenStillCompletesWithItsWarning)
+// Sets the key's access list from its text form; false when the system refuses.
+bool setKeyAccess(const char* path, REGSAM access, const char* sddl)
+{
+    HKEY key;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, &key) != ERROR_SUCCESS) return false;
+    bool ok = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr) &&
+              RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return ok;
+}
+
+TEST_F(Installs, StartMenuAndProgramsEntryThatCannotBeWrittenStillComplete)
 {
     std::string programs = specialFolder(CSIDL_COMMON_PROGRAMS);
     ASSERT_TRUE(kit::writeFile(programs + "\\TesmafromKuvel", "a file where the group folder would go"));
+    // The entry's key, with a value of somebody else's, may be read but not written.
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, veylaEntryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              0);
+    RegSetValueExA(key, "Comments", 0, REG_SZ, (const BYTE*)"kept", 5);
+    RegCloseKey(key);
+    ASSERT_TRUE(setKeyAccess(veylaEntryKey, KEY_ALL_ACCESS, "D:P(A;;KRWD;;;WD)"));
     std::vector<std::wstring> texts;
     std::string base = root + "\\base";
     EXPECT_TRUE(install(base, -1, &texts));
     DeleteFileA((programs + "\\TesmafromKuvel").c_str());
+    std::string value;
+    EXPECT_FALSE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "DisplayName", value)) << "no half entry";
+    EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "Comments", value));
+    EXPECT_TRUE(setKeyAccess(veylaEntryKey, WRITE_DAC, "D:P(A;;KA;;;WD)"));
     ASSERT_GE(texts.size(), 2u);
     std::wstring dir = kit::ansiToWide(base) + L"\\TesmafromKuvel\\Veyla";
     EXPECT_EQ(

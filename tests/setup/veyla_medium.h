@@ -9,6 +9,8 @@
 #include "media.h"
 
 static const char* const veylaRecordKey = "SOFTWARE\\TesmafromKuvel\\Veyla者";
+static const char* const veylaEntryKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TesmafromKuvel Veyla";
 
 inline std::string veylaFileBytes(const std::string& name)
 {
@@ -48,6 +50,7 @@ inline std::string specialFolder(int csidl)
 inline void clearVeylaInstallation()
 {
     kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\TesmafromKuvel");
+    kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, veylaEntryKey);
     kit::removeTree("c:\\TesmafromKuvel");
     kit::removeTree(specialFolder(CSIDL_COMMON_PROGRAMS) + "\\TesmafromKuvel");
     DeleteFileA((specialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veyla.lnk").c_str());
@@ -88,7 +91,8 @@ inline LinkInfo readLink(const std::string& path)
     return info;
 }
 
-// An installation as the installer leaves it: files in c:\TesmafromKuvel\Veyla and the record.
+// An installation as the installer leaves it: files in c:\TesmafromKuvel\Veyla, the record and the
+// entry in the list of installed programs.
 inline std::string fakeInstallation(const std::string& cd)
 {
     std::string dir = "c:\\TesmafromKuvel\\Veyla";
@@ -101,6 +105,9 @@ inline std::string fakeInstallation(const std::string& cd)
     RegSetValueExA(key, "CD", 0, REG_SZ, (const BYTE*)cd.c_str(), (DWORD)cd.size() + 2);
     DWORD type = 0;
     RegSetValueExA(key, "InstType", 0, REG_DWORD, (const BYTE*)&type, 4);
+    RegCloseKey(key);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, veylaEntryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, "DisplayName", 0, REG_SZ, (const BYTE*)"Veyla", 6);
     RegCloseKey(key);
     return dir;
 }

@@ -117,22 +117,32 @@ Process::~Process()
     }
 }
 
-bool start(Process& process, const std::string& exe, const std::string& args, const std::string& cwd)
+static bool createProcess(Process& process, const char* exe, const std::string& line, const std::string& cwd)
 {
-    std::string line = "\"" + exe + "\"";
-    if (!args.empty()) line += " " + args;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     std::vector<char> buffer(line.begin(), line.end());
     buffer.push_back('\0');
-    if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        cwd.empty() ? nullptr : cwd.c_str(), &si, &pi))
+    if (!CreateProcessA(exe, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.empty() ? nullptr : cwd.c_str(),
+                        &si, &pi))
         return false;
     CloseHandle(pi.hThread);
     process.handle = pi.hProcess;
     process.pid = pi.dwProcessId;
     return true;
+}
+
+bool start(Process& process, const std::string& exe, const std::string& args, const std::string& cwd)
+{
+    std::string line = "\"" + exe + "\"";
+    if (!args.empty()) line += " " + args;
+    return createProcess(process, exe.c_str(), line, cwd);
+}
+
+bool startCommand(Process& process, const std::string& commandLine)
+{
+    return createProcess(process, nullptr, commandLine, "");
 }
 
 long waitExit(Process& process, DWORD timeoutMs)

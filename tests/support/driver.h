@@ -35,6 +35,8 @@ struct Process {
     ~Process();
 };
 bool start(Process& process, const std::string& exe, const std::string& args = "", const std::string& cwd = "");
+// Starts a command line as it stands, the way the shell starts a registered command.
+bool startCommand(Process& process, const std::string& commandLine);
 // Exit code, or -1 when the process did not end in time.
 long waitExit(Process& process, DWORD timeoutMs);
 void terminate(Process& process);
