@@ -22,8 +22,11 @@ test: build
 	  scripts/bench.sh stop; exit $$rc
 
 # The sample medium (build/medium), its ISO 9660 image labelled "Veyla" and a sample update (build/update).
+# SIGN_PKCS12=file SIGN_PASSWORD_FILE=file (and SIGN_TIMESTAMP_URL=url) sign the programs placed on it.
+SIGNING := $(if $(SIGN_PKCS12),--sign-pkcs12 "$(SIGN_PKCS12)" --sign-password-file "$(SIGN_PASSWORD_FILE)") \
+  $(if $(SIGN_TIMESTAMP_URL),--sign-timestamp-url "$(SIGN_TIMESTAMP_URL)")
 medium: build
-	@python3 scripts/make-medium.py $(BUILD)
+	@python3 scripts/make-medium.py $(BUILD) $(SIGNING)
 	@xorriso -as mkisofs -quiet -V Veyla -J -r -o $(BUILD)/medium.iso $(BUILD)/medium
 	@echo "medium: ISO image $(BUILD)/medium.iso"
 

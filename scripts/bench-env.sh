@@ -26,5 +26,6 @@ kit_env() {
     WINEPREFIX="$KIT_PREFIX" WINEARCH=win32 WINEDEBUG=-all \
     WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d;winealsa.drv=d;winepulse.drv=d;wineoss.drv=d" \
     LANG="${KIT_LOCALE:-ja_JP.UTF-8}" LC_ALL="${KIT_LOCALE:-ja_JP.UTF-8}" DISPLAY="$(kit_display)" \
-    KIT_LOCALE="${KIT_LOCALE:-ja_JP.UTF-8}" KIT_BIN='y:\bin' KIT_SCRATCH='z:' KIT_TESTS='y:\tests' KIT_STRESS_CASES="${KIT_STRESS_CASES:-}"
+    KIT_LOCALE="${KIT_LOCALE:-ja_JP.UTF-8}" KIT_BIN='y:\bin' KIT_SCRATCH='z:' KIT_TESTS='y:\tests' KIT_STRESS_CASES="${KIT_STRESS_CASES:-}" \
+    KIT_MEDIUM="${KIT_MEDIUM:-}"
 }

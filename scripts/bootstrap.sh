@@ -10,7 +10,7 @@ PACKAGES=(
   wine wine32:i386 xvfb imagemagick x11-utils
   locales fonts-ipafont-gothic fonts-ipafont-mincho
   googletest bzip2 xorriso unzip python3
-  cppcheck clang-format clang-tidy
+  cppcheck clang-format clang-tidy osslsigncode openssl
 )
 
 missing=()

@@ -1,17 +1,25 @@
 #!/usr/bin/env python3
 """Lays out the sample medium of Veyla (the disc root) and a sample update folder, reproducibly.
 
-usage: make-medium.py BUILD_DIR
-  BUILD_DIR/medium: setup.exe, Veyla/ (every product file, dcid.001), Data/ (setup01-08.bmp,
-                    setup001-007.wav), manual/manual.html
-  BUILD_DIR/update: update.exe, Veyla/update1.tpk
-The programs come from BUILD_DIR/bin and BUILD_DIR/demo (the stand-in game)."""
+usage: make-medium.py BUILD_DIR [--out DIR] [--sign-pkcs12 FILE --sign-password-file FILE
+                                              [--sign-timestamp-url URL]]
+  DIR/medium: setup.exe, autorun.inf, Veyla/ (every product file, dcid.001), Data/ (setup01-08.bmp,
+              setup001-007.wav), manual/manual.html
+  DIR/update: update.exe, Veyla/update1.tpk
+DIR is BUILD_DIR unless given. The programs come from BUILD_DIR/bin and BUILD_DIR/demo (the stand-in
+game); with a certificate every program placed is signed (Authenticode, SHA-256) with osslsigncode and
+its signature verified, while BUILD_DIR/bin stays as built."""
+import argparse
 import math
 import os
 import random
 import shutil
 import struct
+import subprocess
 import sys
+import tempfile
+
+LABEL = 'Veyla'  # the disc's volume label (the Makefile's ISO image carries the same)
 
 PALETTES = [  # sky top, sky bottom, far hills, near hills, sun
     ((20, 24, 70), (230, 120, 90), (90, 50, 90), (40, 25, 60), (255, 220, 150)),
@@ -144,9 +152,56 @@ h2{border-bottom:1px solid #607090}</style></head>
 """
 
 
+def autorun(label):
+    """AutoPlay's entry of a disc that carries setup.exe: run it, with its icon and the disc's name."""
+    return ('[autorun]\r\nopen=setup.exe\r\nicon=setup.exe,0\r\nlabel=%s\r\n' % label).encode('ascii')
+
+
+class Signer:
+    """Signs programs with the publisher's certificate and checks each signature it makes."""
+
+    def __init__(self, pkcs12, password_file, timestamp_url, work):
+        self.pkcs12, self.password_file, self.timestamp_url = pkcs12, password_file, timestamp_url
+        # Trust for the check: the system's roots and the certificates of the publisher's file, so
+        # that a certificate of the publisher's own making verifies too.
+        self.trust = os.path.join(work, 'trust.pem')
+        with open(password_file, 'rb') as f:
+            password = f.read().strip(b'\r\n')
+        certs = subprocess.run(['openssl', 'pkcs12', '-in', pkcs12, '-nokeys', '-passin', 'stdin'], input=password,
+                               check=True, capture_output=True).stdout
+        system = '/etc/ssl/certs/ca-certificates.crt'
+        with open(self.trust, 'wb') as f:
+            if os.path.exists(system):
+                with open(system, 'rb') as roots:
+                    f.write(roots.read())
+            f.write(certs)
+
+    def sign(self, path):
+        signed = path + '.signed'
+        command = ['osslsigncode', 'sign', '-pkcs12', self.pkcs12, '-readpass', self.password_file, '-h', 'sha256',
+                   '-n', LABEL, '-in', path, '-out', signed]
+        if self.timestamp_url:
+            command[2:2] = ['-ts', self.timestamp_url]
+        subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+        os.replace(signed, path)
+        subprocess.run(['osslsigncode', 'verify', '-CAfile', self.trust, '-in', path], check=True,
+                       stdout=subprocess.DEVNULL)
+        print('medium: signed %s' % path)
+
+
 def main():
-    build = sys.argv[1]
-    medium = os.path.join(build, 'medium')
+    parser = argparse.ArgumentParser()
+    parser.add_argument('build')
+    parser.add_argument('--out')
+    parser.add_argument('--sign-pkcs12')
+    parser.add_argument('--sign-password-file')
+    parser.add_argument('--sign-timestamp-url')
+    args = parser.parse_args()
+    if bool(args.sign_pkcs12) != bool(args.sign_password_file):
+        parser.error('signing needs both --sign-pkcs12 and --sign-password-file')
+    build = args.build
+    out = args.out or build
+    medium = os.path.join(out, 'medium')
     shutil.rmtree(medium, ignore_errors=True)
     data = os.path.join(medium, 'Veyla')
     pictures = os.path.join(medium, 'Data')
@@ -177,13 +232,24 @@ def main():
             f.write(wave(n - 1))
     with open(os.path.join(manual, 'manual.html'), 'wb') as f:
         f.write(MANUAL.replace('\n', '\r\n').encode('cp932'))
+    with open(os.path.join(medium, 'autorun.inf'), 'wb') as f:
+        f.write(autorun(LABEL))
 
-    update = os.path.join(build, 'update')
+    update = os.path.join(out, 'update')
     shutil.rmtree(update, ignore_errors=True)
     os.makedirs(os.path.join(update, 'Veyla'))
     shutil.copy(os.path.join(build, 'bin', 'update.exe'), update)
     with open(os.path.join(update, 'Veyla', 'update1.tpk'), 'wb') as f:
         f.write(pack('update1.tpk', 512 << 10, 99))
+    if args.sign_pkcs12:
+        # The copies are signed, after the build stripped them; what uninst.exe the game folder
+        # receives is the signed one, as it is copied from the medium.
+        with tempfile.TemporaryDirectory() as work:
+            signer = Signer(args.sign_pkcs12, args.sign_password_file, args.sign_timestamp_url, work)
+            for program in (os.path.join(medium, 'setup.exe'), os.path.join(data, 'uninst.exe'),
+                            os.path.join(data, 'tunewell.exe'), os.path.join(data, 'Veyla.exe'),
+                            os.path.join(update, 'update.exe')):
+                signer.sign(program)
     print('medium: %s, update: %s' % (medium, update))
 
 

@@ -36,7 +36,12 @@ inline bool layOutVeyla(const std::string& root, const char* setupExe = "setup.e
     bool ok = kit::layOutDisc(root, disc);
     ok = kit::makeFolders(root + "\\manual") && kit::writeFile(root + "\\manual\\manual.html", "<html>manual</html>") &&
          ok;
-    return kit::copyFile(kit::binPath(setupExe), root + "\\setup.exe") && ok;
+    // As on the real medium: AutoPlay's file beside setup.exe, which the disc search and the data
+    // check must pass over. KIT_MEDIUM names a built medium whose setup.exe (signed) is taken.
+    ok = kit::writeFile(root + "\\autorun.inf", "[autorun]\r\nopen=setup.exe\r\nicon=setup.exe,0\r\nlabel=Veyla\r\n") && ok;
+    const char* medium = getenv("KIT_MEDIUM");
+    std::string setup = medium && *medium ? std::string(medium) + "\\setup.exe" : kit::binPath(setupExe);
+    return kit::copyFile(setup, root + "\\setup.exe") && ok;
 }
 
 inline std::string specialFolder(int csidl)
