@@ -8,6 +8,7 @@
 #include "config/product_config.h"
 #include "engine/installer.h"
 #include "resources/resource.h"
+#include "ui/dpi_scale.h"
 #include "ui/list_view.h"
 #include "ui/system_info.h"
 
@@ -20,6 +21,17 @@ static const char markSame[] = "○";
 static const char markDiffer[] = "×";
 static const char markPending[] = "―";
 
+// The columns' widths in pixels at 96 DPI; they grow with the dialog.
+static const int columnWidths[] = {50, 150};
+
+static void onDpiChanged(HWND dialog, LPARAM suggested)
+{
+    followDpiChange(dialog, suggested);
+    DialogGrowth growth = dialogGrowth(dialog);
+    for (int column = 0; column < 2; ++column)
+        SendDlgItemMessageA(dialog, IDC_CHECK_LIST, LVM_SETCOLUMNWIDTH, column, growX(growth, columnWidths[column]));
+}
+
 static void onInitDialog(HWND dialog)
 {
     dataCheckDialog = dialog;
@@ -27,8 +39,9 @@ static void onInitDialog(HWND dialog)
     centreInWorkArea(dialog);
     HWND list = GetDlgItem(dialog, IDC_CHECK_LIST);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    addListColumn(list, 0, 50, "チェック");
-    addListColumn(list, 1, 150, "ファイル名");
+    DialogGrowth growth = dialogGrowth(dialog);
+    addListColumn(list, 0, growX(growth, columnWidths[0]), "チェック");
+    addListColumn(list, 1, growX(growth, columnWidths[1]), "ファイル名");
 
     int rows = 0;
     char name[1024];
@@ -43,10 +56,11 @@ static void onInitDialog(HWND dialog)
     checkRowCount = rows;
 }
 
-INT_PTR CALLBACK dataCheckDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK dataCheckDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG: onInitDialog(dialog); return TRUE;
+    case WM_DPICHANGED: onDpiChanged(dialog, lParam); return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDC_CHECK_START: {

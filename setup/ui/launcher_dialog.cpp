@@ -9,6 +9,7 @@
 #include "ui/data_check_dialog.h"
 #include "ui/notice_dialog.h"
 #include "ui/progress_display.h"
+#include "ui/dpi_scale.h"
 #include "ui/system_info.h"
 #include "ui/window_state.h"
 
@@ -194,6 +195,10 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_INITDIALOG: onInitDialog(dialog); return TRUE;
     case WM_CTLCOLORSTATIC: return onColourStatic(dialog, (HDC)wParam, (HWND)lParam);
     case WM_COMMAND: return onCommand(dialog, LOWORD(wParam));
+    case WM_DPICHANGED:
+        followDpiChange(dialog, lParam);
+        showSlideAgain();
+        return TRUE;
     default: return FALSE;
     }
 }

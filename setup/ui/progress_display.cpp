@@ -1,4 +1,5 @@
 #include "ui/progress_display.h"
+#include "ui/dpi_scale.h"
 #include "engine/display_text.h"
 
 #include <commctrl.h>
@@ -82,6 +83,9 @@ void resetElapsedClock()
     elapsedHours = elapsedMinutes = elapsedSeconds = 0;
 }
 
+// The picture last shown, so that it can be shown again at another DPI.
+static char shownPicture[PathSize];
+
 int showSlide(const char* bitmap, const char* sound)
 {
     char path[PathSize];
@@ -89,7 +93,14 @@ int showSlide(const char* bitmap, const char* sound)
         // The new picture is loaded first: when it cannot be, the old one stays on screen, and the
         // control never holds a bitmap that was deleted.
         HBITMAP loaded = (HBITMAP)LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+        // Scaled once when it is loaded, by the dialog's growth at the current DPI.
+        HBITMAP grown = loaded ? grownPicture(loaded, dialogGrowth(launcherDialog)) : nullptr;
+        if (grown) {
+            DeleteObject(loaded);
+            loaded = grown;
+        }
         if (loaded) {
+            copyText(shownPicture, sizeof shownPicture, bitmap);
             SendDlgItemMessageA(launcherDialog, IDC_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)loaded);
             if (currentSlideBitmap) DeleteObject(currentSlideBitmap);
             currentSlideBitmap = loaded;
@@ -100,6 +111,13 @@ int showSlide(const char* bitmap, const char* sound)
 }
 
 int showRegisteringSlide() { return showSlide(productConfig.slideRegistering); }
+
+void showSlideAgain()
+{
+    char picture[PathSize];
+    copyText(picture, sizeof picture, shownPicture);
+    if (picture[0] != '\0') showSlide(picture, nullptr);
+}
 
 void resetSlideshow()
 {

@@ -21,6 +21,8 @@ void tickStatusAndClock();
 int showSlide(const char* bitmap, const char* sound);
 inline int showSlide(const SlideEntry& slide) { return showSlide(slide.bitmap, slide.sound); }
 int showRegisteringSlide();
+// The picture shown last, loaded and scaled again (after a change of DPI).
+void showSlideAgain();
 void resetSlideshow();
 int advanceSlideshow(int32_t step);
 void resetElapsedClock();

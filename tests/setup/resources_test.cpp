@@ -124,6 +124,8 @@ TEST(SetupResources, VersionRecordManifestAndIcon)
     EXPECT_NE(xml.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos) << "Windows 7";
     EXPECT_EQ(xml.find("{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"), std::string::npos) << "nothing later";
     EXPECT_EQ(xml.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
+    EXPECT_NE(xml.find("SMI/2005/WindowsSettings\">true/pm</dpiAware>"), std::string::npos) << "DPI-aware";
+    EXPECT_NE(xml.find("SMI/2016/WindowsSettings\">PerMonitorV2</dpiAwareness>"), std::string::npos);
     EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(104), (LPCSTR)RT_GROUP_ICON), nullptr) << "icon group 104";
     FreeLibrary(module);
 }

@@ -392,6 +392,8 @@ TEST(TunewellResources, ManifestVersionAndIcons)
     EXPECT_NE(xml.find("name=\"tncfg.exe\" version=\"1.0.0.0\" processorArchitecture=\"*\""), std::string::npos);
     EXPECT_NE(xml.find("level=\"asInvoker\""), std::string::npos);
     EXPECT_NE(xml.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
+    EXPECT_NE(xml.find("SMI/2005/WindowsSettings\">true/pm</dpiAware>"), std::string::npos) << "DPI-aware";
+    EXPECT_NE(xml.find("SMI/2016/WindowsSettings\">PerMonitorV2</dpiAwareness>"), std::string::npos);
 
     HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(10001), (LPCSTR)RT_GROUP_ICON);
     ASSERT_NE(group, nullptr);
