@@ -105,6 +105,8 @@ start)
   chown "$KIT_USER" "$KIT_SCRATCH/tiny"
   start_display
   as_user wineserver -p
+  # The display scaling the programs start with: 96 DPI (100 %) unless KIT_DPI names another.
+  as_user wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${KIT_DPI:-96}" /f >/dev/null 2>&1
   # The first windowed program starts Wine's desktop process; start it here so that it never
   # inherits a test's output pipes.
   as_user wine cmd /c exit >/dev/null 2>&1 || true

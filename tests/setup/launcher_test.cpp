@@ -2,6 +2,8 @@
 // folder choice, installation through every question, abort, failures and the installed state.
 #include "driver.h"
 
+#include <algorithm>
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -129,6 +131,67 @@ TEST_F(Launcher, OpensShowingTheDefaultFolderAndTheNotInstalledState)
     EXPECT_LE(abs((rect.top + rect.bottom) / 2 - (work.top + work.bottom) / 2), 1);
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
+}
+
+// The display scaling of the programs started while it lives (Wine reads it when a process starts).
+struct ScopedDpi {
+    explicit ScopedDpi(DWORD dpi) { set(dpi); }
+    ~ScopedDpi() { set(96); }
+    static void set(DWORD dpi)
+    {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS)
+            return;
+        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, (const BYTE*)&dpi, 4);
+        RegCloseKey(key);
+    }
+};
+
+// What the launcher and its data check draw in pixels, and the dialogs' own sizes.
+struct PixelSizes {
+    SIZE launcher, picture, check;
+    int columns[2];
+};
+
+TEST_F(Launcher, PictureAndColumnsGrowAsTheDialogsDoAt144Dpi)
+{
+    fakeInstallation("n:\\Veyla");
+    auto size = [](HWND window, bool client) {
+        RECT r;
+        client ? GetClientRect(window, &r) : GetWindowRect(window, &r);
+        return SIZE{r.right - r.left, r.bottom - r.top};
+    };
+    auto measure = [&](PixelSizes& sizes) {
+        HWND launcher = open();
+        ASSERT_NE(launcher, nullptr);
+        sizes.launcher = size(launcher, true);
+        sizes.picture = size(GetDlgItem(launcher, 1016), false);
+        kit::click(launcher, 1025);
+        HWND check = kit::waitWindow(process.pid, L"#32770", L"インストールデータチェック", 20000);
+        ASSERT_NE(check, nullptr);
+        sizes.check = size(check, true);
+        for (int c = 0; c < 2; ++c) sizes.columns[c] = (int)SendDlgItemMessageW(check, 1024, LVM_GETCOLUMNWIDTH, c, 0);
+        kit::click(check, 2);
+        ASSERT_TRUE(kit::waitGone(check, 10000));
+        kit::click(launcher, 2);
+        EXPECT_EQ(kit::waitExit(process, 15000), 0);
+    };
+    PixelSizes at96, at144;
+    measure(at96);
+    EXPECT_EQ(at96.columns[0], 50);
+    EXPECT_EQ(at96.columns[1], 150);
+    {
+        ScopedDpi dpi(144);
+        measure(at144);
+    }
+    ASSERT_GT(at144.launcher.cx, at96.launcher.cx) << "the dialog grows with its font";
+    double fx = (double)at144.launcher.cx / at96.launcher.cx, fy = (double)at144.launcher.cy / at96.launcher.cy;
+    double f = std::min(fx, fy);
+    EXPECT_NEAR(at144.picture.cx, at96.picture.cx * f, 3) << fx << " x " << fy;
+    EXPECT_NEAR(at144.picture.cy, at96.picture.cy * f, 3);
+    double checkX = (double)at144.check.cx / at96.check.cx;
+    for (int c = 0; c < 2; ++c) EXPECT_NEAR(at144.columns[c], at96.columns[c] * checkX, 2) << c;
 }
 
 TEST_F(Launcher, NoticeShowsTheRequirementsAndNoStartsNothing)
