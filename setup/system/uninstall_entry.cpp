@@ -22,6 +22,11 @@ bool entryKeyPath(char* out, size_t size)
     return formatText(out, size, "%s\\%s", uninstallListKey, productConfig.uninstallEntry);
 }
 
+bool setTextValue(Installer& in, const char* name, const char* text)
+{
+    return in.setRegistryValue(name, REG_SZ, text, (DWORD)strlen(text) + 1);
+}
+
 // Asks only to read, so that a key this program may not write still counts as there.
 bool keyExists(const char* path)
 {
@@ -38,11 +43,11 @@ bool Installer::setRegistryDisplayText(const char* name, const char* text)
     typedef LONG(WINAPI * RegSetValueExWFn)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
     RegSetValueExWFn setW =
         wideDisplay() ? (RegSetValueExWFn)(void*)loadedFunction("advapi32.dll", "RegSetValueExW") : nullptr;
-    if (!setW) return setRegistryValue(name, REG_SZ, text, (DWORD)strlen(text) + 1);
+    if (!setW) return setTextValue(*this, name, text);
     WCHAR wideName[NameSize], wideText[MessageSize];
     toDisplayText(name, wideName, NameSize);
     toDisplayText(text, wideText, MessageSize);
-    DWORD bytes = (DWORD)((wcslen(wideText) + 1) * sizeof(WCHAR));
+    DWORD bytes = (DWORD)(wcslen(wideText) + 1) * (DWORD)sizeof(WCHAR);
     if (registryKey && setW(registryKey, wideName, 0, REG_SZ, (const BYTE*)wideText, bytes) == ERROR_SUCCESS)
         return true;
     closeRegistryKey();
@@ -55,22 +60,21 @@ bool Installer::writeUninstallEntryValues()
     if (!setRegistryDisplayText("DisplayName", gameName) || !setRegistryDisplayText("Publisher", publisherName))
         return false;
     const char* version = productConfig.displayVersion;
-    if (version && !setRegistryValue("DisplayVersion", REG_SZ, version, (DWORD)strlen(version) + 1)) return false;
+    if (version && !setTextValue(*this, "DisplayVersion", version)) return false;
     if (!formatText(text, sizeof text, "\"%s\\uninst.exe\"", installDir) ||
-        !setRegistryValue("UninstallString", REG_SZ, text, (DWORD)strlen(text) + 1))
+        !setTextValue(*this, "UninstallString", text))
         return false;
     if (!formatText(text, sizeof text, "%s\\%s", installDir, installFiles[0]) ||
-        !setRegistryValue("DisplayIcon", REG_SZ, text, (DWORD)strlen(text) + 1))
+        !setTextValue(*this, "DisplayIcon", text))
         return false;
-    if (!setRegistryValue("InstallLocation", REG_SZ, installDir, (DWORD)strlen(installDir) + 1)) return false;
-    const char* home = productConfig.homePageUrl;
-    if (!setRegistryValue("URLInfoAbout", REG_SZ, home, (DWORD)strlen(home) + 1)) return false;
+    if (!setTextValue(*this, "InstallLocation", installDir)) return false;
+    if (!setTextValue(*this, "URLInfoAbout", productConfig.homePageUrl)) return false;
     DWORD kilobytes = (DWORD)((installedBytes + 1023) / 1024);
     if (!setRegistryValue("EstimatedSize", REG_DWORD, &kilobytes, 4)) return false;
     SYSTEMTIME today;
     GetLocalTime(&today);
     if (!formatText(text, sizeof text, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay) ||
-        !setRegistryValue("InstallDate", REG_SZ, text, (DWORD)strlen(text) + 1))
+        !setTextValue(*this, "InstallDate", text))
         return false;
     DWORD one = 1;
     return setRegistryValue("NoModify", REG_DWORD, &one, 4) && setRegistryValue("NoRepair", REG_DWORD, &one, 4);

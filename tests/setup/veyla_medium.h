@@ -38,7 +38,8 @@ inline bool layOutVeyla(const std::string& root, const char* setupExe = "setup.e
          ok;
     // As on the real medium: AutoPlay's file beside setup.exe, which the disc search and the data
     // check must pass over. KIT_MEDIUM names a built medium whose setup.exe (signed) is taken.
-    ok = kit::writeFile(root + "\\autorun.inf", "[autorun]\r\nopen=setup.exe\r\nicon=setup.exe,0\r\nlabel=Veyla\r\n") && ok;
+    ok = kit::writeFile(root + "\\autorun.inf", "[autorun]\r\nopen=setup.exe\r\nicon=setup.exe,0\r\nlabel=Veyla\r\n") &&
+         ok;
     const char* medium = getenv("KIT_MEDIUM");
     std::string setup = medium && *medium ? std::string(medium) + "\\setup.exe" : kit::binPath(setupExe);
     return kit::copyFile(setup, root + "\\setup.exe") && ok;
