@@ -3,11 +3,13 @@
 #include <commctrl.h>
 
 #include "app/main_window.h"
+#include "app/unattended_run.h"
 #include "engine/display_text.h"
 #include "config/product_config.h"
 #include "engine/installer.h"
 #include "resources/resource.h"
 #include "engine/system_library.h"
+#include "engine/unattended.h"
 #include "ui/launcher_dialog.h"
 #include "ui/progress_display.h"
 #include "ui/special_uninstaller_dialog.h"
@@ -55,11 +57,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
         installer.relaunchFromTemp();
         return 0;
     }
+    // The special uninstaller takes no switches; its command line means nothing.
+    if (!specialUninstallerBuild && !beginRun(commandLine)) return endRun(ExitBadCommandLine);
     bool checkSingleInstance = buildMode == Launcher || buildMode == UpdateInstaller;
     int created = specialUninstallerBuild
                       ? createSpecialUninstallerWindow(instance, previous, showCommand, checkSingleInstance)
                       : createMainWindow(instance, previous, showCommand, checkSingleInstance);
-    if (!created) return 0;
+    if (!created) return endRun(ExitAlreadyRunning);
     OutputDebugStringA("clear!!");
     initCommonControls();
     loadMultimedia();
@@ -73,11 +77,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     folderBrowser.init(appInstance, mainWindowHandle);
 
     if (buildMode == Uninstaller) {
-        if (hasCommandLine)
-            installer.uninstall(1, 1);
-        else
+        if (!switches.relaunched && hasCommandLine) return endRun(installer.removeThroughCopy(commandLine));
+        if (!switches.relaunched) {
             installer.startUninstallerCopy();
-        return 0;
+            return endRun(installer.installed ? ExitDone : ExitNothingToDo);
+        }
+        int code = installer.uninstall(1, 1) ? ExitDone : ExitFailed;
+        // The log ends before the uninstaller that waits learns the result and writes its own end.
+        int result = endRun(code);
+        installer.reportRemoval(exitCode());
+        return result;
+    }
+    if (unattendedRun() && !specialUninstallerBuild) {
+        if (buildMode == UpdateInstaller) return endRun(runQuietUpdate());
+        if (installer.installed == 1) return endRun(ExitNothingToDo);
+        // Neither the product's disc in a drive nor a data folder beside setup.exe.
+        if (!Installer::pathExists(installer.sourceDir)) return endRun(ExitNoMedium);
+        if (switches.quiet) return endRun(runQuietInstall());
     }
     openRoleDialog();
 
@@ -94,5 +110,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     }
     refreshDesktop();
     if (currentSlideBitmap) DeleteObject(currentSlideBitmap);
-    return (int)msg.wParam;
+    return endRun((int)msg.wParam);
 }

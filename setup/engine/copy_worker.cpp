@@ -3,6 +3,7 @@
 
 #include "engine/installer.h"
 #include "ui/progress_display.h"
+#include "engine/run_log.h"
 
 static char copyBuffer[CopyChunkSize];
 
@@ -83,6 +84,7 @@ bool Installer::copyFile(const char* target, const char* source)
         }
     }
     installedBytes += t;
+    logLine("file %s, %.0f bytes", target, (double)t);
     return true;
 }
 
@@ -125,6 +127,7 @@ DWORD WINAPI copyWorker(LPVOID param)
         if (in.discCount > 1 && checkDisc) {
             in.waitForDisc(disc);
             checkDisc = false;
+            if (in.copyFailed) break;
         }
         if (i < MaxFiles && in.fileSelected[i] == 1) {
             const char* name = in.installFiles[i];

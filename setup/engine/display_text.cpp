@@ -1,6 +1,8 @@
 #include "engine/display_text.h"
 
+#include "engine/run_log.h"
 #include "engine/system_library.h"
+#include "engine/unattended.h"
 #include "engine/text.h"
 
 bool wideDisplay()
@@ -22,7 +24,7 @@ void toDisplayText(const char* text, WCHAR* out, size_t count)
     if (!text || MultiByteToWideChar(932, 0, text, -1, out, (int)count) == 0) out[0] = 0;
 }
 
-int showMessage(HWND owner, const char* text, const char* caption, UINT type)
+static int boxAnswer(HWND owner, const char* text, const char* caption, UINT type)
 {
     typedef int(WINAPI * MessageBoxWFn)(HWND, LPCWSTR, LPCWSTR, UINT);
     MessageBoxWFn messageBoxW = (MessageBoxWFn)(void*)loadedFunction("user32.dll", "MessageBoxW");
@@ -31,6 +33,21 @@ int showMessage(HWND owner, const char* text, const char* caption, UINT type)
     toDisplayText(text, wideText, MessageSize);
     toDisplayText(caption, wideCaption, NameSize);
     return messageBoxW(owner, wideText, caption ? wideCaption : nullptr, type);
+}
+
+int showMessageAnswering(HWND owner, const char* text, const char* caption, UINT type, int unattendedAnswer)
+{
+    int answer = unattendedRun() ? unattendedAnswer : boxAnswer(owner, text, caption, type);
+    logMessage(caption, text, answer);
+    return answer;
+}
+
+int showMessage(HWND owner, const char* text, const char* caption, UINT type)
+{
+    // Unasked, a question is answered the way that loses nothing and goes on.
+    UINT buttons = type & MB_TYPEMASK;
+    int answer = buttons == MB_YESNO || buttons == MB_YESNOCANCEL ? IDYES : IDOK;
+    return showMessageAnswering(owner, text, caption, type, answer);
 }
 
 BOOL setWindowText(HWND window, const char* text)

@@ -13,7 +13,10 @@ bool wideDisplay();
 // Code page 932 text as UTF-16 (out always terminated; a text that does not fit is cut).
 void toDisplayText(const char* text, WCHAR* out, size_t count);
 
+// A message box; in an unattended run none is shown and the answer is the one that loses nothing
+// (yes to a question, OK otherwise), or unattendedAnswer. Either way it goes to the log, if any.
 int showMessage(HWND owner, const char* text, const char* caption, UINT type);
+int showMessageAnswering(HWND owner, const char* text, const char* caption, UINT type, int unattendedAnswer);
 BOOL setItemText(HWND dialog, int id, const char* text);
 BOOL setWindowText(HWND window, const char* text);
 

@@ -5,6 +5,7 @@
 #include "engine/display_text.h"
 #include "engine/installer.h"
 #include "ui/progress_display.h"
+#include "engine/run_log.h"
 
 bool Installer::install()
 {
@@ -16,6 +17,7 @@ bool Installer::install()
         showMessage(messageOwner, text, "確認", MB_ICONWARNING);
         return false;
     }
+    logLine("folder %s", installDir);
     if (!checkFreeSpace()) return false;
     if (!createInstallFolder(installDir)) {
         formatText(text, sizeof text, "%s フォルダを作成できませんでした。", installDir);
@@ -34,8 +36,10 @@ bool Installer::install()
         deleteUninstallEntry();
         return false;
     }
+    logLine("record HKEY_LOCAL_MACHINE\\%s: Dir=%s, CD=%s, InstType=%d", productConfig.installRecordKey, installDir,
+            sourceDir, (int)installType);
     // Like the links, a missing entry in the list of installed programs does not undo the game.
-    writeUninstallEntry();
+    if (writeUninstallEntry()) logLine("installed-programs entry %s", productConfig.uninstallEntry);
     setStatusText("スタートメニューに登録しています。");
     if (!createStartMenuEntries(1)) {
         formatText(

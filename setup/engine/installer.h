@@ -110,8 +110,13 @@ public:
     bool copyToTemp(const char* fileName, const char* sourceFolder, const char* tempName, char* out, size_t size);
     void scheduleDeleteAtRestart(const char* path);
 
+    // Unattended removal: the uninstaller's side (returns the exit code) and its copy's report
+    int removeThroughCopy(const char* commandLine);
+    void reportRemoval(int code);
+
     // Launching
     bool shellLaunch(const char* path, const char* parameters, int mode);
+    HANDLE shellLaunchProcess(const char* path, const char* parameters);  // the process, or nullptr
 
     NameList installFiles;
     int32_t installFileCount;

@@ -3,6 +3,8 @@
 
 #include "engine/installer.h"
 #include "engine/display_text.h"
+#include "engine/run_log.h"
+#include "engine/unattended.h"
 
 DriveKind driveKind(const char* root, char* label, size_t labelSize)
 {
@@ -89,6 +91,13 @@ bool Installer::findDisc(int32_t discIndex)
 
 void Installer::waitForDisc(int32_t discIndex)
 {
+    // Nobody can insert a disc in an unattended run: a disc in no drive fails the copy.
+    if (unattendedRun() && !findDisc(discIndex)) {
+        logLine("disc %d is in no drive", (int)(discIndex + 1));
+        noteExit(ExitNoMedium);
+        copyFailed = 1;
+        return;
+    }
     while (!findDisc(discIndex)) {
         char text[MessageSize];
         formatText(text, sizeof text, "ディスク %d を入れてください。", (int)(discIndex + 1));

@@ -3,6 +3,8 @@
 
 #include "engine/installer.h"
 #include "engine/display_text.h"
+#include "engine/run_log.h"
+#include "engine/unattended.h"
 
 uint64_t Installer::fileSize(const char* path)
 {
@@ -43,7 +45,9 @@ bool Installer::checkFreeSpace()
 {
     uint32_t freeMB = queryFreeMB(baseDir);
     freeSpaceMB = freeMB;
+    logLine("space: %u MB needed, %u MB free", requiredSpaceMB, freeMB);
     if (requiredSpaceMB <= freeMB) return true;
+    noteExit(ExitNoSpace);
     char drive[4] = "";
     memcpy(drive, installDir, strnlen(installDir, 3));
     char text[MessageSize];

@@ -1,6 +1,7 @@
 // The update: files beside the update installer replace installed ones and take their time stamps.
 #include "engine/installer.h"
 #include "engine/display_text.h"
+#include "engine/unattended.h"
 
 // Returns false when the update has to stop (the target could not be opened afterwards).
 static bool updateOne(Installer& in, const char* name)
@@ -34,6 +35,9 @@ void Installer::applyUpdate()
     NameList lists[2] = {installFiles, extraFiles};
     for (NameList list : lists)
         for (int i = 0; list && list[i][0] != '\0'; ++i)
-            if (!updateOne(*this, list[i])) return;
+            if (!updateOne(*this, list[i])) {
+                noteExit(ExitFailed);
+                return;
+            }
     showMessage(messageOwner, "アップデートが完了しました。", "終了", MB_ICONWARNING);
 }

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include "engine/installer.h"
+#include "engine/run_log.h"
 
 namespace {
 
@@ -190,6 +191,8 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
     char name[512];
     unz_file_info info;
     EntryCloser closer;
+    uint64_t bytesBefore = installedBytes;
+    int entries = 0;
     while (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK) {
         for (char* p = name; *p; ++p)
             if (*p == '/') *p = '\\';
@@ -211,6 +214,7 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
                 copyFailed = 1;
                 break;
             }
+            ++entries;
         }
         int next = unzGoToNextFile(zip);
         if (next == UNZ_END_OF_LIST_OF_FILE) break;
@@ -221,5 +225,6 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
     }
     if (!closer.finish()) copyFailed = 1;
     unzClose(zip);
+    logLine("archive %s, %d entries, %.0f bytes", archive, entries, (double)(installedBytes - bytesBefore));
     return true;
 }

@@ -25,3 +25,19 @@ bool Installer::shellLaunch(const char* path, const char* parameters, int mode)
     CoUninitialize();
     return true;
 }
+
+HANDLE Installer::shellLaunchProcess(const char* path, const char* parameters)
+{
+    if (comStartFailed(CoInitialize(nullptr))) return nullptr;
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = "open";
+    info.lpFile = path;
+    info.lpParameters = parameters;
+    info.lpDirectory = "";
+    info.nShow = SW_SHOWNORMAL;
+    HANDLE process = ShellExecuteExA(&info) ? info.hProcess : nullptr;
+    CoUninitialize();
+    return process;
+}

@@ -8,6 +8,8 @@
 #include "engine/system_library.h"
 #include "system/com_bracket.h"
 #include "ui/system_info.h"
+#include "engine/run_log.h"
+#include "engine/unattended.h"
 
 bool getSpecialFolder(int csidl, char* out, size_t size)
 {
@@ -118,7 +120,9 @@ bool Installer::createShortcut(const char* linkFolder, const char* workingDir, c
     object.link->SetHotkey(0);
     object.link->SetDescription("");
     object.link->SetShowCmd(SW_SHOW);
-    return object.file->Save(wide, TRUE) == S_OK;
+    bool saved = object.file->Save(wide, TRUE) == S_OK;
+    if (saved) logLine("link %s -> %s", linkPath, target);
+    return saved;
 }
 
 bool Installer::readShortcutWorkingDir(const char* linkPath, char* out, int size)
@@ -178,7 +182,8 @@ bool Installer::createStartMenuEntries(int location)
     if (!createShortcut(group, installDir, "readme.txt", "README")) return false;
     if (!createShortcut(group, installDir, "uninst.exe", uninstallName)) return false;
 
-    if (showMessage(messageOwner, "デスクトップにショートカットを作成しますか？", "確認", MB_YESNO) != IDYES)
+    if (showMessageAnswering(messageOwner, "デスクトップにショートカットを作成しますか？", "確認", MB_YESNO,
+                             switches.noDesktop ? IDNO : IDYES) != IDYES)
         return true;
     if (family9x)
         getFolderByIdList(mainWindow, CSIDL_COMMON_DESKTOPDIRECTORY, desktopDir);

@@ -5,6 +5,7 @@
 #include "config/product_config.h"
 #include "engine/display_text.h"
 #include "engine/installer.h"
+#include "engine/unattended.h"
 
 BOOL Installer::deleteFileIfPresent(const char* path)
 {
@@ -86,8 +87,9 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
     char text[MessageSize];
     formatText(text, sizeof text, "%s のアンインストールを開始します。\n開始してもよろしいですか？", gameName);
     if (showMessage(messageOwner, text, "確認", MB_ICONQUESTION | MB_YESNO) != IDYES) return false;
-    if (showMessage(messageOwner, "セーブデータを削除してもよろしいですか？", "確認", MB_ICONQUESTION | MB_YESNO) ==
-        IDYES)
+    // Unasked, the player's save data stay unless the removal was told to take them.
+    if (showMessageAnswering(messageOwner, "セーブデータを削除してもよろしいですか？", "確認",
+                             MB_ICONQUESTION | MB_YESNO, switches.deleteSave ? IDYES : IDNO) == IDYES)
         deleteSaveData(*this);
     // An empty installation folder would turn the names into paths at the root of the current drive.
     if (installDir[0] != '\0') removeInstalledFiles(installDir);

@@ -64,6 +64,9 @@ bool Installer::writeUninstallEntryValues()
     if (!formatText(text, sizeof text, "\"%s\\uninst.exe\"", installDir) ||
         !setTextValue(*this, "UninstallString", text))
         return false;
+    if (!formatText(text, sizeof text, "\"%s\\uninst.exe\" /quiet", installDir) ||
+        !setTextValue(*this, "QuietUninstallString", text))
+        return false;
     if (!formatText(text, sizeof text, "%s\\%s", installDir, installFiles[0]) ||
         !setTextValue(*this, "DisplayIcon", text))
         return false;

@@ -1,4 +1,5 @@
 #include "ui/folder_browser.h"
+#include "ui/system_info.h"
 #include "engine/display_text.h"
 #include "engine/system_library.h"
 
@@ -81,4 +82,9 @@ int FolderBrowser::browse(char* path, size_t size, int style, bool appendBacksla
     allocator->Free(item);
     allocator->Release();
     return result;
+}
+
+bool windowsFolderRefused(const char* base)
+{
+    return osKind >= 1 && osKind <= 4 && (strstr(base, "WINDOWS") || strstr(base, "Windows"));
 }

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <stddef.h>
 
+// True where a base folder inside the Windows folder is refused (the 95/98/Me kinds).
+bool windowsFolderRefused(const char* base);
+
 struct FolderBrowser {
     HINSTANCE instance;
     HWND owner;

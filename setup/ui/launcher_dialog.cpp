@@ -5,6 +5,8 @@
 
 #include "config/product_config.h"
 #include "engine/installer.h"
+#include "engine/run_log.h"
+#include "engine/unattended.h"
 #include "resources/resource.h"
 #include "ui/data_check_dialog.h"
 #include "ui/notice_dialog.h"
@@ -66,6 +68,8 @@ static void onInitDialog(HWND dialog)
         copyText(installer.baseDir, sizeof installer.baseDir, base);
         showSlide(productConfig.slideInstalled);
     }
+    // A passive run installs at once, as if インストール had been pressed and the notice read.
+    if (switches.passive && buildMode == Launcher) PostMessageA(dialog, WM_COMMAND, IDC_INSTALL, 0);
 }
 
 static void endLauncher(HWND dialog)
@@ -87,7 +91,12 @@ static BOOL onInstall(HWND dialog)
     // does nothing, and a second installation never starts beside the first.
     if (installThreadRunning) return TRUE;
     showSlide(productConfig.slideInstallStart);
-    openDialog(appInstance, IDD_NOTICE, mainWindowHandle, noticeDialogProc, 0);
+    if (unattendedRun()) {
+        logLine("notice taken as read");
+        noticeAccepted = 1;
+    } else {
+        openDialog(appInstance, IDD_NOTICE, mainWindowHandle, noticeDialogProc, 0);
+    }
     if (noticeAccepted == 0) return TRUE;
     installThreadRunning = 1;
     installThread = CreateThread(nullptr, 0, installThreadProc, nullptr, 0, &installThreadId);
@@ -106,7 +115,7 @@ static void onBrowse(HWND dialog)
     memcpy(saved, installer.baseDir, sizeof saved);
     folderBrowser.browse(installer.baseDir, sizeof installer.baseDir, 0, false);
     if (strlen(installer.baseDir) == 3) installer.baseDir[2] = '\0';
-    if (osKind >= 1 && osKind <= 4 && (strstr(installer.baseDir, "WINDOWS") || strstr(installer.baseDir, "Windows"))) {
+    if (windowsFolderRefused(installer.baseDir)) {
         showMessage(nullptr, "Windows フォルダ内には、インストールできません。\n別のフォルダを指定してください。",
                     "確認", MB_OK);
         memcpy(installer.baseDir, saved, sizeof saved);
@@ -226,5 +235,10 @@ DWORD WINAPI installThreadProc(LPVOID)
     else
         for (int id : failed) enable(dialog, id, TRUE);
     setItemText(dialog, IDC_INSTALL, "インストール");
+    if (switches.passive) {
+        // A passive run closes itself: cancelled by its abort button, or done or failed.
+        noteExit(installed ? ExitDone : installer.cancelState > 0 ? ExitCancelled : ExitFailed);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
     return 0;
 }

@@ -88,6 +88,8 @@ static char shownPicture[PathSize];
 
 int showSlide(const char* bitmap, const char* sound)
 {
+    // A quiet installation has no launcher: nothing to show, and nothing is heard either.
+    if (!launcherDialog) return 1;
     char path[PathSize];
     if (bitmap && formatText(path, sizeof path, "%s/Data/%s", installer.sourceRoot, bitmap)) {
         // The new picture is loaded first: when it cannot be, the old one stays on screen, and the

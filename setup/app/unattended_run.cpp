@@ -1,0 +1,89 @@
+#include "app/unattended_run.h"
+
+#include <ctype.h>
+#include <string.h>
+
+#include "config/product_config.h"
+#include "engine/display_text.h"
+#include "engine/installer.h"
+#include "engine/run_log.h"
+#include "engine/unattended.h"
+#include "ui/folder_browser.h"
+
+namespace {
+
+// The base folder of /dir as the folder dialog gives it (a drive root without its backslash);
+// false for a folder the dialog would refuse or whose installation folder would not fit.
+bool takeBaseFolder(const char* dir)
+{
+    char base[PathSize];
+    if (!copyText(base, sizeof base, dir)) return false;
+    bool onDrive = isalpha((unsigned char)base[0]) && base[1] == ':' && (base[2] == '\0' || base[2] == '\\');
+    bool onShare = base[0] == '\\' && base[1] == '\\' && base[2] != '\0';
+    if (!onDrive && !onShare) return false;
+    size_t len = strlen(base);
+    if (len > 2 && endsWithBackslash(base)) base[len - 1] = '\0';
+    char folder[PathSize];
+    if (windowsFolderRefused(base) ||
+        !formatText(folder, sizeof folder, "%s\\%s\\%s", base, productConfig.publisherName, productConfig.folderName))
+        return false;
+    return copyText(installer.baseDir, sizeof installer.baseDir, base);
+}
+
+SwitchRole switchRole()
+{
+    if (buildMode == UpdateInstaller) return UpdateSwitches;
+    return buildMode == Uninstaller ? UninstallerSwitches : SetupSwitches;
+}
+
+}  // namespace
+
+bool beginRun(const char* commandLine)
+{
+    bool understood = parseSwitches(commandLine, switchRole(), switches);
+    if (buildMode == Uninstaller) {
+        // Any other command line keeps its meaning: the removal runs at once, asking as always.
+        if (!understood) {
+            memset(&switches, 0, sizeof switches);
+            switches.relaunched = commandLine && commandLine[0] != '\0';
+        }
+        // The copy continues the log of the uninstaller that started it.
+        if (switches.log[0] != '\0' && openRunLog(switches.log, switches.relaunched)) logStart(commandLine);
+        return true;
+    }
+    if (!understood) return false;
+    if (switches.log[0] != '\0') {
+        if (!openRunLog(switches.log, false)) return false;
+        logStart(commandLine);
+    }
+    if (switches.dir[0] != '\0' && !takeBaseFolder(switches.dir)) {
+        logLine("folder not accepted: %s", switches.dir);
+        return false;
+    }
+    return true;
+}
+
+int runQuietInstall()
+{
+    logLine("notice taken as read");
+    return installer.install() ? ExitDone : ExitFailed;
+}
+
+int runQuietUpdate()
+{
+    if (installer.installed == 0) {
+        showMessage(nullptr, "インストールがされてませんでした。\nインストールを行ってからアップデートしてください。",
+                    "確認", MB_ICONWARNING);
+        return ExitNothingToDo;
+    }
+    installer.applyUpdate();
+    return ExitDone;  // an update that stopped has noted its failure
+}
+
+int endRun(int code)
+{
+    noteExit(code);
+    int result = exitCode();
+    if (runLogOpen()) closeRunLog(result);
+    return switches.any ? result : 0;
+}

@@ -1,0 +1,15 @@
+// setup, the update installer and the uninstaller run with switches: the command line taken at
+// start, the quiet installation and update, and the end of every run with its exit code.
+#pragma once
+
+// Reads the switches of this role, opens the log and takes /dir; false when the command line is
+// not understood or the log cannot be created (the run then ends with code 1, nothing changed).
+bool beginRun(const char* commandLine);
+
+// The quiet installation (no window) and the update without its confirmation; their exit codes.
+int runQuietInstall();
+int runQuietUpdate();
+
+// Ends the log with the run's exit code (the first condition noted, else code); the process's exit
+// code: that code where switches were given, else 0 as always.
+int endRun(int code);

@@ -1,0 +1,75 @@
+#include "engine/run_log.h"
+
+#include <windows.h>
+#include <stdarg.h>
+#include <stdio.h>
+
+#include "engine/text.h"
+
+static HANDLE logFile = INVALID_HANDLE_VALUE;
+
+bool openRunLog(const char* path, bool append)
+{
+    logFile = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return logFile != INVALID_HANDLE_VALUE;
+}
+
+bool runLogOpen() { return logFile != INVALID_HANDLE_VALUE; }
+
+void logLine(const char* format, ...)
+{
+    if (logFile == INVALID_HANDLE_VALUE) return;
+    char text[MessageSize];
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (n < 0) return;  // a text longer than the buffer is cut, never lost
+    for (char* c = text; *c; ++c)
+        if (*c == '\r' || *c == '\n') *c = ' ';  // never a second byte of code page 932
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char line[MessageSize * 3 + 32];
+    int at = snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth, now.wDay, now.wHour,
+                      now.wMinute, now.wSecond);
+    WCHAR wide[MessageSize];
+    int units = MultiByteToWideChar(932, 0, text, -1, wide, MessageSize);
+    int bytes = units > 0
+                    ? WideCharToMultiByte(CP_UTF8, 0, wide, -1, line + at, (int)sizeof line - at - 2, nullptr, nullptr)
+                    : 0;
+    at += bytes > 0 ? bytes - 1 : 0;
+    line[at++] = '\r';
+    line[at++] = '\n';
+    // Appended at the end each time: the uninstaller's copy writes to the same file.
+    SetFilePointer(logFile, 0, nullptr, FILE_END);
+    DWORD written = 0;
+    WriteFile(logFile, line, (DWORD)at, &written, nullptr);
+}
+
+void logStart(const char* commandLine)
+{
+    char program[PathSize] = "";
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    char* name = lastBackslash(program);
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    logLine("%s 1.0.1.1, command line: %s, Windows %lu.%lu.%lu, code page %u", name ? name + 1 : program,
+            commandLine ? commandLine : "", version.dwMajorVersion, version.dwMinorVersion,
+            version.dwBuildNumber & 0xFFFF, GetACP());
+}
+
+void logMessage(const char* caption, const char* text, int answer)
+{
+    const char* names[] = {"", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
+    logLine("message (%s): %s -> %s", caption ? caption : "", text ? text : "",
+            answer >= 0 && answer < 8 ? names[answer] : "?");
+}
+
+void closeRunLog(int code)
+{
+    logLine("exit code %d", code);
+    if (logFile != INVALID_HANDLE_VALUE) CloseHandle(logFile);
+    logFile = INVALID_HANDLE_VALUE;
+}

@@ -1,0 +1,96 @@
+#include "engine/unattended.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+Switches switches;
+static int runExitCode = -1;
+
+namespace {
+
+// The next word of a command line into word (quotes removed, spaces inside them kept); false at
+// the end, or (with tooLong set) when the word does not fit.
+bool nextWord(const char*& p, char* word, size_t size, bool& tooLong)
+{
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p == '\0') return false;
+    size_t n = 0;
+    bool quoted = false;
+    for (; *p && (quoted || (*p != ' ' && *p != '\t')); p = nextChar(p)) {
+        if (*p == '"') {
+            quoted = !quoted;
+            continue;
+        }
+        size_t len = isLeadByte((unsigned char)*p) && p[1] ? 2 : 1;
+        if (n + len >= size) {
+            tooLong = true;
+            return false;
+        }
+        memcpy(word + n, p, len);
+        n += len;
+    }
+    word[n] = '\0';
+    return true;
+}
+
+// The value of "name=value" when the word is that switch (name without its '/' or '-').
+const char* switchValue(const char* word, const char* name)
+{
+    size_t len = strlen(name);
+    if (_strnicmp(word, name, len) != 0 || word[len] != '=') return nullptr;
+    return word + len + 1;
+}
+
+bool takeSwitch(const char* word, SwitchRole role, Switches& out)
+{
+    if (word[0] != '/' && word[0] != '-') return false;
+    const char* name = word + 1;
+    const char* value;
+    if (_stricmp(name, "quiet") == 0)
+        out.quiet = true;
+    else if (_stricmp(name, "passive") == 0)
+        out.passive = true;
+    else if (_stricmp(name, "nodesktop") == 0 && role == SetupSwitches)
+        out.noDesktop = true;
+    else if (_stricmp(name, "deletesave") == 0 && role == UninstallerSwitches)
+        out.deleteSave = true;
+    else if ((value = switchValue(name, "dir")) && role == SetupSwitches)
+        return value[0] != '\0' && copyText(out.dir, sizeof out.dir, value);
+    else if ((value = switchValue(name, "log")))
+        return value[0] != '\0' && copyText(out.log, sizeof out.log, value);
+    else if ((value = switchValue(name, "parent")) && role == UninstallerSwitches && out.relaunched)
+        out.parent = (DWORD)strtoul(value, nullptr, 10);
+    else
+        return false;
+    return true;
+}
+
+}  // namespace
+
+bool parseSwitches(const char* commandLine, SwitchRole role, Switches& out)
+{
+    memset(&out, 0, sizeof out);
+    const char* p = commandLine ? commandLine : "";
+    char word[PathSize + 16];
+    bool tooLong = false;
+    for (bool first = true; nextWord(p, word, sizeof word, tooLong); first = false) {
+        if (first && _stricmp(word, "/r") == 0) {
+            out.relaunched = true;
+            continue;
+        }
+        if (!takeSwitch(word, role, out)) return false;
+        out.any = true;
+    }
+    // The uninstaller has no window of its own: passive is quiet there, and so it is for the update.
+    if (role != SetupSwitches && out.passive) out.quiet = true;
+    return !tooLong;
+}
+
+bool unattendedRun() { return switches.quiet || switches.passive; }
+
+void noteExit(int code)
+{
+    if (runExitCode < 0) runExitCode = code;
+}
+
+int exitCode() { return runExitCode < 0 ? ExitDone : runExitCode; }

@@ -1,0 +1,46 @@
+// Runs without a person at the screen: the switches of setup, the update installer and the
+// uninstaller, the exit codes every program ends with, and the answers given in place of questions.
+#pragma once
+#include <windows.h>
+
+#include "engine/text.h"
+
+// The exit codes; where several conditions apply, the first of this list gives the code.
+enum ExitCode {
+    ExitDone = 0,
+    ExitBadCommandLine = 1,  // switch not understood, bad or too long folder, log not created; nothing changed
+    ExitAlreadyRunning = 2,
+    ExitNothingToDo = 3,  // installed already (setup), not installed (uninstaller, update)
+    ExitNoMedium = 4,     // the product's disc, or a further disc, is in no drive
+    ExitNoSpace = 5,
+    ExitFailed = 6,  // installation rolled back, removal or update failed
+    ExitCancelled = 7,
+};
+
+enum SwitchRole { SetupSwitches, UpdateSwitches, UninstallerSwitches };
+
+struct Switches {
+    bool relaunched;  // the first word was "/r": a temporary copy
+    bool quiet;       // no window at all
+    bool passive;     // the progress shows, nothing is asked
+    bool noDesktop;
+    bool deleteSave;
+    bool any;  // at least one switch was given
+    char dir[PathSize];
+    char log[PathSize];
+    DWORD parent;  // the uninstaller that waits for its copy's result
+};
+
+// The switches of this process.
+extern Switches switches;
+
+// Reads a command line for a role; false when a word is not understood or too long. Switches are
+// case-insensitive, begin with '/' or '-', and a value may be quoted ("/dir=a b" or /dir="a b").
+bool parseSwitches(const char* commandLine, SwitchRole role, Switches& out);
+
+// True in a quiet or passive run: no message box is shown, each one is logged with its answer.
+bool unattendedRun();
+
+// The exit code of the run; the first condition noted stays.
+void noteExit(int code);
+int exitCode();
