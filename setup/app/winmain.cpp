@@ -93,7 +93,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
         if (installer.installed == 1) return endRun(ExitNothingToDo);
         // Neither the product's disc in a drive nor a data folder beside setup.exe.
         if (!Installer::pathExists(installer.sourceDir)) return endRun(ExitNoMedium);
-        if (switches.quiet) return endRun(runQuietInstall());
+        if (switches.quiet) {
+            int code = runQuietInstall();
+            refreshDesktop();
+            return endRun(code);
+        }
     }
     openRoleDialog();
 

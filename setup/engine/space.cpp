@@ -47,7 +47,8 @@ bool Installer::checkFreeSpace()
     freeSpaceMB = freeMB;
     logLine("space: %u MB needed, %u MB free", requiredSpaceMB, freeMB);
     if (requiredSpaceMB <= freeMB) return true;
-    noteExit(ExitNoSpace);
+    // Interactively the player may choose another folder and go on.
+    if (unattendedRun()) noteExit(ExitNoSpace);
     char drive[4] = "";
     memcpy(drive, installDir, strnlen(installDir, 3));
     char text[MessageSize];
