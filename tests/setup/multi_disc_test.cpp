@@ -3,6 +3,7 @@
 #include "driver.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include "media.h"
 
@@ -114,6 +115,30 @@ TEST_F(MultiDisc, RelaunchesFromTheFirstFreeNumberedCopy)
     EXPECT_TRUE(kit::readFile(tempFolder() + "setup.exe", copy) && copy.size() > 100000)
         << "with every number taken the copy is setup.exe";
     quit(launcher);
+}
+
+TEST_F(MultiDisc, QuietInstallationTakesEachDiscFromItsDriveAndEndsWithFourWithoutOne)
+{
+    std::string base = kit::freshFolder("kitquiet");
+    std::string dir = base + "\\KitWorks\\Kitgame";
+    for (bool discTwoIn : {false, true}) {
+        if (discTwoIn) {
+            ASSERT_TRUE(kit::layOutDisc(kit::driveRoot('q'), discTwo()));
+        }
+        kit::Process process;
+        ASSERT_TRUE(kit::start(process, "p:\\setup.exe", "/quiet /nodesktop /dir=" + base));
+        EXPECT_EQ(kit::waitExit(process, 60000), discTwoIn ? 0 : 4) << "no relaunch, no prompt for disc 2";
+        EXPECT_EQ(kit::fileExists(dir + "\\disc2.tpk"), discTwoIn);
+        EXPECT_EQ(kit::fileExists(dir + "\\data.tpk"), discTwoIn) << "without disc 2 nothing is left";
+        std::string value;
+        EXPECT_EQ(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, kitRecordKey, "Dir", value), discTwoIn);
+    }
+    EXPECT_FALSE(kit::fileExists(tempFolder() + "setup01.exe"));
+    kit::deleteRegistryTree(HKEY_LOCAL_MACHINE,
+                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KitWorks Kitgame");
+    char programs[MAX_PATH] = "";
+    SHGetSpecialFolderPathA(nullptr, programs, CSIDL_COMMON_PROGRAMS, FALSE);
+    kit::removeTree(std::string(programs) + "\\KitWorks");
 }
 
 TEST_F(MultiDisc, DataCheckAsksForEachDiscAndThenForDiscOneAgain)

@@ -1,0 +1,210 @@
+// Installation and removal with nobody at the screen: quiet and passive runs, their exit codes and
+// the log they write.
+#include "driver.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <functional>
+
+#include "veyla_medium.h"
+
+namespace {
+
+const std::string installDir = "c:\\TesmafromKuvel\\Veyla";
+
+std::string utf8(const std::wstring& text)
+{
+    char bytes[4096] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
+    return bytes;
+}
+
+// A window of the process that a person would see: visible and of some size (the hidden main
+// window has none).
+struct WindowSearch {
+    DWORD pid;
+    bool found;
+};
+
+BOOL CALLBACK noteShownWindow(HWND window, LPARAM data)
+{
+    WindowSearch* s = (WindowSearch*)data;
+    DWORD owner = 0;
+    RECT r;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == s->pid && IsWindowVisible(window) && GetWindowRect(window, &r) && r.right > r.left && r.bottom > r.top)
+        s->found = true;
+    return !s->found;
+}
+
+bool showsAWindow(DWORD pid)
+{
+    WindowSearch search = {pid, false};
+    EnumWindows(noteShownWindow, (LPARAM)&search);
+    return search.found;
+}
+
+class Unattended : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        kit::emptyAllDrives();
+        clearVeylaInstallation();
+        ASSERT_TRUE(layOutVeyla(kit::driveRoot('n')));
+    }
+    void TearDown() override
+    {
+        clearVeylaInstallation();
+        kit::emptyAllDrives();
+    }
+    // Runs a program to its end and returns its exit code; windowSeen tells whether it ever showed
+    // a window while it ran.
+    long run(const std::string& exe, const std::string& args, bool* windowSeen = nullptr)
+    {
+        kit::Process process;
+        if (!kit::start(process, exe, args)) return -2;
+        bool seen = false;
+        kit::waitUntil(
+            [&] {
+                seen = seen || showsAWindow(process.pid);
+                return kit::waitExit(process, 0) >= 0;
+            },
+            120000);
+        if (windowSeen) *windowSeen = seen;
+        return kit::waitExit(process, 0);
+    }
+    static std::string logOf(const char* name)
+    {
+        std::string bytes;
+        kit::readFile(kit::scratchPath(name), bytes);
+        return bytes;
+    }
+};
+
+TEST_F(Unattended, QuietInstallationAndRemovalShowNothingAndLogEveryStep)
+{
+    bool seen = true;
+    EXPECT_EQ(run("n:\\setup.exe", "/QUIET -log=z:\\install.log", &seen), 0);
+    EXPECT_FALSE(seen) << "no window";
+    for (const char* const* n = veylaFiles(); *n; ++n) {
+        std::string bytes;
+        EXPECT_TRUE(kit::readFile(installDir + "\\" + *n, bytes) && bytes == veylaFileBytes(*n)) << *n;
+    }
+    std::string value;
+    EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", value));
+    ASSERT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "QuietUninstallString", value));
+    EXPECT_STREQ(value.c_str(), ("\"" + installDir + "\\uninst.exe\" /quiet").c_str());
+    std::string group = specialFolder(CSIDL_COMMON_PROGRAMS) + "\\TesmafromKuvel\\Veyla";
+    EXPECT_TRUE(kit::fileExists(group + "\\Veyla.lnk"));
+    EXPECT_TRUE(kit::fileExists(specialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veyla.lnk")) << "desktop: yes";
+    std::string log = logOf("install.log");
+    EXPECT_EQ(log.compare(0, 2, "20"), 0) << "each line begins with the date";
+    for (const std::wstring& step :
+         {std::wstring(L"setup.exe 1.0.1.1, command line: /QUIET -log=z:\\install.log, Windows "),
+          std::wstring(L"notice taken as read"), L"folder " + kit::ansiToWide(installDir),
+          std::wstring(L"space: 4000 MB needed, "), L"file " + kit::ansiToWide(installDir) + L"\\data.tpk, ",
+          L"record HKEY_LOCAL_MACHINE\\SOFTWARE\\TesmafromKuvel\\Veyla者: Dir=" + kit::ansiToWide(installDir),
+          L"link " + kit::ansiToWide(group) + L"\\Veyla.lnk",
+          std::wstring(L"message (終了): インストールが完了しました。 -> OK")})
+        EXPECT_NE(log.find(utf8(step)), std::string::npos) << utf8(step);
+    EXPECT_EQ(log.substr(log.size() - 13), "exit code 0\r\n");
+
+    // The removal Windows would start quietly; the save data stay unless asked.
+    ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));
+    ASSERT_TRUE(kit::makeFolders(installDir + "\\save") && kit::writeFile(installDir + "\\save\\gsd.sd", "save"));
+    EXPECT_EQ(run(installDir + "\\uninst.exe", "/quiet /log=z:\\remove.log", &seen), 0)
+        << "the result of the copy, from the process started";
+    EXPECT_FALSE(seen);
+    EXPECT_TRUE(kit::waitUntil([&] { return !kit::fileExists(installDir + "\\uninst.exe"); }, 30000))
+        << "the copy removes the uninstaller once the first process has ended";
+    EXPECT_TRUE(kit::fileExists(installDir + "\\save\\gsd.sd"));
+    EXPECT_FALSE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", value));
+    EXPECT_FALSE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "DisplayName", value));
+    EXPECT_FALSE(kit::fileExists(group));
+    log = logOf("remove.log");
+    EXPECT_NE(log.find(utf8(L"セーブデータを削除してもよろしいですか？ -> No")), std::string::npos);
+    EXPECT_EQ(log.substr(log.size() - 13), "exit code 0\r\n");
+}
+
+TEST_F(Unattended, PassiveInstallationShowsTheCopyAsksNothingAndClosesItself)
+{
+    // A pack large enough that the copy can be seen.
+    ASSERT_TRUE(kit::makeSparseFile(kit::driveRoot('n') + "\\Veyla\\data.tpk", 512ull << 20));
+    kit::Process process;
+    ASSERT_TRUE(kit::start(process, "n:\\setup.exe", "/passive /nodesktop"));
+    HWND launcher = kit::waitWindow(process.pid, L"#32770", L"Veyla Setup", 20000);
+    ASSERT_NE(launcher, nullptr);
+    bool copying = false, boxSeen = false;
+    kit::waitUntil(
+        [&] {
+            copying = copying || kit::progressPosition(GetDlgItem(launcher, 1005)) > 0;
+            kit::MessageBoxView box;
+            boxSeen = boxSeen || kit::waitMessageBox(process.pid, box, 0);
+            return kit::waitExit(process, 0) >= 0;
+        },
+        120000);
+    EXPECT_EQ(kit::waitExit(process, 0), 0) << "it closes itself";
+    EXPECT_TRUE(copying) << "the bar showed the copy";
+    EXPECT_FALSE(boxSeen);
+    EXPECT_TRUE(kit::fileExists(installDir + "\\data.tpk"));
+    EXPECT_FALSE(kit::fileExists(specialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veyla.lnk")) << "/nodesktop";
+}
+
+TEST_F(Unattended, ExitCodesOneToFive)
+{
+    std::string tiny = kit::scratchPath("tiny");
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::string exe, args;
+        long code;
+    } cases[] = {
+        {"unknown switch", [] {}, "n:\\setup.exe", "/quiet /fast", 1},
+        {"folder too long", [] {}, "n:\\setup.exe", "/quiet /dir=c:\\" + std::string(300, 'a'), 1},
+        {"log in no folder", [] {}, "n:\\setup.exe", "/quiet /log=z:\\no\\such\\folder.log", 1},
+        {"update with a bad switch", [] {}, kit::binPath("update.exe"), "/dir=c:\\x", 1},
+        {"installed already", [] { fakeInstallation("n:\\Veyla"); }, "n:\\setup.exe", "/quiet", 3},
+        {"nothing to remove", [] { clearVeylaInstallation(); }, kit::binPath("uninst.exe"), "/quiet", 3},
+        {"nothing to update", [] {}, kit::binPath("update.exe"), "/quiet", 3},
+        {"no medium", [] { kit::emptyAllDrives(); }, kit::binPath("setup.exe"), "/quiet", 4},
+        {"no space", [] { layOutVeyla(kit::driveRoot('n')); }, "n:\\setup.exe", "/quiet /dir=" + tiny, 5},
+    };
+    for (const Case& c : cases) {
+        c.arrange();
+        EXPECT_EQ(run(c.exe, c.args), c.code) << c.what;
+        if (c.code != 3) {
+            EXPECT_FALSE(kit::fileExists(installDir)) << c.what << ": nothing was changed";
+        }
+    }
+    // A second copy while the launcher runs.
+    kit::Process launcher;
+    ASSERT_TRUE(kit::start(launcher, "n:\\setup.exe"));
+    ASSERT_NE(kit::waitWindow(launcher.pid, L"#32770", L"Veyla Setup", 20000), nullptr);
+    EXPECT_EQ(run("n:\\setup.exe", "/quiet"), 2);
+    kit::terminate(launcher);
+}
+
+TEST_F(Unattended, InteractiveInstallationWritesTheLogToo)
+{
+    kit::Process process;
+    ASSERT_TRUE(kit::start(process, "n:\\setup.exe", "/log=z:\\interactive.log"));
+    HWND launcher = kit::waitWindow(process.pid, L"#32770", L"Veyla Setup", 20000);
+    ASSERT_NE(launcher, nullptr);
+    kit::click(launcher, 1000);
+    HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
+    ASSERT_NE(notice, nullptr);
+    kit::click(notice, IDOK);
+    ASSERT_TRUE(kit::answerNext(process.pid, IDYES, 20000));  // folder
+    ASSERT_TRUE(kit::answerNext(process.pid, IDNO, 60000));   // desktop
+    ASSERT_TRUE(kit::answerNext(process.pid, IDOK, 60000));   // done
+    ASSERT_TRUE(kit::waitUntil([&] { return kit::itemText(launcher, 1000) == L"インストール"; }, 20000));
+    kit::click(launcher, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+    std::string log = logOf("interactive.log");
+    EXPECT_NE(log.find(utf8(L"message (確認): デスクトップにショートカットを作成しますか？ -> No")), std::string::npos);
+    EXPECT_NE(log.find(utf8(L"file " + kit::ansiToWide(installDir) + L"\\readme.txt, ")), std::string::npos);
+    EXPECT_EQ(log.substr(log.size() - 13), "exit code 0\r\n");
+}
+
+}  // namespace
