@@ -42,10 +42,11 @@ DialogGrowth dialogGrowth(HWND dialog)
 {
     DialogGrowth growth = {1, 1, 1, 1};
     int dpi = windowDpi(dialog);
+    if (dpi == 96 || !dialog) return growth;
     HFONT font = (HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0);
     LOGFONTA wanted;
     RECT now = {0, 0, 4, 8};  // one average character: the dialog's base units now
-    if (dpi == 96 || !font || !GetObjectA(font, sizeof wanted, &wanted) || !MapDialogRect(dialog, &now)) return growth;
+    if (!font || !GetObjectA(font, sizeof wanted, &wanted) || !MapDialogRect(dialog, &now)) return growth;
     // The same font as the dialog would have had at 96 DPI.
     wanted.lfHeight = MulDiv(wanted.lfHeight, 96, dpi);
     wanted.lfWidth = MulDiv(wanted.lfWidth, 96, dpi);
