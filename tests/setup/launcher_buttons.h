@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <ostream>
+#include <string>
 
 #include "driver.h"
 
@@ -34,3 +35,20 @@ inline bool waitEnabling(HWND launcher, const Enabling& expected, DWORD timeoutM
 // The launcher at rest after an installation, and when nothing is installed.
 constexpr Enabling installedButtons{true, true, true, true, true, true, false, true, true};
 constexpr Enabling notInstalledButtons{true, false, false, true, true, true, true, false, true};
+
+// Starts the launcher from drive n: with args and installs into the default folder, without the
+// desktop link; the launcher, or nullptr when a step did not come.
+inline HWND installFromDriveN(kit::Process& process, const std::string& args = "")
+{
+    if (!kit::start(process, "n:\\setup.exe", args)) return nullptr;
+    HWND launcher = kit::waitWindow(process.pid, L"#32770", L"Veyla Setup", 20000);
+    if (!launcher) return nullptr;
+    kit::click(launcher, 1000);
+    HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
+    if (!notice) return nullptr;
+    kit::click(notice, IDOK);
+    bool answered = kit::answerNext(process.pid, IDYES, 20000) &&  // create the folder
+                    kit::answerNext(process.pid, IDNO, 60000) &&   // no desktop link
+                    kit::answerNext(process.pid, IDOK, 60000);     // installed
+    return answered ? launcher : nullptr;
+}

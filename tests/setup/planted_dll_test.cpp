@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "launcher_buttons.h"
 #include "veyla_medium.h"
 
 namespace {
@@ -77,16 +78,8 @@ TEST_F(PlantedDll, NoPlantedDllRunsThroughInstallationDataCheckSettingsAndUninst
     DeleteFileA(plantLog.c_str());
 
     // Installation and data check from the medium.
-    ASSERT_TRUE(kit::start(process, "n:\\setup.exe"));
-    HWND launcher = kit::waitWindow(process.pid, L"#32770", L"Veyla Setup", 20000);
+    HWND launcher = installFromDriveN(process);
     ASSERT_NE(launcher, nullptr);
-    kit::click(launcher, 1000);
-    HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
-    ASSERT_NE(notice, nullptr);
-    kit::click(notice, IDOK);
-    ASSERT_TRUE(kit::answerNext(process.pid, IDYES, 20000));  // create the folder
-    ASSERT_TRUE(kit::answerNext(process.pid, IDNO, 60000));   // no desktop link
-    ASSERT_TRUE(kit::answerNext(process.pid, IDOK, 60000));   // installed
     ASSERT_TRUE(kit::waitUntil([&] { return kit::itemEnabled(launcher, 1025); }, 20000));
     kit::click(launcher, 1025);
     HWND check = kit::waitWindow(process.pid, L"#32770", L"インストールデータチェック", 20000);

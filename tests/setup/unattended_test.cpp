@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "launcher_buttons.h"
 #include "veyla_medium.h"
 
 namespace {
@@ -188,16 +189,8 @@ TEST_F(Unattended, ExitCodesOneToFive)
 TEST_F(Unattended, InteractiveInstallationWritesTheLogToo)
 {
     kit::Process process;
-    ASSERT_TRUE(kit::start(process, "n:\\setup.exe", "/log=z:\\interactive.log"));
-    HWND launcher = kit::waitWindow(process.pid, L"#32770", L"Veyla Setup", 20000);
+    HWND launcher = installFromDriveN(process, "/log=z:\\interactive.log");
     ASSERT_NE(launcher, nullptr);
-    kit::click(launcher, 1000);
-    HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
-    ASSERT_NE(notice, nullptr);
-    kit::click(notice, IDOK);
-    ASSERT_TRUE(kit::answerNext(process.pid, IDYES, 20000));  // folder
-    ASSERT_TRUE(kit::answerNext(process.pid, IDNO, 60000));   // desktop
-    ASSERT_TRUE(kit::answerNext(process.pid, IDOK, 60000));   // done
     ASSERT_TRUE(kit::waitUntil([&] { return kit::itemText(launcher, 1000) == L"インストール"; }, 20000));
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
