@@ -80,30 +80,41 @@ int CALLBACK noteShiftJisFont(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM
     return 0;
 }
 
-// One font for every dialog of the program: the template's font with the Japanese character set,
-// which the font mapper answers with a font that has the glyphs.
+// The template's font with the Japanese character set, which the font mapper answers with a font
+// that has the glyphs; one per height, so a dialog moved to a monitor of another DPI gets its own.
 HFONT japaneseFont(HWND dialog)
 {
-    static HFONT font;
-    static bool decided;
-    if (decided) return font;
-    decided = true;
+    static struct {
+        LONG height;
+        HFONT font;
+    } made[4];
+    static bool offered, decided;
     LOGFONTA wanted = {};
     HFONT current = (HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0);
     if (!GetObjectA(current ? (HGDIOBJ)current : GetStockObject(DEFAULT_GUI_FONT), sizeof wanted, &wanted) ||
         wanted.lfCharSet == SHIFTJIS_CHARSET)
-        return font;
-    LOGFONTA probe = {};
-    probe.lfCharSet = SHIFTJIS_CHARSET;
-    bool offered = false;
-    HDC dc = GetDC(dialog);
-    EnumFontFamiliesExA(dc, &probe, noteShiftJisFont, (LPARAM)&offered, 0);
-    ReleaseDC(dialog, dc);
-    if (!offered) return font;
+        return nullptr;
+    if (!decided) {
+        decided = true;
+        LOGFONTA probe = {};
+        probe.lfCharSet = SHIFTJIS_CHARSET;
+        HDC dc = GetDC(dialog);
+        EnumFontFamiliesExA(dc, &probe, noteShiftJisFont, (LPARAM)&offered, 0);
+        ReleaseDC(dialog, dc);
+    }
+    if (!offered) return nullptr;
+    for (auto& m : made)
+        if (m.font && m.height == wanted.lfHeight) return m.font;
     wanted.lfCharSet = SHIFTJIS_CHARSET;
     wanted.lfFaceName[0] = '\0';
-    font = CreateFontIndirectA(&wanted);
-    return font;
+    HFONT font = CreateFontIndirectA(&wanted);
+    for (auto& m : made)
+        if (!m.font) {
+            m.height = wanted.lfHeight;
+            m.font = font;
+            return font;
+        }
+    return font;  // more heights than kept: this one lives as long as the process
 }
 
 BOOL CALLBACK setFont(HWND child, LPARAM font)
@@ -126,6 +137,12 @@ INT_PTR CALLBACK startDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 }
 
 }  // namespace
+
+void refreshDialogFont(HWND dialog)
+{
+    if (!wideDisplay()) return;
+    if (HFONT font = japaneseFont(dialog)) EnumChildWindows(dialog, setFont, (LPARAM)font);
+}
 
 INT_PTR openDialog(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc, LPARAM param)
 {

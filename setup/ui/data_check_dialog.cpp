@@ -24,9 +24,9 @@ static const char markPending[] = "―";
 // The columns' widths in pixels at 96 DPI; they grow with the dialog.
 static const int columnWidths[] = {50, 150};
 
-static void onDpiChanged(HWND dialog, LPARAM suggested)
+static void rescaleColumns(HWND dialog)
 {
-    followDpiChange(dialog, suggested);
+    refreshDialogFont(dialog);
     DialogGrowth growth = dialogGrowth(dialog);
     for (int column = 0; column < 2; ++column)
         SendDlgItemMessageA(dialog, IDC_CHECK_LIST, LVM_SETCOLUMNWIDTH, column, growX(growth, columnWidths[column]));
@@ -60,7 +60,8 @@ INT_PTR CALLBACK dataCheckDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 {
     switch (message) {
     case WM_INITDIALOG: onInitDialog(dialog); return TRUE;
-    case WM_DPICHANGED: onDpiChanged(dialog, lParam); return TRUE;
+    case WM_DPICHANGED: followDpiChange(dialog, lParam); return FALSE;
+    case WM_RESCALE: rescaleColumns(dialog); return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDC_CHECK_START: {

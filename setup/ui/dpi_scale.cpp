@@ -99,4 +99,5 @@ void followDpiChange(HWND dialog, LPARAM suggested)
     const RECT* rect = (const RECT*)suggested;
     SetWindowPos(dialog, nullptr, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+    PostMessageA(dialog, WM_RESCALE, 0, 0);
 }

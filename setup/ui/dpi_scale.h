@@ -19,5 +19,11 @@ int growX(const DialogGrowth& growth, int pixels);
 // keeps its size (or cannot be grown), so the caller shows the original.
 HBITMAP grownPicture(HBITMAP picture, const DialogGrowth& growth);
 
-// WM_DPICHANGED: the dialog takes the size and place the system suggests for the new monitor.
+// Posted by followDpiChange: by the time it arrives the system has given the dialog its font for the
+// new DPI, and what is drawn in pixels is scaled again.
+enum { WM_RESCALE = WM_APP + 32 };
+
+// WM_DPICHANGED: the dialog takes the size and place the system suggests for the new monitor and
+// posts itself WM_RESCALE. The dialog procedure returns FALSE, so the system's own handling of the
+// dialog goes on.
 void followDpiChange(HWND dialog, LPARAM suggested);

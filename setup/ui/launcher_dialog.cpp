@@ -204,8 +204,9 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_INITDIALOG: onInitDialog(dialog); return TRUE;
     case WM_CTLCOLORSTATIC: return onColourStatic(dialog, (HDC)wParam, (HWND)lParam);
     case WM_COMMAND: return onCommand(dialog, LOWORD(wParam));
-    case WM_DPICHANGED:
-        followDpiChange(dialog, lParam);
+    case WM_DPICHANGED: followDpiChange(dialog, lParam); return FALSE;
+    case WM_RESCALE:
+        refreshDialogFont(dialog);
         showSlideAgain();
         return TRUE;
     default: return FALSE;
