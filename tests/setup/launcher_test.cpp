@@ -321,6 +321,7 @@ TEST_F(Launcher, CompleteInstallationRecordLinksAndInstalledState)
     } entry[] = {{"DisplayName", REG_SZ, "Veyla" + nul},
                  {"Publisher", REG_SZ, "TesmafromKuvel" + nul},
                  {"UninstallString", REG_SZ, "\"" + installed + "\\uninst.exe\"" + nul},
+                 {"QuietUninstallString", REG_SZ, "\"" + installed + "\\uninst.exe\" /quiet" + nul},
                  {"DisplayIcon", REG_SZ, installed + "\\Veyla.exe" + nul},
                  {"InstallLocation", REG_SZ, installed + nul},
                  {"URLInfoAbout", REG_SZ, "http://www.tesmafromkuvel.co.jp/product/veyla/" + nul},
