@@ -123,6 +123,11 @@ BOOL CALLBACK setFont(HWND child, LPARAM font)
     return TRUE;
 }
 
+void applyJapaneseFont(HWND dialog)
+{
+    if (HFONT font = japaneseFont(dialog)) EnumChildWindows(dialog, setFont, (LPARAM)font);
+}
+
 // The first procedure of a Unicode dialog: it gives the controls the Japanese font, hands the
 // dialog to its own procedure and passes WM_INITDIALOG on.
 INT_PTR CALLBACK startDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -132,7 +137,7 @@ INT_PTR CALLBACK startDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     typedef LONG(WINAPI * SetWindowLongWFn)(HWND, int, LONG);
     SetWindowLongWFn setLong = (SetWindowLongWFn)(void*)loadedFunction("user32.dll", "SetWindowLongW");
     if (setLong) setLong(dialog, DWLP_DLGPROC, (LONG)(LONG_PTR)start->proc);
-    if (HFONT font = japaneseFont(dialog)) EnumChildWindows(dialog, setFont, (LPARAM)font);
+    applyJapaneseFont(dialog);
     return start->proc(dialog, message, wParam, start->param);
 }
 
@@ -141,7 +146,7 @@ INT_PTR CALLBACK startDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 void refreshDialogFont(HWND dialog)
 {
     if (!wideDisplay()) return;
-    if (HFONT font = japaneseFont(dialog)) EnumChildWindows(dialog, setFont, (LPARAM)font);
+    applyJapaneseFont(dialog);
 }
 
 INT_PTR openDialog(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc, LPARAM param)

@@ -105,6 +105,8 @@ public:
 
     // Temporary copies
     void startUninstallerCopy();
+    // The installed uninst.exe copied to the temporary folder and marked for removal at restart.
+    bool placeUninstallerCopy(char* copy, size_t size);
     void relaunchFromTemp();
     bool findFreeTempName(const char* base, char* out, size_t size);
     bool copyToTemp(const char* fileName, const char* sourceFolder, const char* tempName, char* out, size_t size);

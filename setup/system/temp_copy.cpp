@@ -27,9 +27,14 @@ void Installer::startUninstallerCopy()
         return;
     }
     char copy[PathSize];
-    if (!copyToTemp("uninst.exe", installDir, "uninst.exe", copy, sizeof copy)) return;
+    if (placeUninstallerCopy(copy, sizeof copy)) shellLaunch(copy, "/r", LaunchOpen);
+}
+
+bool Installer::placeUninstallerCopy(char* copy, size_t size)
+{
+    if (!copyToTemp("uninst.exe", installDir, "uninst.exe", copy, size)) return false;
     scheduleDeleteAtRestart(copy);
-    shellLaunch(copy, "/r", LaunchOpen);
+    return true;
 }
 
 void Installer::relaunchFromTemp()

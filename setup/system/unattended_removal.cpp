@@ -24,8 +24,7 @@ int Installer::removeThroughCopy(const char* commandLine)
         return ExitNothingToDo;
     }
     char copy[PathSize], parameters[MessageSize];
-    if (!copyToTemp("uninst.exe", installDir, "uninst.exe", copy, sizeof copy)) return ExitFailed;
-    scheduleDeleteAtRestart(copy);
+    if (!placeUninstallerCopy(copy, sizeof copy)) return ExitFailed;
     if (!unattendedRun()) {
         // Interactive: the copy asks as always, and this process ends at once.
         if (formatText(parameters, sizeof parameters, "/r %s", commandLine)) shellLaunch(copy, parameters, LaunchOpen);
