@@ -75,10 +75,11 @@ start)
     d=$(dirname "$d")
   done
   # The programs are 32-bit: Wine's loader for them is a 32-bit program too, which a kernel
-  # without its 32-bit support (ia32 emulation off) refuses. Say so rather than hang in wineboot.
+  # without its 32-bit support (ia32 emulation off) refuses unless the bootstrap has set up its
+  # emulation. Say so rather than hang in wineboot.
   if ! wine --version >/dev/null 2>&1; then
     echo "bench: this machine cannot start Wine's 32-bit loader ($(wine --version 2>&1 | tail -1));" \
-      "its kernel must run 32-bit programs (ia32_emulation=on)" >&2
+      "run scripts/bootstrap.sh as root to set up its emulation" >&2
     exit 1
   fi
   prepare_prefix

@@ -58,4 +58,7 @@ fi
 if ! id kitrun >/dev/null 2>&1; then
   need_root; useradd -m -s /bin/bash kitrun
 fi
+# Wine's 32-bit loader must start; where the kernel cannot run it, it runs under an emulator.
+"$(dirname "$0")/i386-emulation.sh"
+
 echo "bootstrap: ok"

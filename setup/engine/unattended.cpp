@@ -78,11 +78,13 @@ bool parseSwitches(const char* commandLine, SwitchRole role, Switches& out)
             out.relaunched = true;
             continue;
         }
-        if (!takeSwitch(word, role, out)) return false;
+        // A word that is not understood still makes this a run with switches: it ends with code 1.
         out.any = true;
+        if (!takeSwitch(word, role, out)) return false;
     }
     // The uninstaller has no window of its own: passive is quiet there, and so it is for the update.
     if (role != SetupSwitches && out.passive) out.quiet = true;
+    if (tooLong) out.any = true;
     return !tooLong;
 }
 

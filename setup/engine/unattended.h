@@ -25,7 +25,7 @@ struct Switches {
     bool passive;     // the progress shows, nothing is asked
     bool noDesktop;
     bool deleteSave;
-    bool any;  // at least one switch was given
+    bool any;  // the command line holds more than "/r": its run ends with an exit code
     char dir[PathSize];
     char log[PathSize];
     DWORD parent;  // the uninstaller that waits for its copy's result

@@ -161,7 +161,7 @@ TEST_F(Unattended, ExitCodesOneToFive)
         long code;
     } cases[] = {
         {"unknown switch", [] {}, "n:\\setup.exe", "/quiet /fast", 1},
-        {"folder too long", [] {}, "n:\\setup.exe", "/quiet /dir=c:\\" + std::string(300, 'a'), 1},
+        {"folder too long", [] {}, "n:\\setup.exe", "/dir=c:\\" + std::string(300, 'a') + " /quiet", 1},
         {"log in no folder", [] {}, "n:\\setup.exe", "/quiet /log=z:\\no\\such\\folder.log", 1},
         {"update with a bad switch", [] {}, kit::binPath("update.exe"), "/dir=c:\\x", 1},
         {"installed already", [] { fakeInstallation("n:\\Veyla"); }, "n:\\setup.exe", "/quiet", 3},
