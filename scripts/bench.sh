@@ -108,9 +108,21 @@ start)
   as_user wineserver -p
   # The display scaling the programs start with: 96 DPI (100 %) unless KIT_DPI names another.
   as_user wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${KIT_DPI:-96}" /f >/dev/null 2>&1
-  # The first windowed program starts Wine's desktop process; start it here so that it never
-  # inherits a test's output pipes.
-  as_user wine cmd /c exit >/dev/null 2>&1 || true
+  # The first program that asks for the desktop window starts Wine's desktop process, which then
+  # holds that program's output pipes until it closes. The desktop holder starts it here with its
+  # output elsewhere and keeps it in use until the bench stops (wineserver -k ends the holder).
+  if [ -f "$KIT_BUILD/tests/desktop_holder.exe" ]; then
+    as_user wine 'y:\tests\desktop_holder.exe' >/dev/null 2>&1 &
+  else
+    as_user wine rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 || true
+  fi
+  desktop_user=$KIT_USER
+  [ "$(id -u)" = 0 ] || desktop_user=$(id -un)
+  for _ in $(seq 1 300); do pgrep -u "$desktop_user" -f 'explorer.exe /desktop' >/dev/null && break; sleep 0.1; done
+  if ! pgrep -u "$desktop_user" -f 'explorer.exe /desktop' >/dev/null; then
+    echo "bench: Wine's desktop process did not start" >&2
+    exit 1
+  fi
   echo "bench: ready on display $(kit_display), prefix $KIT_PREFIX"
   ;;
 stop)
