@@ -56,8 +56,8 @@ protected:
         // The launcher shows the folder once the dialog's call has returned, a moment later.
         std::string base = folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder;
         std::wstring shown = kit::ansiToWide(base + "\\TesmafromKuvel\\Veyla");
-        ASSERT_TRUE(kit::waitUntil(
-            [&] { return _wcsicmp(kit::itemText(launcher, 1004).c_str(), shown.c_str()) == 0; }, 10000))
+        ASSERT_TRUE(
+            kit::waitUntil([&] { return _wcsicmp(kit::itemText(launcher, 1004).c_str(), shown.c_str()) == 0; }, 10000))
             << kit::wideToAnsi(kit::itemText(launcher, 1004));
     }
     // Selects a folder in the folder dialog; the dialog may still be filling its tree, so the
