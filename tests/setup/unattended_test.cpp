@@ -23,27 +23,12 @@ std::string utf8(const std::wstring& text)
 
 // A window of the process that a person would see: visible and of some size (the hidden main
 // window has none).
-struct WindowSearch {
-    DWORD pid;
-    bool found;
-};
-
-BOOL CALLBACK noteShownWindow(HWND window, LPARAM data)
-{
-    WindowSearch* s = (WindowSearch*)data;
-    DWORD owner = 0;
-    RECT r;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == s->pid && IsWindowVisible(window) && GetWindowRect(window, &r) && r.right > r.left && r.bottom > r.top)
-        s->found = true;
-    return !s->found;
-}
-
 bool showsAWindow(DWORD pid)
 {
-    WindowSearch search = {pid, false};
-    EnumWindows(noteShownWindow, (LPARAM)&search);
-    return search.found;
+    return kit::findTopLevel(pid, [](HWND window) {
+               RECT r;
+               return GetWindowRect(window, &r) && r.right > r.left && r.bottom > r.top;
+           }) != nullptr;
 }
 
 class Unattended : public ::testing::Test {

@@ -235,14 +235,6 @@ BOOL CALLBACK walkWindow(HWND window, LPARAM param)
     return FALSE;
 }
 
-// The first visible top-level window of the process (pid 0: any) that the test accepts.
-HWND findTopLevel(DWORD pid, const std::function<bool(HWND)>& accept)
-{
-    Walk walk = {pid, &accept, nullptr};
-    EnumWindows(walkWindow, (LPARAM)&walk);
-    return walk.found;
-}
-
 bool hasClass(HWND window, const wchar_t* className)
 {
     wchar_t name[256];
@@ -250,6 +242,13 @@ bool hasClass(HWND window, const wchar_t* className)
     return wcscmp(name, className) == 0;
 }
 }  // namespace
+
+HWND findTopLevel(DWORD pid, const std::function<bool(HWND)>& accept)
+{
+    Walk walk = {pid, &accept, nullptr};
+    EnumWindows(walkWindow, (LPARAM)&walk);
+    return walk.found;
+}
 
 HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title)
 {

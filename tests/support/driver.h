@@ -60,6 +60,8 @@ private:
 std::vector<std::string> probeLines(size_t count);
 
 // ---- windows and controls
+// The first visible top-level window of the process (pid 0: any process) that accept takes.
+HWND findTopLevel(DWORD pid, const std::function<bool(HWND)>& accept);
 // A visible top-level window of the process (pid 0: any process) with that class and, when given, title.
 HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title);
 HWND waitWindow(DWORD pid, const wchar_t* className, const wchar_t* title, DWORD timeoutMs);
