@@ -78,10 +78,16 @@ TEST_F(Tunewell, FirstStartCreatesTheDefaultImageAndShowsIt)
     EXPECT_EQ(contents(), image(defaults));
     EXPECT_EQ(checks(dialog), (std::vector<int>{1, 1, 1, 1}));
     EXPECT_EQ(selection(dialog), (std::vector<int>{1, 0, 0, 0, 0}));
+    // The dialog may show before its focus is set.
     HWND focus = nullptr;
-    GUITHREADINFO gui = {};
-    gui.cbSize = sizeof gui;
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui)) focus = gui.hwndFocus;
+    kit::waitUntil(
+        [&] {
+            GUITHREADINFO gui = {};
+            gui.cbSize = sizeof gui;
+            focus = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui) ? gui.hwndFocus : nullptr;
+            return focus == GetDlgItem(dialog, IDOK);
+        },
+        10000);
     EXPECT_EQ(focus, GetDlgItem(dialog, IDOK)) << "OK has the keyboard focus";
     kit::click(dialog, IDCANCEL);
     EXPECT_EQ(kit::waitExit(p, 15000), 0);
