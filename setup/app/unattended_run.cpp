@@ -21,8 +21,7 @@ bool takeBaseFolder(const char* dir)
     bool onDrive = isalpha((unsigned char)base[0]) && base[1] == ':' && (base[2] == '\0' || base[2] == '\\');
     bool onShare = base[0] == '\\' && base[1] == '\\' && base[2] != '\0';
     if (!onDrive && !onShare) return false;
-    size_t len = strlen(base);
-    if (len > 2 && endsWithBackslash(base)) base[len - 1] = '\0';
+    dropTrailingBackslash(base);
     char folder[PathSize];
     if (windowsFolderRefused(base) ||
         !formatText(folder, sizeof folder, "%s\\%s\\%s", base, productConfig.publisherName, productConfig.folderName))
@@ -45,7 +44,7 @@ bool beginRun(const char* commandLine)
         // Any other command line keeps its meaning: the removal runs at once, asking as always.
         if (!understood) {
             memset(&switches, 0, sizeof switches);
-            switches.relaunched = commandLine && commandLine[0] != '\0';
+            switches.removeDirectly = commandLine && commandLine[0] != '\0';
         }
         // The copy continues the log of the uninstaller that started it.
         if (switches.log[0] != '\0' && openRunLog(switches.log, switches.relaunched)) logStart(commandLine);

@@ -77,8 +77,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     folderBrowser.init(appInstance, mainWindowHandle);
 
     if (buildMode == Uninstaller) {
-        if (!switches.relaunched && hasCommandLine) return endRun(installer.removeThroughCopy(commandLine));
-        if (!switches.relaunched) {
+        bool removesHere = switches.relaunched || switches.removeDirectly;
+        if (!removesHere && hasCommandLine) return endRun(installer.removeThroughCopy(commandLine));
+        if (!removesHere) {
             installer.startUninstallerCopy();
             return endRun(installer.installed ? ExitDone : ExitNothingToDo);
         }

@@ -5,6 +5,8 @@
 #include "engine/unattended.h"
 #include "engine/text.h"
 
+#include <stdlib.h>
+
 bool wideDisplay()
 {
     static int decided = -1;
@@ -80,14 +82,19 @@ int CALLBACK noteShiftJisFont(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM
     return 0;
 }
 
+// One Japanese font per height, kept for the life of the process: a dialog moved between monitors
+// comes back to heights it had, and a font given to a window is never deleted under it.
+struct MadeFont {
+    LONG height;
+    HFONT font;
+    MadeFont* next;
+};
+
 // The template's font with the Japanese character set, which the font mapper answers with a font
 // that has the glyphs; one per height, so a dialog moved to a monitor of another DPI gets its own.
 HFONT japaneseFont(HWND dialog)
 {
-    static struct {
-        LONG height;
-        HFONT font;
-    } made[4];
+    static MadeFont* made;
     static bool offered, decided;
     LOGFONTA wanted = {};
     HFONT current = (HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0);
@@ -103,18 +110,19 @@ HFONT japaneseFont(HWND dialog)
         ReleaseDC(dialog, dc);
     }
     if (!offered) return nullptr;
-    for (auto& m : made)
-        if (m.font && m.height == wanted.lfHeight) return m.font;
+    for (MadeFont* m = made; m; m = m->next)
+        if (m->height == wanted.lfHeight) return m->font;
     wanted.lfCharSet = SHIFTJIS_CHARSET;
     wanted.lfFaceName[0] = '\0';
-    HFONT font = CreateFontIndirectA(&wanted);
-    for (auto& m : made)
-        if (!m.font) {
-            m.height = wanted.lfHeight;
-            m.font = font;
-            return font;
-        }
-    return font;  // more heights than kept: this one lives as long as the process
+    MadeFont* entry = (MadeFont*)malloc(sizeof *entry);
+    HFONT font = entry ? CreateFontIndirectA(&wanted) : nullptr;
+    if (!font) {
+        free(entry);
+        return nullptr;
+    }
+    *entry = {wanted.lfHeight, font, made};
+    made = entry;
+    return font;
 }
 
 BOOL CALLBACK setFont(HWND child, LPARAM font)

@@ -60,3 +60,9 @@ bool endsWithBackslash(const char* s)
     for (const char* p = s; *p; p = nextChar(p)) last = p;
     return last && *last == '\\';
 }
+
+void dropTrailingBackslash(char* folder)
+{
+    size_t len = strlen(folder);
+    if (len > 2 && endsWithBackslash(folder)) folder[len - 1] = '\0';
+}

@@ -26,3 +26,7 @@ char* lastBackslash(char* s);
 
 // True when s ends in a single-byte backslash (not the second byte of a double-byte character).
 bool endsWithBackslash(const char* s);
+
+// A folder as the folder dialog gives it: one trailing single-byte backslash is dropped, so a drive
+// root c:\ becomes c:. Texts of two bytes or fewer stay as they are.
+void dropTrailingBackslash(char* folder);

@@ -20,9 +20,10 @@ enum ExitCode {
 enum SwitchRole { SetupSwitches, UpdateSwitches, UninstallerSwitches };
 
 struct Switches {
-    bool relaunched;  // the first word was "/r": a temporary copy
-    bool quiet;       // no window at all
-    bool passive;     // the progress shows, nothing is asked
+    bool relaunched;      // the first word was "/r": a temporary copy
+    bool removeDirectly;  // a command line the uninstaller does not understand: it removes at once, asking
+    bool quiet;           // no window at all
+    bool passive;         // the progress shows, nothing is asked
     bool noDesktop;
     bool deleteSave;
     bool any;  // the command line holds more than "/r": its run ends with an exit code

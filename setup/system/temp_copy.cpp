@@ -17,13 +17,18 @@ static bool tempFolder(char* out, size_t size)
     return true;
 }
 
+void Installer::showNotInstalledNotice()
+{
+    showMessage(
+        nullptr,
+        "この実行ファイルはアンインストーラです。\n現在ゲームがインストールされていません。\nインストールされている状態でアンインストールを行ってください。",
+        "注意", MB_OK);
+}
+
 void Installer::startUninstallerCopy()
 {
     if (installed == 0) {
-        showMessage(
-            nullptr,
-            "この実行ファイルはアンインストーラです。\n現在ゲームがインストールされていません。\nインストールされている状態でアンインストールを行ってください。",
-            "注意", MB_OK);
+        showNotInstalledNotice();
         return;
     }
     char copy[PathSize];

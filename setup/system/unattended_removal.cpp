@@ -20,7 +20,7 @@ static bool resultEventName(char* out, size_t size, DWORD waiter, int code)
 int Installer::removeThroughCopy(const char* commandLine)
 {
     if (installed == 0) {
-        startUninstallerCopy();  // the notice that the game is not installed
+        showNotInstalledNotice();
         return ExitNothingToDo;
     }
     char copy[PathSize], parameters[MessageSize];
