@@ -2,10 +2,13 @@
 #include <string.h>
 
 #include "engine/installer.h"
-#include "ui/progress_display.h"
+#include "engine/progress_report.h"
 #include "engine/run_log.h"
 
-static char copyBuffer[CopyChunkSize];
+// Files move in blocks of 1 MiB: few system calls per file, and a cancel request still takes effect
+// after the block being copied.
+enum { CopyBlockSize = 16 * CopyChunkSize };
+static char copyBuffer[CopyBlockSize];
 
 bool Installer::pathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
@@ -100,7 +103,7 @@ DWORD WINAPI copyWorker(LPVOID param)
     int32_t i = in.firstFileIndex;
     int32_t end = in.endFileIndex;
     in.workerRunning = 1;
-    resetElapsedClock();
+    in.progress->resetElapsedClock();
     int32_t disc = 0;
     bool listEnd = false;
     bool checkDisc = in.discCount > 1;
@@ -160,6 +163,8 @@ DWORD WINAPI copyWorker(LPVOID param)
     return in.workerThreadId;
 }
 
+enum { PumpTickMs = 50 };
+
 bool Installer::runCopy()
 {
     uint64_t total = totalInstallBytes();
@@ -174,26 +179,28 @@ bool Installer::runCopy()
     progressUnitSize = total / 1000;
     progressUnits = progressUnitsShown = 0;
     progressSteps = 0;
-    resetSlideshow();
+    progress->resetSlideshow();
     HANDLE thread = CreateThread(nullptr, 0, copyWorker, this, 0, &workerThreadId);
     if (!thread) {
         workerThreadId = 0;
         workerRunning = 0;
         return false;
     }
-    CloseHandle(thread);
+    // Each turn draws what changed and serves one message; with none waiting it sleeps until a
+    // message comes, the worker ends or a tick passes, so the display costs no processor of its own.
     while (workerRunning != 0) {
-        tickStatusAndClock();
+        progress->tickStatusAndClock();
         updateProgress();
-        advanceSlideshow(progressSteps);
+        progress->advanceSlideshow(progressSteps);
         MSG msg;
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         } else {
-            Sleep(0);
+            MsgWaitForMultipleObjects(1, &thread, FALSE, PumpTickMs, QS_ALLINPUT);
         }
     }
+    CloseHandle(thread);
     updateProgress();
     if (cancelState > 0 || copyFailed) return false;
     if (discCount > 1) {

@@ -4,12 +4,12 @@
 #include "config/product_config.h"
 #include "engine/display_text.h"
 #include "engine/installer.h"
-#include "ui/progress_display.h"
+#include "engine/progress_report.h"
 #include "engine/run_log.h"
 
 bool Installer::install()
 {
-    if (endsWithBackslash(baseDir)) baseDir[strlen(baseDir) - 1] = '\0';
+    dropTrailingBackslash(baseDir);
     char text[MessageSize];
     if (!formatText(installDir, sizeof installDir, "%s\\%s\\%s", baseDir, publisherName, folderName)) {
         formatText(text, sizeof text, "%s\\%s\\%s フォルダを作成できませんでした。", baseDir, publisherName,
@@ -28,7 +28,7 @@ bool Installer::install()
         removeInstalledFiles(installDir);
         return false;
     }
-    showRegisteringSlide();
+    progress->showRegisteringSlide();
     setStatusText("レジストリにゲーム情報を書き込んでいます。");
     if (!writeInstallRecord()) {
         removeInstalledFiles(installDir);

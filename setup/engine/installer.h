@@ -7,6 +7,8 @@
 
 #include "engine/text.h"
 
+struct ProgressReport;
+
 // A name list: an owned array of 128-byte buffers whose last buffer is empty.
 typedef char** NameList;
 
@@ -70,9 +72,11 @@ public:
     void applyUpdate();
     void installedBaseDir(char* dest, size_t size) const;
 
-    // Progress display
+    // Progress display: the bar, and the report that shows the rest (nullptr: nothing is shown)
+    void setProgressReport(const ProgressReport* report);
     void resetProgressBar(int range);
-    void stepProgressBar();
+    // Moves the bar forward by steps, never past 1000, with one message to the bar.
+    void advanceProgressBar(uint64_t steps);
     void updateProgress();
 
     // Registry record
@@ -105,6 +109,8 @@ public:
 
     // Temporary copies
     void startUninstallerCopy();
+    // The uninstaller's notice that the game is not installed.
+    void showNotInstalledNotice();
     // The installed uninst.exe copied to the temporary folder and marked for removal at restart.
     bool placeUninstallerCopy(char* copy, size_t size);
     void relaunchFromTemp();
@@ -151,6 +157,7 @@ public:
     uint64_t progressUnitsShown;
     int32_t progressSteps;
     int32_t progressCtrlId;
+    const ProgressReport* progress;
     FILE* copySource;
     FILE* copyTarget;
     HWND mainWindow;

@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "ui/progress_display.h"
+#include "engine/progress_report.h"
 
 Installer installer;
 
@@ -13,8 +13,8 @@ Installer::Installer()
       installType(0), discCount(1), multiDiscTotalBytes(0), requiredSpaceMB(0), freeSpaceMB(0), firstFileIndex(0),
       endFileIndex(NoEndIndex), cancelState(0), workerRunning(0), workerThreadId(0), bytesCopied(0),
       progressUnitSize(0), progressUnits(0), progressUnitsShown(0), progressSteps(0), progressCtrlId(0),
-      copySource(nullptr), copyTarget(nullptr), mainWindow(nullptr), messageOwner(nullptr), registryKey(nullptr),
-      copyFailed(0), installedBytes(0)
+      progress(&noProgressReport), copySource(nullptr), copyTarget(nullptr), mainWindow(nullptr), messageOwner(nullptr),
+      registryKey(nullptr), copyFailed(0), installedBytes(0)
 {
     publisherName[0] = gameName[0] = folderName[0] = installDir[0] = sourceDir[0] = sourceRoot[0] = '\0';
     programsDir[0] = desktopDir[0] = '\0';
@@ -96,7 +96,7 @@ void Installer::setProgressControl(int32_t controlId) { progressCtrlId = control
 
 bool Installer::isWorkerRunning() const { return workerRunning == 1; }
 
-void Installer::setStatusText(const char* text) { setLauncherText(text, 0); }
+void Installer::setStatusText(const char* text) { progress->setLauncherText(text, 0); }
 
 void Installer::getSourceDir(char* buffer, size_t size) const
 {

@@ -41,6 +41,7 @@ static void onInitDialog(HWND dialog)
 {
     launcherDialog = dialog;
     installer.setMessageOwner(dialog);
+    installer.setProgressReport(&launcherProgress);
     char text[MessageSize];
     if (buildMode == UpdateInstaller) {
         formatText(text, sizeof text, "%s　をアップデートしますか？", productConfig.gameName);
@@ -114,7 +115,7 @@ static void onBrowse(HWND dialog)
     char saved[PathSize];
     memcpy(saved, installer.baseDir, sizeof saved);
     folderBrowser.browse(installer.baseDir, sizeof installer.baseDir, 0, false);
-    if (strlen(installer.baseDir) == 3) installer.baseDir[2] = '\0';
+    dropTrailingBackslash(installer.baseDir);
     if (windowsFolderRefused(installer.baseDir)) {
         showMessage(nullptr, "Windows フォルダ内には、インストールできません。\n別のフォルダを指定してください。",
                     "確認", MB_OK);
@@ -205,6 +206,7 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_CTLCOLORSTATIC: return onColourStatic(dialog, (HDC)wParam, (HWND)lParam);
     case WM_COMMAND: return onCommand(dialog, LOWORD(wParam));
     case WM_DPICHANGED: followDpiChange(dialog, lParam); return FALSE;
+    case WM_SHOWSLIDE: showRequestedSlide(lParam); return TRUE;
     case WM_RESCALE:
         refreshDialogFont(dialog);
         showSlideAgain();

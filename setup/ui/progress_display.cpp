@@ -11,11 +11,14 @@
 #include "engine/system_library.h"
 #include "ui/window_state.h"
 
-char statusText[1024];
 uint32_t elapsedBase;
 int32_t elapsedHours, elapsedMinutes, elapsedSeconds;
 int32_t spinnerIndex;
-int32_t spinnerCounter;
+uint32_t spinnerTurned;
+static bool spinnerStarted;
+
+// The spinner turns a quarter every 250 ms, however often the copy run asks.
+enum { SpinnerQuarterMs = 250 };
 
 static const char* const spinner[4] = {"｜", "／", "―", "＼"};
 
@@ -44,24 +47,19 @@ BOOL setLauncherText(const char* text, int index)
     return setItemText(launcherDialog, index == 0 ? IDC_STATUS : IDC_ELAPSED, text);
 }
 
-void setStatusLine(const char* text)
-{
-    // The reader may look at the buffer at any moment: keep its last byte a terminator.
-    snprintf(statusText, sizeof statusText - 1, "%s", text);
-}
-
 void tickStatusAndClock()
 {
     if (statusText[0] == '\0') return;
-    if (spinnerCounter == 0) {
+    uint32_t now = clockNow();
+    if (!spinnerStarted || now - spinnerTurned >= SpinnerQuarterMs) {
+        spinnerStarted = true;
+        spinnerTurned = now;
         char line[MessageSize + 8];
         snprintf(line, sizeof line, "%.1000s %s", statusText, spinner[spinnerIndex]);
         setLauncherText(line, 0);
         spinnerIndex = (spinnerIndex + 1) % 4;
     }
-    spinnerCounter = (spinnerCounter + 1) % 0x20000;
 
-    uint32_t now = clockNow();
     if (now - elapsedBase > 1000) {
         elapsedBase += 1000;
         if (++elapsedSeconds > 59) {
@@ -86,10 +84,31 @@ void resetElapsedClock()
 // The picture last shown, so that it can be shown again at another DPI.
 static char shownPicture[PathSize];
 
+namespace {
+struct SlideRequest {
+    const char* bitmap;
+    const char* sound;
+};
+}  // namespace
+
+void showRequestedSlide(LPARAM request)
+{
+    const SlideRequest* slide = (const SlideRequest*)request;
+    if (slide) showSlide(slide->bitmap, slide->sound);
+}
+
 int showSlide(const char* bitmap, const char* sound)
 {
     // A quiet installation has no launcher: nothing to show, and nothing is heard either.
-    if (!launcherDialog) return 1;
+    HWND launcher = launcherDialog;
+    if (!launcher) return 1;
+    if (GetWindowThreadProcessId(launcher, nullptr) != GetCurrentThreadId()) {
+        // Only the launcher's thread loads, sets and deletes the picture, so a change of DPI
+        // during a copy never meets a picture half replaced.
+        SlideRequest request = {bitmap, sound};
+        SendMessageA(launcher, WM_SHOWSLIDE, 0, (LPARAM)&request);
+        return 1;
+    }
     char path[PathSize];
     if (bitmap && formatText(path, sizeof path, "%s/Data/%s", installer.sourceRoot, bitmap)) {
         // The new picture is loaded first: when it cannot be, the old one stays on screen, and the
@@ -138,31 +157,5 @@ int advanceSlideshow(int32_t step)
     return 0;
 }
 
-void Installer::resetProgressBar(int range)
-{
-    HWND bar = GetDlgItem(messageOwner, progressCtrlId);
-    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, range & 0xFFFF));
-    SendMessageA(bar, PBM_SETSTEP, 1, 0);
-    SendMessageA(bar, PBM_SETPOS, 0, 0);
-}
-
-void Installer::stepProgressBar()
-{
-    if (progressSteps >= 1000) return;
-    ++progressSteps;
-    SendDlgItemMessageA(messageOwner, progressCtrlId, PBM_STEPIT, 0, 0);
-}
-
-void Installer::updateProgress()
-{
-    // Below 1000 bytes in all there is no whole thousandth: the bar then counts single bytes,
-    // which still ends within its 1000 steps.
-    uint64_t copied = loadBytesCopied(*this);
-    uint64_t units = progressUnitSize ? copied / progressUnitSize : copied;
-    progressUnits = units;
-    if (units == progressUnitsShown) return;
-    if (units > progressUnitsShown) {
-        for (uint64_t delta = units - progressUnitsShown; delta > 0 && progressSteps < 1000; --delta) stepProgressBar();
-    }
-    progressUnitsShown = units;
-}
+const ProgressReport launcherProgress = {resetElapsedClock, tickStatusAndClock,   resetSlideshow,
+                                         advanceSlideshow,  showRegisteringSlide, setLauncherText};

@@ -316,6 +316,21 @@ TEST_F(CopyEngine, ClockCountsWholeSecondsAndRollsOver)
     tickStatusAndClock();
     EXPECT_EQ(launcher.text(1021), "1:00:00");
     EXPECT_EQ(elapsedSeconds, 0);
+
+    // The spinner turns a quarter every 250 ms, however often it is asked.
+    setStatusLine("data.tpk");
+    int turns = 0;
+    std::string line = launcher.text(1019);
+    DWORD started = GetTickCount(), elapsed = 0;
+    while ((elapsed = GetTickCount() - started) < 1200) {
+        tickStatusAndClock();
+        std::string now = launcher.text(1019);
+        if (now != line) ++turns;
+        line = now;
+    }
+    EXPECT_GE(turns, 2);
+    EXPECT_LE(turns, (int)(elapsed / 250) + 2);
+    EXPECT_EQ(line.rfind("data.tpk ", 0), 0u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/installer.h"
+#include "ui/progress_display.h"
 #include "ui/window_state.h"
 
 struct LauncherStandIn {
@@ -20,9 +21,22 @@ struct LauncherStandIn {
         CreateWindowExA(0, "STATIC", "", WS_CHILD | SS_BITMAP, 0, 20, 50, 50, window, (HMENU)1016, nullptr, nullptr);
         CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 80, 400, 12, window, (HMENU)1019, nullptr, nullptr);
         CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 100, 100, 12, window, (HMENU)1021, nullptr, nullptr);
+        // Like the launcher, it shows the pictures other threads ask for.
+        SetWindowLongPtrA(window, GWLP_USERDATA, GetWindowLongPtrA(window, GWLP_WNDPROC));
+        SetWindowLongPtrA(window, GWLP_WNDPROC, (LONG_PTR)serve);
         launcherDialog = window;
         in.messageOwner = window;
         in.progressCtrlId = 1005;
+        in.setProgressReport(&launcherProgress);
+    }
+    static LRESULT CALLBACK serve(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_SHOWSLIDE) {
+            showRequestedSlide(lParam);
+            return 0;
+        }
+        WNDPROC base = (WNDPROC)GetWindowLongPtrA(window, GWLP_USERDATA);
+        return CallWindowProcA(base, window, message, wParam, lParam);
     }
     ~LauncherStandIn()
     {

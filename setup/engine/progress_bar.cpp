@@ -1,0 +1,48 @@
+// The launcher's progress bar as the copy run moves it, and the report of a run without a display.
+#include "engine/installer.h"
+#include "engine/progress_report.h"
+
+#include <commctrl.h>
+#include <stdio.h>
+
+char statusText[1024];
+
+void setStatusLine(const char* text) { snprintf(statusText, sizeof statusText - 1, "%s", text); }
+
+static void doNothing() {}
+static int showNothing() { return 0; }
+static int showNoSlide(int32_t) { return 0; }
+static BOOL setNoText(const char*, int) { return FALSE; }
+
+const ProgressReport noProgressReport = {doNothing, doNothing, doNothing, showNoSlide, showNothing, setNoText};
+
+void Installer::setProgressReport(const ProgressReport* report) { progress = report ? report : &noProgressReport; }
+
+void Installer::resetProgressBar(int range)
+{
+    HWND bar = GetDlgItem(messageOwner, progressCtrlId);
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, range & 0xFFFF));
+    SendMessageA(bar, PBM_SETSTEP, 1, 0);
+    SendMessageA(bar, PBM_SETPOS, 0, 0);
+}
+
+void Installer::advanceProgressBar(uint64_t steps)
+{
+    if (progressSteps >= 1000 || steps == 0) return;
+    uint64_t room = (uint64_t)(1000 - progressSteps);
+    progressSteps += (int32_t)(steps < room ? steps : room);
+    // One message however far the bar moves: each costs a round trip to the launcher's thread.
+    SendDlgItemMessageA(messageOwner, progressCtrlId, PBM_SETPOS, (WPARAM)progressSteps, 0);
+}
+
+void Installer::updateProgress()
+{
+    // Below 1000 bytes in all there is no whole thousandth: the bar then counts single bytes,
+    // which still ends within its 1000 steps.
+    uint64_t copied = loadBytesCopied(*this);
+    uint64_t units = progressUnitSize ? copied / progressUnitSize : copied;
+    progressUnits = units;
+    if (units == progressUnitsShown) return;
+    if (units > progressUnitsShown) advanceProgressBar(units - progressUnitsShown);
+    progressUnitsShown = units;
+}
