@@ -1,13 +1,16 @@
 // The copy run: measuring, the worker thread with its disc loop, plain copies and folders.
+#include <fcntl.h>
+#include <io.h>
 #include <string.h>
 
 #include "engine/installer.h"
 #include "engine/progress_report.h"
 #include "engine/run_log.h"
 
-// Files move in blocks of 1 MiB: few system calls per file, and a cancel request still takes effect
-// after the block being copied.
-enum { CopyBlockSize = 16 * CopyChunkSize };
+// Files move in blocks of 256 KiB: a quarter of the calls of 64 KiB blocks, and still small enough
+// to stay in the processor's cache (make bench measured 1 MiB blocks slower). A cancel request
+// takes effect after the block being copied.
+enum { CopyBlockSize = 4 * CopyChunkSize };
 static char copyBuffer[CopyBlockSize];
 
 bool Installer::pathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
@@ -27,6 +30,32 @@ bool Installer::makeDirectories(const char* path)
     return true;
 }
 
+HANDLE Installer::createEmptyFile(const char* path, DWORD access)
+{
+    HANDLE file = CreateFileA(path, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+    if (DeleteFileA(path)) {
+        file = CreateFileA(path, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) return file;
+    }
+    return CreateFileA(path, access, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The target of a plain copy as a stream, empty and open for writing.
+static FILE* createTarget(const char* target)
+{
+    HANDLE file = Installer::createEmptyFile(target, GENERIC_WRITE);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    int fd = _open_osfhandle((intptr_t)file, _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    FILE* stream = _fdopen(fd, "wb");
+    if (!stream) _close(fd);
+    return stream;
+}
+
 bool Installer::copyFile(const char* target, const char* source)
 {
     copySource = fopen(source, "rb");
@@ -36,7 +65,7 @@ bool Installer::copyFile(const char* target, const char* source)
         if (pathExists(source)) copyFailed = 1;
         return false;
     }
-    copyTarget = fopen(target, "wb");
+    copyTarget = createTarget(target);
     if (!copyTarget) {
         fclose(copySource);
         copySource = nullptr;
