@@ -5,7 +5,6 @@
 //   copy_bench compare  SOURCE TARGET NAME...   (the installed-data check of each file)
 #include <windows.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <vector>
@@ -63,10 +62,5 @@ int main(int argc, char** argv)
         if (!ok) return 1;
     }
     printf("%.1f\n", (double)(end.QuadPart - start.QuadPart) * 1000.0 / (double)frequency.QuadPart);
-    FILETIME created, ended, kernel, user;
-    if (GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user))
-        fprintf(stderr, "cpu %.0f ms (user %.0f)\n",
-                ((double)kernel.dwLowDateTime + (double)user.dwLowDateTime) / 10000.0,
-                (double)user.dwLowDateTime / 10000.0);
     return 0;
 }

@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """Lays out the sample medium of Veyla (the disc root) and a sample update folder, reproducibly.
 
-usage: make-medium.py BUILD_DIR [--out DIR] [--sign-pkcs12 FILE --sign-password-file FILE
-                                              [--sign-timestamp-url URL]]
+usage: make-medium.py BUILD_DIR [--out DIR] [--data-mb N] [--sign-pkcs12 FILE --sign-password-file FILE
+                                                             [--sign-timestamp-url URL]]
   DIR/medium: setup.exe, autorun.inf, Veyla/ (every product file, dcid.001), Data/ (setup01-08.bmp,
               setup001-007.wav), manual/manual.html
   DIR/update: update.exe, Veyla/update1.tpk
-DIR is BUILD_DIR unless given. The programs come from BUILD_DIR/bin and BUILD_DIR/demo (the stand-in
-game); with a certificate every program placed is signed (Authenticode, SHA-256) with osslsigncode and
-its signature verified, while BUILD_DIR/bin stays as built."""
+DIR is BUILD_DIR unless given; --data-mb sets the size of data.tpk (48 MiB unless given). The programs
+come from BUILD_DIR/bin and BUILD_DIR/demo (the stand-in game); with a certificate every program
+placed is signed (Authenticode, SHA-256) with osslsigncode and its signature verified, while
+BUILD_DIR/bin stays as built."""
 import argparse
 import math
 import os
@@ -108,10 +109,15 @@ def wave(index, seconds=1.2, rate=22050):
             struct.pack('<IHHIIHH', 16, 1, 1, rate, rate * 2, 2, 16) + b'data' + struct.pack('<I', len(samples)) + samples)
 
 
-def pack(name, size, seed):
+def write_pack(f, name, size, seed):
     rng = random.Random(seed)
     header = b'TPK1' + name.encode('ascii').ljust(28, b'\0')
-    return header + rng.randbytes(size - len(header))
+    f.write(header)
+    left = size - len(header)
+    while left > 0:  # in pieces of whole 32-bit words: the same bytes as one piece
+        n = min(left, 16 << 20)
+        f.write(rng.randbytes(n))
+        left -= n
 
 
 README = """Veyla  README
@@ -193,6 +199,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('build')
     parser.add_argument('--out')
+    parser.add_argument('--data-mb', type=int, default=48)
     parser.add_argument('--sign-pkcs12')
     parser.add_argument('--sign-password-file')
     parser.add_argument('--sign-timestamp-url')
@@ -219,10 +226,10 @@ def main():
     with open(os.path.join(data, 'readme.txt'), 'wb') as f:
         f.write(README.replace('\n', '\r\n').encode('cp932'))
     with open(os.path.join(data, 'data.tpk'), 'wb') as f:
-        f.write(pack('data.tpk', 48 << 20, 1))
+        write_pack(f, 'data.tpk', args.data_mb << 20, 1)
     for n in range(1, 10):
         with open(os.path.join(data, 'update%d.tpk' % n), 'wb') as f:
-            f.write(pack('update%d.tpk' % n, (n * 300 + 100) << 10, 10 + n))
+            write_pack(f, 'update%d.tpk' % n, (n * 300 + 100) << 10, 10 + n)
     open(os.path.join(data, 'dcid.001'), 'wb').close()
     for n in range(1, 9):
         with open(os.path.join(pictures, 'setup%02d.bmp' % n), 'wb') as f:
@@ -240,7 +247,7 @@ def main():
     os.makedirs(os.path.join(update, 'Veyla'))
     shutil.copy(os.path.join(build, 'bin', 'update.exe'), update)
     with open(os.path.join(update, 'Veyla', 'update1.tpk'), 'wb') as f:
-        f.write(pack('update1.tpk', 512 << 10, 99))
+        write_pack(f, 'update1.tpk', 512 << 10, 99)
     if args.sign_pkcs12:
         # The copies are signed, after the build stripped them; what uninst.exe the game folder
         # receives is the signed one, as it is copied from the medium.

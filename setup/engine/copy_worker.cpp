@@ -217,10 +217,13 @@ bool Installer::runCopy()
     }
     // Each turn draws what changed and serves one message; with none waiting it sleeps until a
     // message comes, the worker ends or a tick passes, so the display costs no processor of its own.
+    // The slideshow is asked about every step the bar passed, so a turn that moves the bar by many
+    // steps still changes the picture at each step key.
+    int32_t slideStep = -1;
     while (workerRunning != 0) {
         progress->tickStatusAndClock();
         updateProgress();
-        progress->advanceSlideshow(progressSteps);
+        while (slideStep < progressSteps) progress->advanceSlideshow(++slideStep);
         MSG msg;
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);

@@ -1,0 +1,125 @@
+// One installation of the sample medium in drive n: into a new base folder, through the real
+// launcher with its questions answered as a player answers them, or with setup.exe /quiet. Prints
+// "WALL CPU" in milliseconds over the same span, from the moment the installation folder appears
+// (the copy starts right after it is made) to the installation record: the wall time up to the
+// record's last write as the registry stamps it, and the processor time setup.exe used meanwhile
+// (read when the folder and then the record appear; both are looked for every millisecond). The record and the
+// installed-programs entry are removed afterwards, so that the next run installs again.
+//   launcher_bench launcher|quiet BASEFOLDER
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+
+#include "config/product_config.h"
+#include "driver.h"
+
+static double milliseconds(const FILETIME& t)
+{
+    return ((double)t.dwHighDateTime * 4294967296.0 + (double)t.dwLowDateTime) / 10000.0;
+}
+
+// The processor time of the process so far.
+static double processorTime(HANDLE process)
+{
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) return -1e9;
+    return milliseconds(kernel) + milliseconds(user);
+}
+
+static bool recordWritten()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, productConfig.installRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    bool last = RegQueryValueExA(key, "InstType", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return last;
+}
+
+// The span of the copy: the wall-clock time when the folder appears and the processor time of the
+// process then and when the record has been written. False when either did not come in 10 minutes.
+struct Span {
+    FILETIME start = {};
+    double cpuStart = 0, cpuEnd = 0;
+};
+static bool awaitCopy(HANDLE process, const std::string& folder, Span& span)
+{
+    DWORD started = GetTickCount();
+    while (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - started > 600000) return false;
+        Sleep(1);
+    }
+    GetSystemTimeAsFileTime(&span.start);
+    span.cpuStart = processorTime(process);
+    while (!recordWritten()) {
+        if (GetTickCount() - started > 600000) return false;
+        Sleep(1);
+    }
+    span.cpuEnd = processorTime(process);
+    return true;
+}
+
+static bool installThroughLauncher(kit::Process& setup, const std::string& dir, const std::string& folder, Span& span)
+{
+    if (!kit::start(setup, "n:\\setup.exe", dir)) return false;
+    HWND launcher = kit::waitWindow(setup.pid, L"#32770", L"Veyla Setup", 60000);
+    if (!launcher) return false;
+    kit::click(launcher, 1000);
+    HWND notice = kit::waitOtherDialog(setup.pid, launcher, 60000);
+    if (!notice) return false;
+    kit::click(notice, IDOK);
+    if (!kit::answerNext(setup.pid, IDYES, 60000) ||                                            // create the folder
+        !awaitCopy(setup.handle, folder, span) || !kit::answerNext(setup.pid, IDNO, 600000) ||  // no desktop link
+        !kit::answerNext(setup.pid, IDOK, 60000))                                               // installed
+        return false;
+    kit::click(launcher, IDCANCEL);
+    return kit::waitExit(setup, 60000) == 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc != 3 || (strcmp(argv[1], "launcher") != 0 && strcmp(argv[1], "quiet") != 0)) {
+        fprintf(stderr, "usage: launcher_bench launcher|quiet BASEFOLDER\n");
+        return 2;
+    }
+    std::string base = argv[2];
+    std::string dir = "\"/dir=" + base + "\"";
+    std::string folder = base + "\\" + productConfig.publisherName + "\\" + productConfig.folderName;
+    kit::Process setup;
+    Span span;
+    bool installed;
+    if (strcmp(argv[1], "quiet") == 0)
+        installed = kit::start(setup, "n:\\setup.exe", "/quiet /nodesktop " + dir) &&
+                    awaitCopy(setup.handle, folder, span) && kit::waitExit(setup, 600000) == 0;
+    else
+        installed = installThroughLauncher(setup, dir, folder, span);
+    if (!installed) {
+        fprintf(stderr, "launcher_bench: the %s installation did not complete\n", argv[1]);
+        kit::terminate(setup);
+        return 1;
+    }
+    FILETIME recorded = {};
+    bool stamped = true;
+    HKEY record;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, productConfig.installRecordKey, 0, KEY_READ, &record) == ERROR_SUCCESS) {
+        stamped = RegQueryInfoKeyA(record, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, &recorded) == ERROR_SUCCESS &&
+                  stamped;
+        RegCloseKey(record);
+    } else {
+        stamped = false;
+    }
+    kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, productConfig.installRecordKey);
+    kit::deleteRegistryTree(
+        HKEY_LOCAL_MACHINE,
+        (std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + productConfig.uninstallEntry)
+            .c_str());
+    if (!stamped) {
+        fprintf(stderr, "launcher_bench: no time stamps of the folder and the record\n");
+        return 1;
+    }
+    printf("%.0f %.0f\n", milliseconds(recorded) - milliseconds(span.start), span.cpuEnd - span.cpuStart);
+    return 0;
+}
