@@ -3,6 +3,7 @@
 #include <io.h>
 #include <string.h>
 
+#include "engine/access_list.h"
 #include "engine/installer.h"
 #include "engine/progress_report.h"
 #include "engine/run_log.h"
@@ -54,6 +55,15 @@ static FILE* createTarget(const char* target)
     FILE* stream = _fdopen(fd, "wb");
     if (!stream) _close(fd);
     return stream;
+}
+
+// The settings file, which the settings tool writes as the player: standard users may change it.
+static bool isSettingsFile(const char* path)
+{
+    char copy[PathSize];
+    if (!copyText(copy, sizeof copy, path)) return false;
+    const char* slash = lastBackslash(copy);
+    return _stricmp(slash ? slash + 1 : copy, "tncfg.dat") == 0;
 }
 
 bool Installer::copyFile(const char* target, const char* source)
@@ -116,6 +126,7 @@ bool Installer::copyFile(const char* target, const char* source)
         }
     }
     installedBytes += t;
+    lockPath(target, isSettingsFile(target) ? SettingsFile : InstalledItem);
     logLine("file %s, %.0f bytes", target, (double)t);
     return true;
 }

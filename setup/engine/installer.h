@@ -112,15 +112,22 @@ public:
     BOOL deleteFileIfPresent(const char* path);
     bool removeInstallFolders(uint8_t leaveFolder);
 
-    // Temporary copies
+    // Temporary copies. On the NT family each copy is made in a new folder of its own in the
+    // temporary folder, with a name nobody can tell beforehand and open to this user, Administrators
+    // and SYSTEM only; on 95/98/Me in the temporary folder itself. The copy is held open (read only,
+    // no write or delete sharing) in held until the caller has started it and closes held.
     void startUninstallerCopy();
     // The uninstaller's notice that the game is not installed.
     void showNotInstalledNotice();
-    // The installed uninst.exe copied to the temporary folder and marked for removal at restart.
-    bool placeUninstallerCopy(char* copy, size_t size);
+    // The installed uninst.exe copied for a run of its own and marked for removal at restart.
+    bool placeUninstallerCopy(char* copy, size_t size, HANDLE& held);
     void relaunchFromTemp();
-    bool findFreeTempName(const char* base, char* out, size_t size);
-    bool copyToTemp(const char* fileName, const char* sourceFolder, const char* tempName, char* out, size_t size);
+    // The first of base01.exe to base99.exe not in folder (base.exe when all are).
+    bool findFreeTempName(const char* folder, const char* base, char* out, size_t size);
+    // fileName of sourceFolder copied as fileName, or under the first free numbered name of
+    // numberedBase; out: the copy's path.
+    bool copyToTemp(const char* fileName, const char* sourceFolder, const char* numberedBase, char* out, size_t size,
+                    HANDLE& held);
     void scheduleDeleteAtRestart(const char* path);
 
     // Unattended removal: the uninstaller's side (returns the exit code) and its copy's report

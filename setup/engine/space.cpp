@@ -1,6 +1,7 @@
 // Sizes, free space, the installation folder and removal of installed files.
 #include <string.h>
 
+#include "engine/access_list.h"
 #include "engine/installer.h"
 #include "engine/display_text.h"
 #include "engine/run_log.h"
@@ -72,16 +73,26 @@ bool Installer::createInstallFolder(const char* path)
         if (!formatText(text, sizeof text, "%s\nフォルダを作成します。\nよろしいですか？", path)) return false;
         if (showMessage(messageOwner, text, "確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
     }
-    char prefix[PathSize];
+    // The publisher folder and the installation folder, when this installation makes them, are
+    // locked: a standard user can neither change nor replace what they hold, nor rename them.
+    char prefix[PathSize], publisher[PathSize];
+    copyText(publisher, sizeof publisher, path);
+    if (char* slash = lastBackslash(publisher)) *slash = '\0';
+    size_t publisherLength = strlen(publisher);
     for (const char* p = path; *p; p = nextChar(p)) {
         if (*p != '\\') continue;
         size_t len = (size_t)(p - path) + 1;
         if (len >= sizeof prefix) return false;
         memcpy(prefix, path, len);
         prefix[len] = '\0';
+        bool existed = pathExists(prefix);
         if (!ensureDirectory(prefix)) return false;
+        if (!existed && len - 1 == publisherLength) lockPath(publisher, InstalledItem);
     }
-    return ensureDirectory(path);
+    bool existed = pathExists(path);
+    if (!ensureDirectory(path)) return false;
+    if (!existed) lockPath(path, InstallationFolder);
+    return true;
 }
 
 bool Installer::removeInstalledFiles(const char* folder)

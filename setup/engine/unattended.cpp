@@ -41,6 +41,20 @@ const char* switchValue(const char* word, const char* name)
     return word + len + 1;
 }
 
+// "/parent=<process id>,<event>,<word>", as the uninstaller hands it to its copy.
+bool parseParent(const char* value, Switches& out)
+{
+    DWORD* fields[3] = {&out.parent, &out.resultEvent, &out.resultWord};
+    for (int i = 0; i < 3; ++i) {
+        char* end = nullptr;
+        unsigned long n = strtoul(value, &end, 10);
+        if (end == value || *end != (i < 2 ? ',' : '\0')) return false;
+        *fields[i] = (DWORD)n;
+        value = end + 1;
+    }
+    return true;
+}
+
 bool takeSwitch(const char* word, SwitchRole role, Switches& out)
 {
     if (word[0] != '/' && word[0] != '-') return false;
@@ -59,7 +73,7 @@ bool takeSwitch(const char* word, SwitchRole role, Switches& out)
     else if ((value = switchValue(name, "log")))
         return value[0] != '\0' && copyText(out.log, sizeof out.log, value);
     else if ((value = switchValue(name, "parent")) && role == UninstallerSwitches && out.relaunched)
-        out.parent = (DWORD)strtoul(value, nullptr, 10);
+        return parseParent(value, out);
     else
         return false;
     return true;

@@ -30,6 +30,9 @@ struct Switches {
     char dir[PathSize];
     char log[PathSize];
     DWORD parent;  // the uninstaller that waits for its copy's result
+    // In the waiting uninstaller: the event the copy sets once it has put its exit code into the
+    // shared word, both without a name (the copy takes them from that process by their handles).
+    DWORD resultEvent, resultWord;
 };
 
 // The switches of this process.

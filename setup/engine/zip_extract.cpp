@@ -7,6 +7,7 @@
 #include <unzip.h>
 #include <zlib.h>
 
+#include "engine/access_list.h"
 #include "engine/installer.h"
 #include "engine/run_log.h"
 
@@ -134,7 +135,9 @@ private:
         if (!flushed) {
             DeleteFileA(item.path);
             failed = 1;
+            return;
         }
+        lockPath(item.path, InstalledItem);
     }
     static DWORD WINAPI run(LPVOID self)
     {

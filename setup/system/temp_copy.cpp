@@ -3,8 +3,10 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "engine/installer.h"
+#include "engine/access_list.h"
 #include "engine/display_text.h"
+#include "engine/installer.h"
+#include "engine/system_library.h"
 
 static bool tempFolder(char* out, size_t size)
 {
@@ -15,6 +17,42 @@ static bool tempFolder(char* out, size_t size)
         return false;
     }
     return true;
+}
+
+// Bytes nobody can tell beforehand: the system's random source where it has one (XP on), else a
+// mix of clocks and identifiers (the 95/98/Me family, which has no permissions to protect anyway).
+static void unpredictableBytes(DWORD* out, int count)
+{
+    typedef BOOLEAN(WINAPI * RandomFn)(PVOID, ULONG);
+    RandomFn random = (RandomFn)(void*)loadedFunction("advapi32.dll", "SystemFunction036");
+    if (random && random(out, (ULONG)(count * sizeof(DWORD)))) return;
+    LARGE_INTEGER counter = {};
+    QueryPerformanceCounter(&counter);
+    DWORD mix = counter.LowPart ^ (GetTickCount() << 7) ^ (GetCurrentProcessId() << 16) ^ GetCurrentThreadId();
+    for (int i = 0; i < count; ++i) {
+        mix = mix * 1103515245u + 12345u + (DWORD)counter.HighPart + (DWORD)(ULONG_PTR)&mix;
+        out[i] = mix ^ (mix >> 15);
+    }
+}
+
+// A new folder of this process in the temporary folder, with a name nobody can tell beforehand;
+// on the NT family only this user, Administrators and SYSTEM may use it. Out: its path.
+static bool makePrivateFolder(char* out, size_t size)
+{
+    char temp[PathSize];
+    if (!tempFolder(temp, sizeof temp)) return false;
+    AccessList list;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+    if (buildAccessList(PrivateFolder, list)) attributes.lpSecurityDescriptor = &list.descriptor;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD name[2];
+        unpredictableBytes(name, 2);
+        if (!formatText(out, size, "%skit%08lx%08lx", temp, (unsigned long)name[0], (unsigned long)name[1])) break;
+        if (CreateDirectoryA(out, &attributes)) return true;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    out[0] = '\0';
+    return false;
 }
 
 void Installer::showNotInstalledNotice()
@@ -32,36 +70,31 @@ void Installer::startUninstallerCopy()
         return;
     }
     char copy[PathSize];
-    if (placeUninstallerCopy(copy, sizeof copy)) shellLaunch(copy, "/r", LaunchOpen);
+    HANDLE held = nullptr;
+    if (placeUninstallerCopy(copy, sizeof copy, held)) shellLaunch(copy, "/r", LaunchOpen);
+    if (held) CloseHandle(held);
 }
 
-bool Installer::placeUninstallerCopy(char* copy, size_t size)
+bool Installer::placeUninstallerCopy(char* copy, size_t size, HANDLE& held)
 {
-    if (!copyToTemp("uninst.exe", installDir, "uninst.exe", copy, size)) return false;
-    scheduleDeleteAtRestart(copy);
-    return true;
+    return copyToTemp("uninst.exe", installDir, nullptr, copy, size, held);
 }
 
 void Installer::relaunchFromTemp()
 {
-    char own[PathSize];
-    if (!moduleFolder(own, sizeof own)) return;
-    char name[PathSize];
-    findFreeTempName("setup", name, sizeof name);
-    char copy[PathSize];
-    if (!copyToTemp("setup.exe", own, name, copy, sizeof copy)) return;
-    scheduleDeleteAtRestart(copy);
-    shellLaunch(copy, "/r", LaunchOpen);
+    char own[PathSize], copy[PathSize];
+    HANDLE held = nullptr;
+    if (moduleFolder(own, sizeof own) && copyToTemp("setup.exe", own, "setup", copy, sizeof copy, held))
+        shellLaunch(copy, "/r", LaunchOpen);
+    if (held) CloseHandle(held);
 }
 
-bool Installer::findFreeTempName(const char* base, char* out, size_t size)
+bool Installer::findFreeTempName(const char* folder, const char* base, char* out, size_t size)
 {
-    char temp[PathSize];
-    tempFolder(temp, sizeof temp);
     memset(out, 0, size);
     for (int n = 1; n <= 99; ++n) {
         char probe[PathSize];
-        if (!formatText(probe, sizeof probe, "%s%s%02d.exe", temp, base, n)) break;
+        if (!formatText(probe, sizeof probe, "%s\\%s%02d.exe", folder, base, n)) break;
         FILE* f = fopen(probe, "rb");
         if (!f) return formatText(out, size, "%s%02d.exe", base, n);
         fclose(f);
@@ -70,22 +103,41 @@ bool Installer::findFreeTempName(const char* base, char* out, size_t size)
     return false;
 }
 
-bool Installer::copyToTemp(const char* fileName, const char* sourceFolder, const char* tempName, char* out, size_t size)
+bool Installer::copyToTemp(const char* fileName, const char* sourceFolder, const char* numberedBase, char* out,
+                           size_t size, HANDLE& held)
 {
-    char temp[PathSize], source[PathSize];
-    memset(source, 0, sizeof source);
+    char folder[PathSize], source[PathSize], name[PathSize];
     memset(out, 0, size);
-    if (!tempFolder(temp, sizeof temp)) return false;
+    held = nullptr;
+    // The 95/98/Me family has no permissions: its copy goes into the temporary folder itself.
+    bool ntFamily = (GetVersion() & 0x80000000u) == 0;
     if (!formatText(source, sizeof source, "%s\\%s", sourceFolder, fileName) ||
-        !formatText(out, size, "%s%s", temp, tempName))
+        !(ntFamily ? makePrivateFolder(folder, sizeof folder) : tempFolder(folder, sizeof folder)))
         return false;
-    BOOL copied = CopyFileA(source, out, FALSE);
-    if (!copied) {
+    dropTrailingBackslash(folder);
+    if (numberedBase)
+        findFreeTempName(folder, numberedBase, name, sizeof name);
+    else
+        copyText(name, sizeof name, fileName);
+    bool copied = formatText(out, size, "%s\\%s", folder, name) && CopyFileA(source, out, ntFamily);
+    if (!copied && !ntFamily && out[0] != '\0') {
         SetFileAttributesA(out, FILE_ATTRIBUTE_NORMAL);
-        copied = CopyFileA(source, out, FALSE);
+        copied = CopyFileA(source, out, FALSE) != FALSE;
+    }
+    if (!copied) {
+        if (ntFamily) RemoveDirectoryA(folder);
+        out[0] = '\0';
+        return false;
     }
     SetFileAttributesA(out, FILE_ATTRIBUTE_NORMAL);
-    return copied != FALSE;
+    // Held so until the caller has started it: nobody may change or replace it meanwhile, and a
+    // program held open for reading alone can still be started.
+    held = CreateFileA(out, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (held == INVALID_HANDLE_VALUE) held = nullptr;
+    // The restart removes the copy and then its own folder, empty by then.
+    scheduleDeleteAtRestart(out);
+    if (ntFamily) scheduleDeleteAtRestart(folder);
+    return true;
 }
 
 enum { RenameBlockSize = 0x8000, RenameTextLimit = 30000 };

@@ -1,7 +1,7 @@
 // Removal with switches. The uninstaller that was started hands over to its temporary copy with
 // "/r" and its switches. In an unattended removal it does not end before the result is known: the
-// copy signals the result through one of eight named events (one per exit code), and removes
-// uninst.exe and the game folder only once the uninstaller that waits has ended.
+// copy hands the exit code back, and removes uninst.exe and the game folder only once the
+// uninstaller that waits has ended.
 #include <string.h>
 
 #include "config/product_config.h"
@@ -12,11 +12,9 @@
 
 enum { ResultCodes = 8 };
 
-static bool resultEventName(char* out, size_t size, DWORD waiter, int code)
-{
-    return formatText(out, size, "%s removal %lu %d", productConfig.uninstallEntry, (unsigned long)waiter, code);
-}
-
+// The copy's result reaches the uninstaller through an event and a shared word that have no name:
+// the copy duplicates them out of the waiting process, which no other user's process may open, so
+// nobody else can create, open or signal them.
 int Installer::removeThroughCopy(const char* commandLine)
 {
     if (installed == 0) {
@@ -24,42 +22,62 @@ int Installer::removeThroughCopy(const char* commandLine)
         return ExitNothingToDo;
     }
     char copy[PathSize], parameters[MessageSize];
-    if (!placeUninstallerCopy(copy, sizeof copy)) return ExitFailed;
+    HANDLE held = nullptr;
+    if (!placeUninstallerCopy(copy, sizeof copy, held)) return ExitFailed;
     if (!unattendedRun()) {
         // Interactive: the copy asks as always, and this process ends at once.
         if (formatText(parameters, sizeof parameters, "/r %s", commandLine)) shellLaunch(copy, parameters, LaunchOpen);
+        if (held) CloseHandle(held);
         return ExitDone;
     }
-    DWORD self = GetCurrentProcessId();
-    HANDLE waits[ResultCodes + 1] = {};
-    char name[NameSize * 2];
-    for (int code = 0; code < ResultCodes; ++code)
-        if (resultEventName(name, sizeof name, self, code)) waits[code] = CreateEventA(nullptr, TRUE, FALSE, name);
-    int result = ExitFailed;
-    if (formatText(parameters, sizeof parameters, "/r /parent=%lu %s", (unsigned long)self, commandLine) &&
-        (waits[ResultCodes] = shellLaunchProcess(copy, parameters)) != nullptr) {
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE word = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), nullptr);
+    volatile LONG* result = word ? (volatile LONG*)MapViewOfFile(word, FILE_MAP_WRITE, 0, 0, sizeof(LONG)) : nullptr;
+    HANDLE process = nullptr;
+    int code = ExitFailed;
+    if (result) *result = -1;
+    if (done && result &&
+        formatText(parameters, sizeof parameters, "/r /parent=%lu,%lu,%lu %s", (unsigned long)GetCurrentProcessId(),
+                   (unsigned long)(ULONG_PTR)done, (unsigned long)(ULONG_PTR)word, commandLine) &&
+        (process = shellLaunchProcess(copy, parameters)) != nullptr) {
+        if (held) CloseHandle(held);
+        held = nullptr;
         logLine("removal handed to %s", copy);
         // The copy's own end without a result (it crashed) is a failure.
-        DWORD got = WaitForMultipleObjects(ResultCodes + 1, waits, FALSE, INFINITE);
-        if (got >= WAIT_OBJECT_0 && got < WAIT_OBJECT_0 + ResultCodes) result = (int)(got - WAIT_OBJECT_0);
+        HANDLE waits[2] = {done, process};
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 && *result >= 0 && *result < ResultCodes)
+            code = (int)*result;
+        CloseHandle(process);
     }
-    for (HANDLE h : waits)
-        if (h) CloseHandle(h);
-    return result;
+    if (held) CloseHandle(held);
+    if (result) UnmapViewOfFile((LPCVOID)result);
+    if (word) CloseHandle(word);
+    if (done) CloseHandle(done);
+    return code;
+}
+
+// Puts the code into the waiting uninstaller's word and sets its event.
+static void sendResult(HANDLE waiter, int code)
+{
+    HANDLE self = GetCurrentProcess(), done = nullptr, word = nullptr;
+    if (DuplicateHandle(waiter, (HANDLE)(ULONG_PTR)switches.resultEvent, self, &done, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS) &&
+        DuplicateHandle(waiter, (HANDLE)(ULONG_PTR)switches.resultWord, self, &word, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        if (LONG* result = (LONG*)MapViewOfFile(word, FILE_MAP_WRITE, 0, 0, sizeof(LONG))) {
+            *result = code;
+            UnmapViewOfFile(result);
+            SetEvent(done);
+        }
+    }
+    if (word) CloseHandle(word);
+    if (done) CloseHandle(done);
 }
 
 void Installer::reportRemoval(int code)
 {
     if (switches.parent == 0) return;
-    char name[NameSize * 2];
-    HANDLE waiter = OpenProcess(SYNCHRONIZE, FALSE, switches.parent);
-    HANDLE event = resultEventName(name, sizeof name, switches.parent, code)
-                       ? OpenEventA(EVENT_MODIFY_STATE, FALSE, name)
-                       : nullptr;
-    if (event) {
-        SetEvent(event);
-        CloseHandle(event);
-    }
+    HANDLE waiter = OpenProcess(SYNCHRONIZE | PROCESS_DUP_HANDLE, FALSE, switches.parent);
+    if (waiter) sendResult(waiter, code);
     if (!waiter) return;
     // The uninstaller that waited runs from the game folder: once it has ended, its file and the
     // folders it kept can go.

@@ -1,8 +1,14 @@
 // The Installer's defaults, name lists and initialisation from the product table.
+#include <windows.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
+
+#include <string>
+#include <vector>
 
 #include "config/product_config.h"
 #include "driver.h"
+#include "engine/access_list.h"
 #include "engine/installer.h"
 
 static const char* recordKey = "SOFTWARE\\TesmafromKuvel\\Veyla者";
@@ -78,4 +84,61 @@ TEST(InstallerState, InitialiseTakesTheTableAndTheRecord)
     EXPECT_STREQ(in.installDir, "d:\\G\\TesmafromKuvel\\Veyla");
     EXPECT_EQ(in.installType, 7);
     kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, recordKey);
+}
+
+// Each access list entry by trustee, rights and inheritance, read back from the built descriptor.
+TEST(AccessLists, EachKindHoldsExactlyItsEntries)
+{
+    struct Entry {
+        std::string trustee;
+        DWORD rights;
+        BYTE inheritance;
+    };
+    HANDLE token;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    DWORD buffer[64], got = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &got));
+    CloseHandle(token);
+    char* user = nullptr;
+    ASSERT_TRUE(ConvertSidToStringSidA(((TOKEN_USER*)buffer)->User.Sid, &user));
+    const DWORD full = FILE_ALL_ACCESS, readExecute = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
+    const BYTE inherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    const Entry system = {"S-1-5-18", full, inherited}, admins = {"S-1-5-32-544", full, inherited},
+                users = {"S-1-5-32-545", readExecute, inherited};
+    const std::pair<AccessListKind, std::vector<Entry>> kinds[] = {
+        {PrivateFolder, {system, admins, {user, full, inherited}}},
+        {InstalledItem, {system, admins, users}},
+        {InstallationFolder,
+         {system,
+          admins,
+          users,
+          {"S-1-5-32-545", FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY, 0},
+          {"S-1-3-0", full, inherited | INHERIT_ONLY_ACE}}},
+        {SettingsFile,
+         {system, admins, {"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE, 0}}},
+    };
+    LocalFree(user);
+    for (const auto& [kind, expected] : kinds) {
+        AccessList list;
+        ASSERT_TRUE(buildAccessList(kind, list)) << kind;
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        ASSERT_TRUE(GetSecurityDescriptorControl(&list.descriptor, &control, &revision));
+        EXPECT_TRUE(control & SE_DACL_PROTECTED) << kind << ": nothing is inherited from above";
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL acl = nullptr;
+        ASSERT_TRUE(GetSecurityDescriptorDacl(&list.descriptor, &present, &acl, &defaulted) && present && acl);
+        ASSERT_EQ(acl->AceCount, expected.size()) << kind;
+        for (DWORD i = 0; i < acl->AceCount; ++i) {
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            ASSERT_TRUE(GetAce(acl, i, (void**)&ace));
+            char* trustee = nullptr;
+            ASSERT_TRUE(ConvertSidToStringSidA((PSID)&ace->SidStart, &trustee));
+            EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+            EXPECT_EQ(trustee, expected[i].trustee) << kind << " entry " << i;
+            EXPECT_EQ(ace->Mask, expected[i].rights) << kind << " entry " << i;
+            EXPECT_EQ(ace->Header.AceFlags, expected[i].inheritance) << kind << " entry " << i;
+            LocalFree(trustee);
+        }
+    }
 }

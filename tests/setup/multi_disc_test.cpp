@@ -1,4 +1,4 @@
-// The two-disc test product for real: the relaunch from a numbered temporary copy, and the data
+// The two-disc test product for real: the relaunch from a temporary copy, and the data
 // check that asks for each disc and then for disc 1 again.
 #include "driver.h"
 
@@ -93,28 +93,23 @@ protected:
     DWORD launcherPid = 0;
 };
 
-TEST_F(MultiDisc, RelaunchesFromTheFirstFreeNumberedCopy)
+TEST_F(MultiDisc, RelaunchesFromACopyInANewFolderOfItsOwn)
 {
-    HWND launcher = relaunch();
-    ASSERT_NE(launcher, nullptr);
-    EXPECT_TRUE(kit::fileExists(tempFolder() + "setup01.exe"));
-    quit(launcher);
-    launcher = relaunch();
-    ASSERT_NE(launcher, nullptr);
-    EXPECT_TRUE(kit::fileExists(tempFolder() + "setup02.exe")) << "setup01.exe was taken";
-    quit(launcher);
-
-    for (int n = 3; n <= 99; ++n) {
-        char name[32];
-        snprintf(name, sizeof name, "setup%02d.exe", n);
-        kit::writeFile(tempFolder() + name, "taken");
+    // Another user's file where the copy once went: it is neither replaced nor started.
+    ASSERT_TRUE(kit::writeFile(tempFolder() + "setup01.exe", "planted"));
+    std::string copies[2];
+    for (std::string& copy : copies) {
+        HWND launcher = relaunch();
+        ASSERT_NE(launcher, nullptr);
+        copy = kit::processImage(launcherPid);
+        EXPECT_EQ(_strnicmp(copy.c_str(), tempFolder().c_str(), tempFolder().size()), 0) << copy;
+        EXPECT_EQ(copy.find('\\', tempFolder().size()), copy.rfind('\\')) << "one new folder: " << copy;
+        EXPECT_EQ(copy.substr(copy.rfind('\\')), "\\setup01.exe") << "the first free number in it";
+        quit(launcher);
     }
-    launcher = relaunch();
-    ASSERT_NE(launcher, nullptr);
-    std::string copy;
-    EXPECT_TRUE(kit::readFile(tempFolder() + "setup.exe", copy) && copy.size() > 100000)
-        << "with every number taken the copy is setup.exe";
-    quit(launcher);
+    EXPECT_NE(copies[0].substr(0, copies[0].rfind('\\')), copies[1].substr(0, copies[1].rfind('\\')));
+    std::string planted;
+    EXPECT_TRUE(kit::readFile(tempFolder() + "setup01.exe", planted) && planted == "planted");
 }
 
 TEST_F(MultiDisc, QuietInstallationTakesEachDiscFromItsDriveAndEndsWithFourWithoutOne)

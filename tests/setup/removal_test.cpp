@@ -163,8 +163,9 @@ TEST_F(Removal, InstalledUninstallerRunsFromATemporaryCopyAndRemovesEverything)
     ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
-    std::string copy = std::string(temp) + "uninst.exe";
-    DeleteFileA(copy.c_str());
+    // Another user's file where the copy once went: it is neither replaced nor started.
+    std::string planted = std::string(temp) + "uninst.exe";
+    ASSERT_TRUE(kit::writeFile(planted, "planted"));
     ASSERT_TRUE(kit::start(process, installDir + "\\uninst.exe"));
     EXPECT_EQ(kit::waitExit(process, 20000), 0) << "the installed uninstaller ends at once";
     kit::MessageBoxView box;
@@ -173,22 +174,50 @@ TEST_F(Removal, InstalledUninstallerRunsFromATemporaryCopyAndRemovesEverything)
     DWORD copyPid = 0;
     GetWindowThreadProcessId(box.window, &copyPid);
     EXPECT_NE(copyPid, process.pid);
+    std::string copy = kit::processImage(copyPid);
     kit::answer(box, IDYES);
     ASSERT_TRUE(kit::answerNext(copyPid, IDYES, 30000));
     ASSERT_TRUE(kit::waitMessageBox(copyPid, box, 30000));
     EXPECT_EQ(box.text, L"アンインストールが完了しました。");
     kit::answer(box, IDOK);
-    EXPECT_TRUE(kit::fileExists(copy)) << "the copy lives in the temporary folder";
+    // The copy runs from a new folder of its own in the temporary folder, under its own name.
+    std::string folder = copy.substr(0, copy.rfind('\\'));
+    EXPECT_EQ(_strnicmp(copy.c_str(), temp, strlen(temp)), 0) << copy;
+    EXPECT_EQ(folder.find('\\', strlen(temp)), std::string::npos) << copy;
+    EXPECT_EQ(copy.substr(folder.size()), "\\uninst.exe");
+    std::string bytes;
+    EXPECT_TRUE(kit::readFile(planted, bytes) && bytes == "planted");
+    DeleteFileA(planted.c_str());
     EXPECT_FALSE(kit::fileExists(installDir + "\\uninst.exe")) << "the installed uninstaller is removed too";
     EXPECT_FALSE(kit::fileExists(installDir));
     EXPECT_FALSE(recordExists());
     std::string pending;
     ASSERT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
                                        "PendingFileRenameOperations", pending));
-    bool found = false;  // the names come as ANSI strings, each ended by a zero byte
+    std::vector<std::string> names;  // ANSI strings, each ended by a zero byte
     for (size_t at = 0; at < pending.size(); at += strlen(pending.c_str() + at) + 1)
-        if (_stricmp(pending.c_str() + at, ("\\??\\" + copy).c_str()) == 0) found = true;
-    EXPECT_TRUE(found) << "the copy is scheduled for removal at restart";
+        names.push_back(pending.c_str() + at);
+    auto position = [&](const std::string& path) {
+        for (size_t i = 0; i < names.size(); ++i)
+            if (_stricmp(names[i].c_str(), ("\\??\\" + path).c_str()) == 0) return (int)i;
+        return -1;
+    };
+    EXPECT_GE(position(copy), 0) << "the copy is scheduled for removal at restart";
+    EXPECT_GT(position(folder), position(copy)) << "and its folder after it";
+}
+
+TEST_F(Removal, QuietRemovalThatFailsEndsWithTheCopysCode)
+{
+    fakeInstallation("n:\\Veyla");
+    ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));
+    // A key below the record: the record cannot be deleted, so the removal fails.
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(veylaRecordKey) + "\\kept").c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              0);
+    RegCloseKey(key);
+    ASSERT_TRUE(kit::start(process, installDir + "\\uninst.exe", "/quiet"));
+    EXPECT_EQ(kit::waitExit(process, 60000), 6) << "the copy's result reaches the uninstaller that waits";
 }
 
 // The special uninstaller's earlier products: README links whose working folders hold left-overs.

@@ -3,6 +3,7 @@
 #include "driver.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <functional>
@@ -29,6 +30,33 @@ bool showsAWindow(DWORD pid)
                RECT r;
                return GetWindowRect(window, &r) && r.right > r.left && r.bottom > r.top;
            }) != nullptr;
+}
+
+// True when an entry of the file's access list lets anyone but its owner, SYSTEM or Administrators
+// change, replace or delete it.
+bool writableByOthers(const std::string& path)
+{
+    DWORD descriptor[1024], needed = 0;
+    PSID owner = nullptr;
+    PACL acl = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    if (!GetFileSecurityA(path.c_str(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor,
+                          sizeof descriptor, &needed) ||
+        !GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
+        !GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) || !present || !acl)
+        return true;
+    const DWORD changes = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES | DELETE |
+                          WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (!GetAce(acl, i, (void**)&ace) || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || !(ace->Mask & changes))
+            continue;
+        char* trustee = nullptr;
+        std::string sid = ConvertSidToStringSidA((PSID)&ace->SidStart, &trustee) ? trustee : "";
+        LocalFree(trustee);
+        if (!EqualSid((PSID)&ace->SidStart, owner) && sid != "S-1-5-18" && sid != "S-1-5-32-544") return true;
+    }
+    return false;
 }
 
 class Unattended : public ::testing::Test {
@@ -76,6 +104,8 @@ TEST_F(Unattended, QuietInstallationAndRemovalShowNothingAndLogEveryStep)
     for (const char* const* n = veylaFiles(); *n; ++n) {
         std::string bytes;
         EXPECT_TRUE(kit::readFile(installDir + "\\" + *n, bytes) && bytes == veylaFileBytes(*n)) << *n;
+        // Standard users may change the settings file only.
+        EXPECT_TRUE(strcmp(*n, "tncfg.dat") == 0 || !writableByOthers(installDir + "\\" + *n)) << *n;
     }
     std::string value;
     EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", value));

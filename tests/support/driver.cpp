@@ -153,6 +153,17 @@ long waitExit(Process& process, DWORD timeoutMs)
     return (long)code;
 }
 
+std::string processImage(DWORD pid)
+{
+    char path[MAX_PATH] = "";
+    DWORD size = sizeof path;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return "";
+    bool ok = QueryFullProcessImageNameA(process, 0, path, &size) != FALSE;
+    CloseHandle(process);
+    return ok ? path : "";
+}
+
 void terminate(Process& process)
 {
     if (process.handle) TerminateProcess(process.handle, 1);

@@ -40,6 +40,8 @@ bool startCommand(Process& process, const std::string& commandLine);
 // Exit code, or -1 when the process did not end in time.
 long waitExit(Process& process, DWORD timeoutMs);
 void terminate(Process& process);
+// The program file a running process was started from (empty when it cannot be had).
+std::string processImage(DWORD pid);
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
 // Runs work on a thread of its own, so that the test thread can answer the message boxes it shows.
