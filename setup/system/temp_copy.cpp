@@ -25,7 +25,7 @@ static void unpredictableBytes(DWORD* out, int count)
 {
     typedef BOOLEAN(WINAPI * RandomFn)(PVOID, ULONG);
     RandomFn random = (RandomFn)(void*)loadedFunction("advapi32.dll", "SystemFunction036");
-    if (random && random(out, (ULONG)(count * sizeof(DWORD)))) return;
+    if (random && random(out, (ULONG)count * (ULONG)sizeof(DWORD))) return;
     LARGE_INTEGER counter = {};
     QueryPerformanceCounter(&counter);
     DWORD mix = counter.LowPart ^ (GetTickCount() << 7) ^ (GetCurrentProcessId() << 16) ^ GetCurrentThreadId();
