@@ -14,6 +14,7 @@
 
 #include "config/product_config.h"
 #include "driver.h"
+#include "launcher_buttons.h"
 
 static double milliseconds(const FILETIME& t)
 {
@@ -63,17 +64,8 @@ static bool awaitCopy(HANDLE process, const std::string& folder, Span& span)
 
 static bool installThroughLauncher(kit::Process& setup, const std::string& dir, const std::string& folder, Span& span)
 {
-    if (!kit::start(setup, "n:\\setup.exe", dir)) return false;
-    HWND launcher = kit::waitWindow(setup.pid, L"#32770", L"Veyla Setup", 60000);
+    HWND launcher = installFromDriveN(setup, dir, [&] { return awaitCopy(setup.handle, folder, span); });
     if (!launcher) return false;
-    kit::click(launcher, 1000);
-    HWND notice = kit::waitOtherDialog(setup.pid, launcher, 60000);
-    if (!notice) return false;
-    kit::click(notice, IDOK);
-    if (!kit::answerNext(setup.pid, IDYES, 60000) ||                                            // create the folder
-        !awaitCopy(setup.handle, folder, span) || !kit::answerNext(setup.pid, IDNO, 600000) ||  // no desktop link
-        !kit::answerNext(setup.pid, IDOK, 60000))                                               // installed
-        return false;
     kit::click(launcher, IDCANCEL);
     return kit::waitExit(setup, 60000) == 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <string.h>
 
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -36,9 +37,11 @@ inline bool waitEnabling(HWND launcher, const Enabling& expected, DWORD timeoutM
 constexpr Enabling installedButtons{true, true, true, true, true, true, false, true, true};
 constexpr Enabling notInstalledButtons{true, false, false, true, true, true, true, false, true};
 
-// Starts the launcher from drive n: with args and installs into the default folder, without the
-// desktop link; the launcher, or nullptr when a step did not come.
-inline HWND installFromDriveN(kit::Process& process, const std::string& args = "")
+// Starts the launcher from drive n: with args and installs into the default folder (or /dir's),
+// without the desktop link; the launcher, or nullptr when a step did not come. duringCopy, when
+// given, runs once the folder question is answered and must succeed.
+inline HWND installFromDriveN(kit::Process& process, const std::string& args = "",
+                              const std::function<bool()>& duringCopy = nullptr)
 {
     if (!kit::start(process, "n:\\setup.exe", args)) return nullptr;
     HWND launcher = kit::waitWindow(process.pid, L"#32770", L"Veyla Setup", 20000);
@@ -47,8 +50,8 @@ inline HWND installFromDriveN(kit::Process& process, const std::string& args = "
     HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
     if (!notice) return nullptr;
     kit::click(notice, IDOK);
-    bool answered = kit::answerNext(process.pid, IDYES, 20000) &&  // create the folder
-                    kit::answerNext(process.pid, IDNO, 60000) &&   // no desktop link
-                    kit::answerNext(process.pid, IDOK, 60000);     // installed
+    bool answered = kit::answerNext(process.pid, IDYES, 20000) &&                                  // create the folder
+                    (!duringCopy || duringCopy()) && kit::answerNext(process.pid, IDNO, 60000) &&  // no desktop link
+                    kit::answerNext(process.pid, IDOK, 60000);                                     // installed
     return answered ? launcher : nullptr;
 }
