@@ -2,9 +2,6 @@
 // "/r" and its switches. In an unattended removal it does not end before the result is known: the
 // copy hands the exit code back, and removes uninst.exe and the game folder only once the
 // uninstaller that waits has ended.
-#include <string.h>
-
-#include "config/product_config.h"
 #include "engine/display_text.h"
 #include "engine/installer.h"
 #include "engine/run_log.h"

@@ -95,9 +95,11 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
     if (installDir[0] != '\0') removeInstalledFiles(installDir);
     removeInstallFolders(leaveFolder);
     removeShortcuts();
+    // The entry in the list of installed programs goes only once the record is gone: a record that
+    // cannot be deleted leaves the game installed, and listed.
     if (deleteRecord) {
-        deleteUninstallEntry();
         if (!deleteRegistryKey(productConfig.installRecordKey)) return false;
+        deleteUninstallEntry();
     }
     showMessage(messageOwner, "アンインストールが完了しました。", "終了", MB_ICONWARNING);
     installed = 0;

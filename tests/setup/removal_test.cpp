@@ -218,6 +218,7 @@ TEST_F(Removal, QuietRemovalThatFailsEndsWithTheCopysCode)
     RegCloseKey(key);
     ASSERT_TRUE(kit::start(process, installDir + "\\uninst.exe", "/quiet"));
     EXPECT_EQ(kit::waitExit(process, 60000), 6) << "the copy's result reaches the uninstaller that waits";
+    EXPECT_TRUE(entryExists()) << "a record that stays keeps the game listed";
 }
 
 // The special uninstaller's earlier products: README links whose working folders hold left-overs.
