@@ -4,14 +4,23 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include "engine/system_library.h"
 #include "engine/text.h"
 
 static HANDLE logFile = INVALID_HANDLE_VALUE;
 
 bool openRunLog(const char* path, bool append)
 {
-    logFile = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A new log starts empty, unless another run is writing it: a second copy of the program,
+    // which ends at once, must not empty the log of the one that runs.
+    if (!append) {
+        HANDLE fresh = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (fresh != INVALID_HANDLE_VALUE) CloseHandle(fresh);
+    }
+    // Opened for appending only: each line lands whole at the end, also when the uninstaller and its
+    // copy write at the same moment.
+    logFile = CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return logFile != INVALID_HANDLE_VALUE;
 }
 
@@ -41,8 +50,6 @@ void logLine(const char* format, ...)
     at += bytes > 0 ? bytes - 1 : 0;
     line[at++] = '\r';
     line[at++] = '\n';
-    // Appended at the end each time: the uninstaller's copy writes to the same file.
-    SetFilePointer(logFile, 0, nullptr, FILE_END);
     DWORD written = 0;
     WriteFile(logFile, line, (DWORD)at, &written, nullptr);
 }
@@ -52,9 +59,20 @@ void logStart(const char* commandLine)
     char program[PathSize] = "";
     GetModuleFileNameA(nullptr, program, sizeof program);
     char* name = lastBackslash(program);
+    // The version Windows really is: GetVersionEx answers what the manifest declares (Windows 8 to
+    // 11 all say 6.2.9200), ntdll's own call does not. The 95/98/Me family has no ntdll.
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
+    typedef LONG(WINAPI * RtlGetVersionFn)(OSVERSIONINFOW*);
+    RtlGetVersionFn realVersion = (RtlGetVersionFn)(void*)loadedFunction("ntdll.dll", "RtlGetVersion");
+    OSVERSIONINFOW real = {};
+    real.dwOSVersionInfoSize = sizeof real;
+    if (realVersion && realVersion(&real) == 0) {
+        version.dwMajorVersion = real.dwMajorVersion;
+        version.dwMinorVersion = real.dwMinorVersion;
+        version.dwBuildNumber = real.dwBuildNumber;
+    }
     logLine("%s 1.0.1.1, command line: %s, Windows %lu.%lu.%lu, code page %u", name ? name + 1 : program,
             commandLine ? commandLine : "", version.dwMajorVersion, version.dwMinorVersion,
             version.dwBuildNumber & 0xFFFF, GetACP());

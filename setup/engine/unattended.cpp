@@ -9,28 +9,32 @@ static int runExitCode = -1;
 namespace {
 
 // The next word of a command line into word (quotes removed, spaces inside them kept); false at
-// the end, or (with tooLong set) when the word does not fit.
-bool nextWord(const char*& p, char* word, size_t size, bool& tooLong)
+// the end, or (with bad set) when the word does not fit or a quote is left open. The command line
+// is in the system's code page: its lead bytes, not code page 932's, begin two-byte characters.
+bool nextWord(const char*& p, char* word, size_t size, bool& bad)
 {
     while (*p == ' ' || *p == '\t') ++p;
     if (*p == '\0') return false;
     size_t n = 0;
     bool quoted = false;
-    for (; *p && (quoted || (*p != ' ' && *p != '\t')); p = nextChar(p)) {
+    while (*p && (quoted || (*p != ' ' && *p != '\t'))) {
         if (*p == '"') {
             quoted = !quoted;
+            ++p;
             continue;
         }
-        size_t len = isLeadByte((unsigned char)*p) && p[1] ? 2 : 1;
+        size_t len = IsDBCSLeadByte((BYTE)*p) && p[1] ? 2 : 1;
         if (n + len >= size) {
-            tooLong = true;
+            bad = true;
             return false;
         }
         memcpy(word + n, p, len);
         n += len;
+        p += len;
     }
     word[n] = '\0';
-    return true;
+    if (quoted) bad = true;
+    return !quoted;
 }
 
 // The value of "name=value" when the word is that switch (name without its '/' or '-').
@@ -86,8 +90,8 @@ bool parseSwitches(const char* commandLine, SwitchRole role, Switches& out)
     memset(&out, 0, sizeof out);
     const char* p = commandLine ? commandLine : "";
     char word[PathSize + 16];
-    bool tooLong = false;
-    for (bool first = true; nextWord(p, word, sizeof word, tooLong); first = false) {
+    bool bad = false;
+    for (bool first = true; nextWord(p, word, sizeof word, bad); first = false) {
         if (first && _stricmp(word, "/r") == 0) {
             out.relaunched = true;
             continue;
@@ -98,8 +102,8 @@ bool parseSwitches(const char* commandLine, SwitchRole role, Switches& out)
     }
     // The uninstaller has no window of its own: passive is quiet there, and so it is for the update.
     if (role != SetupSwitches && out.passive) out.quiet = true;
-    if (tooLong) out.any = true;
-    return !tooLong;
+    if (bad) out.any = true;
+    return !bad;
 }
 
 bool unattendedRun() { return switches.quiet || switches.passive; }

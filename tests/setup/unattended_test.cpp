@@ -176,6 +176,7 @@ TEST_F(Unattended, ExitCodesOneToFive)
         long code;
     } cases[] = {
         {"unknown switch", [] {}, "n:\\setup.exe", "/quiet /fast", 1},
+        {"quote left open", [] {}, "n:\\setup.exe", "\"/dir=c:\\x /quiet", 1},
         {"folder too long", [] {}, "n:\\setup.exe", "/dir=c:\\" + std::string(300, 'a') + " /quiet", 1},
         {"log in no folder", [] {}, "n:\\setup.exe", "/quiet /log=z:\\no\\such\\folder.log", 1},
         {"update with a bad switch", [] {}, kit::binPath("update.exe"), "/dir=c:\\x", 1},
@@ -192,11 +193,12 @@ TEST_F(Unattended, ExitCodesOneToFive)
             EXPECT_FALSE(kit::fileExists(installDir)) << c.what << ": nothing was changed";
         }
     }
-    // A second copy while the launcher runs.
+    // A second copy while the launcher runs; it leaves the launcher's log as it was.
     kit::Process launcher;
-    ASSERT_TRUE(kit::start(launcher, "n:\\setup.exe"));
+    ASSERT_TRUE(kit::start(launcher, "n:\\setup.exe", "/log=z:\\first.log"));
     ASSERT_NE(kit::waitWindow(launcher.pid, L"#32770", L"Veyla Setup", 20000), nullptr);
-    EXPECT_EQ(run("n:\\setup.exe", "/quiet"), 2);
+    EXPECT_EQ(run("n:\\setup.exe", "/quiet /log=z:\\first.log"), 2);
+    EXPECT_NE(logOf("first.log").find("command line: /log=z:\\first.log,"), std::string::npos);
     kit::terminate(launcher);
 }
 
