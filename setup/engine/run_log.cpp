@@ -8,6 +8,9 @@
 #include "engine/text.h"
 
 static HANDLE logFile = INVALID_HANDLE_VALUE;
+// On the NT family the log is opened for appending only; the 95/98/Me family knows no such access
+// and seeks to the end before each line.
+static bool appendOnly;
 
 bool openRunLog(const char* path, bool append)
 {
@@ -19,8 +22,9 @@ bool openRunLog(const char* path, bool append)
     }
     // Opened for appending only: each line lands whole at the end, also when the uninstaller and its
     // copy write at the same moment.
-    logFile = CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    appendOnly = (GetVersion() & 0x80000000u) == 0;
+    logFile = CreateFileA(path, appendOnly ? FILE_APPEND_DATA | SYNCHRONIZE : GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return logFile != INVALID_HANDLE_VALUE;
 }
 
@@ -50,6 +54,7 @@ void logLine(const char* format, ...)
     at += bytes > 0 ? bytes - 1 : 0;
     line[at++] = '\r';
     line[at++] = '\n';
+    if (!appendOnly) SetFilePointer(logFile, 0, nullptr, FILE_END);
     DWORD written = 0;
     WriteFile(logFile, line, (DWORD)at, &written, nullptr);
 }
