@@ -56,7 +56,7 @@ bool currentUserSid(DWORD* out, size_t size)
 
 bool buildAccessList(AccessListKind kind, AccessList& list)
 {
-    if (GetVersion() & 0x80000000u) return false;  // 95/98/Me: no permissions
+    if (!ntFamily()) return false;  // 95/98/Me: no permissions
     InitializeAclFn initAcl = (InitializeAclFn)(void*)security("InitializeAcl");
     AddAceExFn addAce = (AddAceExFn)(void*)security("AddAccessAllowedAceEx");
     InitializeDescriptorFn initDescriptor = (InitializeDescriptorFn)(void*)security("InitializeSecurityDescriptor");

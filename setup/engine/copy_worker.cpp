@@ -31,21 +31,19 @@ bool Installer::makeDirectories(const char* path)
     return true;
 }
 
-HANDLE Installer::createEmptyFile(const char* path, DWORD access)
-{
-    HANDLE file = CreateFileA(path, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
-    if (DeleteFileA(path)) {
-        file = CreateFileA(path, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) return file;
-    }
-    return CreateFileA(path, access, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-// The target of a plain copy as a stream, empty and open for writing.
+// The target of a plain copy as a stream, new, empty and open for writing. A file already there is
+// deleted and made anew: one truncated in place is written out to disk as soon as it is closed on
+// some systems (Wine on ext4), which slows a large copy by a third. Where it cannot be deleted it is
+// truncated, as before.
 static FILE* createTarget(const char* target)
 {
-    HANDLE file = Installer::createEmptyFile(target, GENERIC_WRITE);
+    HANDLE file = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
+        if (DeleteFileA(target))
+            file = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            file = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     int fd = _open_osfhandle((intptr_t)file, _O_WRONLY | _O_BINARY);
     if (fd < 0) {

@@ -11,9 +11,7 @@ bool wideDisplay()
 {
     static int decided = -1;
     if (decided < 0) {
-        // GetVersion's top bit is set on the 95/98/Me family.
-        bool ntFamily = (GetVersion() & 0x80000000u) == 0;
-        decided = ntFamily && GetACP() != 932 ? 1 : 0;
+        decided = ntFamily() && GetACP() != 932 ? 1 : 0;
     }
     return decided == 1;
 }

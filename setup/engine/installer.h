@@ -63,11 +63,6 @@ public:
     bool copyFile(const char* target, const char* source);
     bool extractZip(const char* archive, const char* destRoot);
     static bool makeDirectories(const char* path);
-    // A new, empty file open for access and not shared; INVALID_HANDLE_VALUE when none can be had.
-    // A file already there is deleted and made anew: one truncated in place is written out to disk
-    // as soon as it is closed on some systems (Wine on ext4), which slows a large copy by a third.
-    // Where it cannot be deleted it is truncated, as before.
-    static HANDLE createEmptyFile(const char* path, DWORD access);
     static bool pathExists(const char* path);
 
     // Install, data check, update

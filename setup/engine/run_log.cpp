@@ -22,7 +22,7 @@ bool openRunLog(const char* path, bool append)
     }
     // Opened for appending only: each line lands whole at the end, also when the uninstaller and its
     // copy write at the same moment.
-    appendOnly = (GetVersion() & 0x80000000u) == 0;
+    appendOnly = ntFamily();
     logFile = CreateFileA(path, appendOnly ? FILE_APPEND_DATA | SYNCHRONIZE : GENERIC_WRITE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return logFile != INVALID_HANDLE_VALUE;

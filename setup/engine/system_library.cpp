@@ -29,3 +29,6 @@ FARPROC systemFunction(const char* dll, const char* function)
     HMODULE module = LoadLibraryA(path);
     return module ? GetProcAddress(module, function) : nullptr;
 }
+
+// GetVersion's top bit is set on the 95/98/Me family.
+bool ntFamily() { return (GetVersion() & 0x80000000u) == 0; }

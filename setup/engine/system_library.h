@@ -8,6 +8,10 @@
 // folder or the current folder either (where the system offers the calls).
 void restrictDllSearch();
 
+// True on the NT family; false on 95/98/Me, which have no permissions, no ntdll and no
+// append-only file access.
+bool ntFamily();
+
 // An export of a DLL the program has loaded already (kernel32, user32, shell32), or nullptr when this
 // Windows lacks it.
 FARPROC loadedFunction(const char* dll, const char* function);

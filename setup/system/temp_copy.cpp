@@ -20,7 +20,7 @@ static bool tempFolder(char* out, size_t size)
 }
 
 // Bytes nobody can tell beforehand: the system's random source where it has one (XP on), else a
-// mix of clocks and identifiers (the 95/98/Me family, which has no permissions to protect anyway).
+// mix of clocks and identifiers (Windows 2000, whose folder's access list still keeps others out).
 static void unpredictableBytes(DWORD* out, int count)
 {
     typedef BOOLEAN(WINAPI * RandomFn)(PVOID, ULONG);
@@ -110,22 +110,22 @@ bool Installer::copyToTemp(const char* fileName, const char* sourceFolder, const
     memset(out, 0, size);
     held = nullptr;
     // The 95/98/Me family has no permissions: its copy goes into the temporary folder itself.
-    bool ntFamily = (GetVersion() & 0x80000000u) == 0;
+    bool nt = ntFamily();
     if (!formatText(source, sizeof source, "%s\\%s", sourceFolder, fileName) ||
-        !(ntFamily ? makePrivateFolder(folder, sizeof folder) : tempFolder(folder, sizeof folder)))
+        !(nt ? makePrivateFolder(folder, sizeof folder) : tempFolder(folder, sizeof folder)))
         return false;
     dropTrailingBackslash(folder);
     if (numberedBase)
         findFreeTempName(folder, numberedBase, name, sizeof name);
     else
         copyText(name, sizeof name, fileName);
-    bool copied = formatText(out, size, "%s\\%s", folder, name) && CopyFileA(source, out, ntFamily);
-    if (!copied && !ntFamily && out[0] != '\0') {
+    bool copied = formatText(out, size, "%s\\%s", folder, name) && CopyFileA(source, out, nt);
+    if (!copied && !nt && out[0] != '\0') {
         SetFileAttributesA(out, FILE_ATTRIBUTE_NORMAL);
         copied = CopyFileA(source, out, FALSE) != FALSE;
     }
     if (!copied) {
-        if (ntFamily) RemoveDirectoryA(folder);
+        if (nt) RemoveDirectoryA(folder);
         out[0] = '\0';
         return false;
     }
@@ -136,7 +136,7 @@ bool Installer::copyToTemp(const char* fileName, const char* sourceFolder, const
     if (held == INVALID_HANDLE_VALUE) held = nullptr;
     // The restart removes the copy and then its own folder, empty by then.
     scheduleDeleteAtRestart(out);
-    if (ntFamily) scheduleDeleteAtRestart(folder);
+    if (nt) scheduleDeleteAtRestart(folder);
     return true;
 }
 
