@@ -30,24 +30,19 @@ bool openRunLog(const char* path, bool append)
 
 bool runLogOpen() { return logFile != INVALID_HANDLE_VALUE; }
 
-void logLine(const char* format, ...)
+// Writes one line: the local time, then text converted from codePage to UTF-8.
+static void writeLine(UINT codePage, char* text)
 {
     if (logFile == INVALID_HANDLE_VALUE) return;
-    char text[MessageSize];
-    va_list args;
-    va_start(args, format);
-    int n = vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    if (n < 0) return;  // a text longer than the buffer is cut, never lost
     for (char* c = text; *c; ++c)
-        if (*c == '\r' || *c == '\n') *c = ' ';  // never a second byte of code page 932
+        if (*c == '\r' || *c == '\n') *c = ' ';  // never a second byte of a two-byte character
     SYSTEMTIME now;
     GetLocalTime(&now);
     char line[MessageSize * 3 + 32];
     int at = snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth, now.wDay, now.wHour,
                       now.wMinute, now.wSecond);
     WCHAR wide[MessageSize];
-    int units = MultiByteToWideChar(932, 0, text, -1, wide, MessageSize);
+    int units = MultiByteToWideChar(codePage, 0, text, -1, wide, MessageSize);
     int bytes = units > 0
                     ? WideCharToMultiByte(CP_UTF8, 0, wide, -1, line + at, (int)sizeof line - at - 2, nullptr, nullptr)
                     : 0;
@@ -57,6 +52,25 @@ void logLine(const char* format, ...)
     if (!appendOnly) SetFilePointer(logFile, 0, nullptr, FILE_END);
     DWORD written = 0;
     WriteFile(logFile, line, (DWORD)at, &written, nullptr);
+}
+
+void logLine(const char* format, ...)
+{
+    char text[MessageSize];
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (n >= 0) writeLine(CP_ACP, text);  // a text longer than the buffer is cut, never lost
+}
+
+const char* systemText(const char* text, char* out, size_t size)
+{
+    WCHAR wide[MessageSize];
+    if (GetACP() == 932 || !MultiByteToWideChar(932, 0, text, -1, wide, MessageSize) ||
+        !WideCharToMultiByte(CP_ACP, 0, wide, -1, out, (int)size, nullptr, nullptr))
+        return text;
+    return out;
 }
 
 void logStart(const char* commandLine)
@@ -86,8 +100,10 @@ void logStart(const char* commandLine)
 void logMessage(const char* caption, const char* text, int answer)
 {
     const char* names[] = {"", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
-    logLine("message (%s): %s -> %s", caption ? caption : "", text ? text : "",
-            answer >= 0 && answer < 8 ? names[answer] : "?");
+    char line[MessageSize];
+    if (snprintf(line, sizeof line, "message (%s): %s -> %s", caption ? caption : "", text ? text : "",
+                 answer >= 0 && answer < 8 ? names[answer] : "?") >= 0)
+        writeLine(932, line);
 }
 
 void closeRunLog(int code)
