@@ -76,7 +76,7 @@ int runQuietUpdate()
         return ExitNothingToDo;
     }
     installer.applyUpdate();
-    return ExitDone;  // an update that stopped has noted its failure
+    return ExitDone;  // an update that failed or found files in use has noted its code
 }
 
 int endRun(int code)

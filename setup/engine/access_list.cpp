@@ -4,6 +4,7 @@
 
 #include "engine/run_log.h"
 #include "engine/system_library.h"
+#include "engine/text.h"
 
 namespace {
 
@@ -103,4 +104,13 @@ bool lockPath(const char* path, AccessListKind kind)
     // A drive without permissions (FAT32, exFAT) is no reason to stop: the installation goes on.
     logLine("access list not set: %s (error %lu)", path, (unsigned long)GetLastError());
     return false;
+}
+
+// The settings file, which the settings tool writes as the player: standard users may change it.
+AccessListKind installedFileKind(const char* path)
+{
+    char copy[PathSize];
+    if (!copyText(copy, sizeof copy, path)) return InstalledItem;
+    const char* slash = lastBackslash(copy);
+    return _stricmp(slash ? slash + 1 : copy, "tncfg.dat") == 0 ? SettingsFile : InstalledItem;
 }

@@ -29,3 +29,7 @@ bool buildAccessList(AccessListKind kind, AccessList& list);
 // Gives the file or folder at path the access list of that kind. False when it was not set (no
 // permissions on this system or this drive, or the call failed); the unattended log says so.
 bool lockPath(const char* path, AccessListKind kind);
+
+// The kind of a file the installation places: SettingsFile for the settings file (by its name, the
+// last part of path), InstalledItem for every other.
+AccessListKind installedFileKind(const char* path);

@@ -55,15 +55,6 @@ static FILE* createTarget(const char* target)
     return stream;
 }
 
-// The settings file, which the settings tool writes as the player: standard users may change it.
-static bool isSettingsFile(const char* path)
-{
-    char copy[PathSize];
-    if (!copyText(copy, sizeof copy, path)) return false;
-    const char* slash = lastBackslash(copy);
-    return _stricmp(slash ? slash + 1 : copy, "tncfg.dat") == 0;
-}
-
 bool Installer::copyFile(const char* target, const char* source)
 {
     copySource = fopen(source, "rb");
@@ -124,7 +115,7 @@ bool Installer::copyFile(const char* target, const char* source)
         }
     }
     installedBytes += t;
-    lockPath(target, isSettingsFile(target) ? SettingsFile : InstalledItem);
+    lockPath(target, installedFileKind(target));
     logLine("file %s, %.0f bytes", target, (double)t);
     return true;
 }

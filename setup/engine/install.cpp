@@ -18,7 +18,8 @@ bool Installer::install()
         return false;
     }
     logLine("folder %s", installDir);
-    if (!checkFreeSpace()) return false;
+    // Over an earlier installation, no file the copy would replace may be held by the game.
+    if (!waitUntilFilesFree(installDir, nullptr) || !checkFreeSpace()) return false;
     if (!createInstallFolder(installDir)) {
         formatText(text, sizeof text, "%s フォルダを作成できませんでした。", installDir);
         showMessage(messageOwner, text, "確認", MB_ICONWARNING);
@@ -36,10 +37,12 @@ bool Installer::install()
         deleteUninstallEntry();
         return false;
     }
-    logLine("record HKEY_LOCAL_MACHINE\\%s: Dir=%s, CD=%s, InstType=%d", productConfig.installRecordKey, installDir,
-            sourceDir, (int)installType);
+    char name[PathSize];
+    logLine("record HKEY_LOCAL_MACHINE\\%s: Dir=%s, CD=%s, InstType=%d",
+            systemText(productConfig.installRecordKey, name, sizeof name), installDir, sourceDir, (int)installType);
     // Like the links, a missing entry in the list of installed programs does not undo the game.
-    if (writeUninstallEntry()) logLine("installed-programs entry %s", productConfig.uninstallEntry);
+    if (writeUninstallEntry())
+        logLine("installed-programs entry %s", systemText(productConfig.uninstallEntry, name, sizeof name));
     setStatusText("スタートメニューに登録しています。");
     if (!createStartMenuEntries(1)) {
         formatText(

@@ -23,6 +23,9 @@ DriveKind driveKind(const char* root, char* label, size_t labelSize);
 // path cannot be had.
 bool moduleFolder(char* out, size_t size);
 
+// True when another program holds the file open (or runs it).
+bool fileInUse(const char* path);
+
 // Looks up a special folder by path into out; false (out empty) when the shell has none.
 bool getSpecialFolder(int csidl, char* out, size_t size);
 
@@ -52,6 +55,8 @@ public:
     uint64_t totalInstallBytes();
     static uint32_t queryFreeMB(const char* path);
     bool checkFreeSpace();
+    // The message that the drive of installDir has freeMB where neededMB are needed.
+    void showNoSpace(uint32_t freeMB, uint32_t neededMB);
     static bool ensureDirectory(const char* path);
     bool createInstallFolder(const char* path);
     bool removeInstalledFiles(const char* folder);
@@ -69,7 +74,14 @@ public:
     bool install();
     int probeInstalledFile(int index, char* buffer, size_t size);
     int compareWithSource(const char* name, HWND progressBar);
-    void applyUpdate();
+    // False when the player declined (files in use, Cancel): nothing changed, the dialog stays.
+    bool applyUpdate();
+
+    // Files in use: until no product file in folder (of the names sourceFolder holds, when given)
+    // is held by another program, the player is asked to end it (Retry or Cancel). False when
+    // cancelled, or at once in an unattended run (exit code 6); nothing has changed then.
+    bool waitUntilFilesFree(const char* folder, const char* sourceFolder);
+    int findFilesInUse(const char* folder, const char* sourceFolder, char held[][PathSize]);
     void installedBaseDir(char* dest, size_t size) const;
 
     // Progress display: the bar, and the report that shows the rest (nullptr: nothing is shown)
@@ -106,6 +118,10 @@ public:
     bool uninstall(uint8_t leaveFolder, uint8_t deleteRecord);
     BOOL deleteFileIfPresent(const char* path);
     bool removeInstallFolders(uint8_t leaveFolder);
+    // Product files still in installDir after the removal (not in use: the player was asked about
+    // those) are deleted at the next restart; true when there were any. Then the folders.
+    bool removeLeftoversAtRestart();
+    void removeFoldersAtRestart();
 
     // Temporary copies. On the NT family each copy is made in a new folder of its own in the
     // temporary folder, with a name nobody can tell beforehand and open to this user, Administrators

@@ -48,6 +48,12 @@ bool Installer::checkFreeSpace()
     freeSpaceMB = freeMB;
     logLine("space: %u MB needed, %u MB free", requiredSpaceMB, freeMB);
     if (requiredSpaceMB <= freeMB) return true;
+    showNoSpace(freeMB, requiredSpaceMB);
+    return false;
+}
+
+void Installer::showNoSpace(uint32_t freeMB, uint32_t neededMB)
+{
     // Interactively the player may choose another folder and go on.
     if (unattendedRun()) noteExit(ExitNoSpace);
     char drive[4] = "";
@@ -56,9 +62,8 @@ bool Installer::checkFreeSpace()
     formatText(
         text, sizeof text,
         "%s ドライブの空き容量が足りません。\n今現在のドライブの容量は %uMです。\nインストールするには 約%uMの容量が必要です。",
-        drive, freeMB, requiredSpaceMB);
+        drive, freeMB, neededMB);
     showMessage(messageOwner, text, "確認", MB_ICONWARNING);
-    return false;
 }
 
 bool Installer::ensureDirectory(const char* path)

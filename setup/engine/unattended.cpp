@@ -114,3 +114,5 @@ void noteExit(int code)
 }
 
 int exitCode() { return runExitCode < 0 ? ExitDone : runExitCode; }
+
+bool heldByWaitingUninstaller(const char* name) { return switches.parent != 0 && _stricmp(name, "uninst.exe") == 0; }

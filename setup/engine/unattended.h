@@ -15,6 +15,7 @@ enum ExitCode {
     ExitNoSpace = 5,
     ExitFailed = 6,  // installation rolled back, removal or update failed
     ExitCancelled = 7,
+    ExitRestartNeeded = 3010,  // removed; some files go when Windows restarts
 };
 
 enum SwitchRole { SetupSwitches, UpdateSwitches, UninstallerSwitches };
@@ -41,6 +42,10 @@ extern Switches switches;
 // Reads a command line for a role; false when a word is not understood or too long. Switches are
 // case-insensitive, begin with '/' or '-', and a value may be quoted ("/dir=a b" or /dir="a b").
 bool parseSwitches(const char* commandLine, SwitchRole role, Switches& out);
+
+// True for the installed uninstaller while it waits for its copy's result: that process runs from
+// the file, which the copy deletes once it has ended.
+bool heldByWaitingUninstaller(const char* name);
 
 // True in a quiet or passive run: no message box is shown, each one is logged with its answer.
 bool unattendedRun();

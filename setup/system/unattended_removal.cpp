@@ -42,7 +42,8 @@ int Installer::removeThroughCopy(const char* commandLine)
         logLine("removal handed to %s", copy);
         // The copy's own end without a result (it crashed) is a failure.
         HANDLE waits[2] = {done, process};
-        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 && *result >= 0 && *result < ResultCodes)
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 &&
+            ((*result >= 0 && *result < ResultCodes) || *result == ExitRestartNeeded))
             code = (int)*result;
         CloseHandle(process);
     }
@@ -74,13 +75,24 @@ void Installer::reportRemoval(int code)
 {
     if (switches.parent == 0) return;
     HANDLE waiter = OpenProcess(SYNCHRONIZE | PROCESS_DUP_HANDLE, FALSE, switches.parent);
-    if (waiter) sendResult(waiter, code);
     if (!waiter) return;
+    sendResult(waiter, code);
+    // A removal that failed leaves the uninstaller in place, for the next try.
+    if (code != ExitDone && code != ExitRestartNeeded) {
+        CloseHandle(waiter);
+        return;
+    }
     // The uninstaller that waited runs from the game folder: once it has ended, its file and the
     // folders it kept can go.
     WaitForSingleObject(waiter, 30000);
     CloseHandle(waiter);
     char path[PathSize];
-    if (installDir[0] != '\0' && formatText(path, sizeof path, "%s\\uninst.exe", installDir)) deleteFileIfPresent(path);
+    if (installDir[0] == '\0' || !formatText(path, sizeof path, "%s\\uninst.exe", installDir)) return;
+    deleteFileIfPresent(path);
     removeInstallFolders(1);
+    // Held still (a program of another user, a scanner): at the next restart, then the folders.
+    if (pathExists(path)) {
+        scheduleDeleteAtRestart(path);
+        removeFoldersAtRestart();
+    }
 }

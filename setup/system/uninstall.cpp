@@ -5,6 +5,8 @@
 #include "config/product_config.h"
 #include "engine/display_text.h"
 #include "engine/installer.h"
+#include "engine/run_log.h"
+#include "engine/system_library.h"
 #include "engine/unattended.h"
 
 BOOL Installer::deleteFileIfPresent(const char* path)
@@ -63,6 +65,17 @@ static void deleteSaveData(Installer& in)
     removeFolder("%s\\%s", in.installDir, "save");
 }
 
+// The publisher folder under which the installation folder was made: the first bytes of installDir
+// up to its last folderName; false when installDir is not longer than folderName and a backslash.
+static bool publisherFolder(const Installer& in, char* parent)
+{
+    size_t dirLen = strlen(in.installDir), folderLen = strlen(in.folderName);
+    if (dirLen <= folderLen + 1) return false;
+    memcpy(parent, in.installDir, dirLen - folderLen - 1);
+    parent[dirLen - folderLen - 1] = '\0';
+    return true;
+}
+
 bool Installer::removeInstallFolders(uint8_t leaveFolder)
 {
     if (leaveFolder) {
@@ -72,14 +85,37 @@ bool Installer::removeInstallFolders(uint8_t leaveFolder)
     if (installDir[0] == '\0') return true;
     removeFolder("%s\\%s", installDir, "movie");
     RemoveDirectoryA(installDir);
-    size_t dirLen = strlen(installDir), folderLen = strlen(folderName);
-    if (dirLen > folderLen + 1) {
-        char parent[PathSize];
-        memcpy(parent, installDir, dirLen - folderLen - 1);
-        parent[dirLen - folderLen - 1] = '\0';
-        RemoveDirectoryA(parent);
-    }
+    char parent[PathSize];
+    if (publisherFolder(*this, parent)) RemoveDirectoryA(parent);
     return true;
+}
+
+bool Installer::removeLeftoversAtRestart()
+{
+    bool any = false;
+    NameList lists[2] = {installFiles, extraFiles};
+    for (NameList names : lists)
+        for (int i = 0; names && names[i][0] != '\0'; ++i) {
+            char path[PathSize];
+            if (heldByWaitingUninstaller(names[i]) || !formatText(path, sizeof path, "%s\\%s", installDir, names[i]) ||
+                !pathExists(path))
+                continue;
+            logLine("removed at restart: %s", path);
+            scheduleDeleteAtRestart(path);
+            any = true;
+        }
+    return any;
+}
+
+void Installer::removeFoldersAtRestart()
+{
+    // WININIT.INI of the 95/98/Me family deletes files only. A folder that still holds files then
+    // simply stays.
+    if (!ntFamily()) return;
+    char path[PathSize];
+    if (formatText(path, sizeof path, "%s\\movie", installDir) && pathExists(path)) scheduleDeleteAtRestart(path);
+    if (pathExists(installDir)) scheduleDeleteAtRestart(installDir);
+    if (publisherFolder(*this, path) && pathExists(path)) scheduleDeleteAtRestart(path);
 }
 
 bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
@@ -87,13 +123,19 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
     char text[MessageSize];
     formatText(text, sizeof text, "%s のアンインストールを開始します。\n開始してもよろしいですか？", gameName);
     if (showMessage(messageOwner, text, "確認", MB_ICONQUESTION | MB_YESNO) != IDYES) return false;
+    if (!waitUntilFilesFree(installDir, nullptr)) return false;
     // Unasked, the player's save data stay unless the removal was told to take them.
     if (showMessageAnswering(messageOwner, "セーブデータを削除してもよろしいですか？", "確認",
                              MB_ICONQUESTION | MB_YESNO, switches.deleteSave ? IDYES : IDNO) == IDYES)
         deleteSaveData(*this);
     // An empty installation folder would turn the names into paths at the root of the current drive.
-    if (installDir[0] != '\0') removeInstalledFiles(installDir);
+    bool restart = false;
+    if (installDir[0] != '\0') {
+        removeInstalledFiles(installDir);
+        restart = removeLeftoversAtRestart();
+    }
     removeInstallFolders(leaveFolder);
+    if (restart) removeFoldersAtRestart();
     removeShortcuts();
     // The entry in the list of installed programs goes only once the record is gone: a record that
     // cannot be deleted leaves the game installed, and listed.
@@ -101,7 +143,11 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
         if (!deleteRegistryKey(productConfig.installRecordKey)) return false;
         deleteUninstallEntry();
     }
-    showMessage(messageOwner, "アンインストールが完了しました。", "終了", MB_ICONWARNING);
+    showMessage(messageOwner,
+                restart ? "アンインストールが完了しました。\n一部のファイルは再起動後に削除されます。"
+                        : "アンインストールが完了しました。",
+                "終了", MB_ICONWARNING);
+    if (restart) noteExit(ExitRestartNeeded);
     installed = 0;
     return true;
 }

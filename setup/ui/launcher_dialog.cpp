@@ -131,10 +131,8 @@ static void onUpdate(HWND dialog)
                     "確認", MB_ICONWARNING);
         return;
     }
-    if (installer.installed == 1 || installer.installed == 2) {
-        installer.applyUpdate();
-        endLauncher(dialog);
-    }
+    // Files in use and Cancel: nothing changed, and the dialog stays.
+    if ((installer.installed == 1 || installer.installed == 2) && installer.applyUpdate()) endLauncher(dialog);
 }
 
 static void onUninstall(HWND dialog)

@@ -146,6 +146,8 @@ TEST_F(Update, ReplacesExactlyTheFilesOfItsFolderWithTheirTimes)
     std::string dir = fakeInstallation("n:\\Veyla");
     kit::writeFile(dir + "\\grd_2.pac", "old pack");
     SetFileAttributesA((dir + "\\update2.tpk").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesA((dir + "\\update1.tpk").c_str(), FILE_ATTRIBUTE_READONLY);
+    kit::writeFile(dir + "\\update1.tpk.new~", "left by an update that was ended half-way");
     std::string folder = updateFolder({{"update1.tpk", "new update one"}, {"grd_2.pac", "new pack"}});
     for (const char* name : {"update1.tpk", "grd_2.pac"}) {
         HANDLE f =
@@ -194,11 +196,77 @@ TEST_F(Update, ReplacesExactlyTheFilesOfItsFolderWithTheirTimes)
         << "but gets normal attributes";
     // Contents last: reading them moves the access times.
     std::string bytes;
-    EXPECT_TRUE(kit::readFile(dir + "\\update1.tpk", bytes) && bytes == "new update one");
+    EXPECT_TRUE(kit::readFile(dir + "\\update1.tpk", bytes) && bytes == "new update one") << "read-only, replaced";
     EXPECT_TRUE(kit::readFile(dir + "\\grd_2.pac", bytes) && bytes == "new pack");
+    for (const char* left : {"\\update1.tpk.new~", "\\update1.tpk.old~", "\\grd_2.pac.old~"})
+        EXPECT_FALSE(kit::fileExists(dir + left)) << left;
     EXPECT_TRUE(kit::readFile(dir + "\\update3.tpk", bytes) && bytes == veylaFileBytes("update3.tpk"));
     EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "DisplayName", bytes))
         << "the installed-programs entry is left alone";
+}
+
+// The game running, a drive too small, a folder where a file belongs: the update changes nothing
+// and says so; once the game has ended, Retry updates.
+TEST_F(Update, ChangesNothingUnlessEveryFileCanBeReplaced)
+{
+    auto unchanged = [](const std::string& dir) {
+        std::string bytes;
+        return kit::readFile(dir + "\\update1.tpk", bytes) && bytes == veylaFileBytes("update1.tpk") &&
+               !kit::fileExists(dir + "\\update1.tpk.new~") && !kit::fileExists(dir + "\\update1.tpk.old~");
+    };
+    auto quietUpdate = [](const std::string& folder) {
+        kit::Process quiet;
+        return kit::start(quiet, folder + "\\update.exe", "/quiet") ? kit::waitExit(quiet, 60000) : -2;
+    };
+    // Drive full: 5 MB do not fit beside the installation on the 4 MB volume.
+    std::string small = kit::scratchPath("tiny\\Veyla");
+    kit::removeTree(small);
+    fakeInstallation("n:\\Veyla", small);
+    std::string folder = updateFolder({{"update1.tpk", "new update one"}, {"Veyla.exe", std::string(5 << 20, 'v')}});
+    EXPECT_EQ(quietUpdate(folder), 5);
+    EXPECT_TRUE(unchanged(small));
+    kit::removeTree(small);
+
+    // A folder where grd_2.pac belongs: update1.tpk, replaced first, is put back.
+    std::string dir = fakeInstallation("n:\\Veyla");
+    kit::makeFolders(dir + "\\grd_2.pac");
+    folder = updateFolder({{"update1.tpk", "new update one"}, {"grd_2.pac", "new pack"}});
+    HWND dialog = openUpdate(folder);
+    ASSERT_NE(dialog, nullptr);
+    kit::click(dialog, 1008);
+    kit::MessageBoxView box;
+    ASSERT_TRUE(kit::answerNext(process.pid, IDOK, 30000, &box));
+    EXPECT_EQ(box.text,
+              L"アップデートが正常に行われませんでした。\nもう一度ご確認の上、アップデートを行ってください。");
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+    EXPECT_TRUE(unchanged(dir));
+    RemoveDirectoryA((dir + "\\grd_2.pac").c_str());
+
+    // The game running.
+    kit::Process game;
+    ASSERT_TRUE(startGame(game));
+    folder = updateFolder({{"update1.tpk", "new update one"}, {"Veyla.exe", "new game"}});
+    EXPECT_EQ(quietUpdate(folder), 6);
+    EXPECT_TRUE(unchanged(dir));
+    dialog = openUpdate(folder);
+    ASSERT_NE(dialog, nullptr);
+    kit::click(dialog, 1008);
+    ASSERT_TRUE(kit::waitMessageBox(process.pid, box, 30000));
+    EXPECT_EQ(GetWindow(box.window, GW_OWNER), dialog);
+    kit::answer(box, IDRETRY);
+    EXPECT_EQ(box.caption, L"確認");
+    EXPECT_EQ(box.text,
+              kit::ansiToWide(dir) +
+                  L"\\Veyla.exe は使用中です。\nゲームや設定ツールを終了してから［再試行］を押してください。");
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDCANCEL, IDRETRY}));
+    ASSERT_TRUE(kit::waitMessageBox(process.pid, box, 30000)) << "asked again while the game runs";
+    endGame(game);
+    kit::answer(box, IDRETRY);
+    ASSERT_TRUE(kit::answerNext(process.pid, IDOK, 30000, &box));
+    EXPECT_EQ(box.text, L"アップデートが完了しました。");
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+    std::string bytes;
+    EXPECT_TRUE(kit::readFile(dir + "\\Veyla.exe", bytes) && bytes == "new game");
 }
 
 TEST_F(Update, RefusesWhenNothingIsInstalled)

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "launcher_buttons.h"
 #include "veyla_medium.h"
 
@@ -56,6 +58,17 @@ protected:
     {
         std::string v;
         return kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", v);
+    }
+    // Where path stands in the list of files Windows deletes at the next restart (-1: not there).
+    static int restartPosition(const std::string& path)
+    {
+        std::string pending;
+        kit::readRegistryBytes(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                               "PendingFileRenameOperations", pending);
+        int index = 0;  // ANSI strings, each ended by a zero byte
+        for (size_t at = 0; at < pending.size(); at += strlen(pending.c_str() + at) + 1, ++index)
+            if (_stricmp(pending.c_str() + at, ("\\??\\" + path).c_str()) == 0) return index;
+        return -1;
     }
     bool entryExists()
     {
@@ -166,6 +179,8 @@ TEST_F(Removal, InstalledUninstallerRunsFromATemporaryCopyAndRemovesEverything)
     // Another user's file where the copy once went: it is neither replaced nor started.
     std::string planted = std::string(temp) + "uninst.exe";
     ASSERT_TRUE(kit::writeFile(planted, "planted"));
+    kit::Process game;
+    ASSERT_TRUE(startGame(game));
     ASSERT_TRUE(kit::start(process, installDir + "\\uninst.exe"));
     EXPECT_EQ(kit::waitExit(process, 20000), 0) << "the installed uninstaller ends at once";
     kit::MessageBoxView box;
@@ -176,6 +191,14 @@ TEST_F(Removal, InstalledUninstallerRunsFromATemporaryCopyAndRemovesEverything)
     EXPECT_NE(copyPid, process.pid);
     std::string copy = kit::processImage(copyPid);
     kit::answer(box, IDYES);
+    // The game runs: nothing is removed until it has ended and the player retries.
+    ASSERT_TRUE(kit::waitMessageBox(copyPid, box, 30000));
+    EXPECT_EQ(box.text,
+              kit::ansiToWide(installDir) +
+                  L"\\Veyla.exe は使用中です。\nゲームや設定ツールを終了してから［再試行］を押してください。");
+    EXPECT_TRUE(recordExists() && kit::fileExists(installDir + "\\data.tpk"));
+    endGame(game);
+    kit::answer(box, IDRETRY);
     ASSERT_TRUE(kit::answerNext(copyPid, IDYES, 30000));
     ASSERT_TRUE(kit::waitMessageBox(copyPid, box, 30000));
     EXPECT_EQ(box.text, L"アンインストールが完了しました。");
@@ -191,25 +214,48 @@ TEST_F(Removal, InstalledUninstallerRunsFromATemporaryCopyAndRemovesEverything)
     EXPECT_FALSE(kit::fileExists(installDir + "\\uninst.exe")) << "the installed uninstaller is removed too";
     EXPECT_FALSE(kit::fileExists(installDir));
     EXPECT_FALSE(recordExists());
-    std::string pending;
-    ASSERT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
-                                       "PendingFileRenameOperations", pending));
-    std::vector<std::string> names;  // ANSI strings, each ended by a zero byte
-    for (size_t at = 0; at < pending.size(); at += strlen(pending.c_str() + at) + 1)
-        names.push_back(pending.c_str() + at);
-    auto position = [&](const std::string& path) {
-        for (size_t i = 0; i < names.size(); ++i)
-            if (_stricmp(names[i].c_str(), ("\\??\\" + path).c_str()) == 0) return (int)i;
-        return -1;
-    };
-    EXPECT_GE(position(copy), 0) << "the copy is scheduled for removal at restart";
-    EXPECT_GT(position(folder), position(copy)) << "and its folder after it";
+    EXPECT_GE(restartPosition(copy), 0) << "the copy is scheduled for removal at restart";
+    EXPECT_GT(restartPosition(folder), restartPosition(copy)) << "and its folder after it";
 }
 
-TEST_F(Removal, QuietRemovalThatFailsEndsWithTheCopysCode)
+TEST_F(Removal, QuietRemovalEndsWithTheCopysCode)
 {
     fakeInstallation("n:\\Veyla");
     ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));
+    std::string log = kit::scratchPath("remove.log");
+    DeleteFileA(log.c_str());
+    // The game runs: 6, nothing changed, and the log says why, line by line.
+    kit::Process game;
+    ASSERT_TRUE(startGame(game));
+    ASSERT_TRUE(kit::start(process, installDir + "\\uninst.exe", "/quiet /log=" + log));
+    EXPECT_EQ(kit::waitExit(process, 60000), 6) << "the copy's result reaches the uninstaller that waits";
+    endGame(game);
+    EXPECT_TRUE(recordExists() && entryExists() && kit::fileExists(installDir + "\\uninst.exe"));
+    std::string bytes;
+    ASSERT_TRUE(kit::readFile(log, bytes));
+    std::vector<std::string> lines;  // without the time of each
+    for (size_t at = 0, end; (end = bytes.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(bytes.substr(at + 20, end - at - 20));
+    std::string held = installDir + "\\Veyla.exe";
+    const std::string copysLines[] = {
+        "uninst.exe 1.0.1.1, command line: /r /parent=",
+        kit::utf8(L"message (確認): Veyla のアンインストールを開始します。 開始してもよろしいですか？ -> Yes"),
+        "in use: " + held,
+        kit::utf8(L"message (確認): " + kit::ansiToWide(held) +
+                  L" は使用中です。 ゲームや設定ツールを終了してから［再試行］を押してください。 -> Cancel"),
+        "exit code 6"};
+    ASSERT_GE(lines.size(), 7u) << bytes;
+    EXPECT_EQ(lines[0].rfind("uninst.exe 1.0.1.1, command line: /quiet /log=" + log + ", Windows ", 0), 0u);
+    size_t next = 1;
+    for (const std::string& expected : copysLines) {
+        while (next < lines.size() && lines[next].rfind(expected, 0) != 0) ++next;
+        EXPECT_LT(next, lines.size()) << "the copy's lines in order: " << expected;
+    }
+    EXPECT_EQ(lines.back(), "exit code 6");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.rfind("removal handed to ", 0) == 0; }),
+              1);
+
     // A key below the record: the record cannot be deleted, so the removal fails.
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(veylaRecordKey) + "\\kept").c_str(), 0, nullptr, 0,
@@ -217,8 +263,26 @@ TEST_F(Removal, QuietRemovalThatFailsEndsWithTheCopysCode)
               0);
     RegCloseKey(key);
     ASSERT_TRUE(kit::start(process, installDir + "\\uninst.exe", "/quiet"));
-    EXPECT_EQ(kit::waitExit(process, 60000), 6) << "the copy's result reaches the uninstaller that waits";
+    EXPECT_EQ(kit::waitExit(process, 60000), 6);
     EXPECT_TRUE(entryExists()) << "a record that stays keeps the game listed";
+
+    // A product file that cannot be deleted (a folder holds its name): removed at restart, 3010.
+    kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, veylaRecordKey);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE,
+                            &key),
+              0);
+    RegDeleteValueA(key, "PendingFileRenameOperations");
+    RegCloseKey(key);
+    fakeInstallation("n:\\Veyla");
+    ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));
+    DeleteFileA((installDir + "\\readme.txt").c_str());
+    ASSERT_TRUE(kit::makeFolders(installDir + "\\readme.txt") && kit::writeFile(installDir + "\\readme.txt\\x", "x"));
+    ASSERT_TRUE(kit::start(process, installDir + "\\uninst.exe", "/quiet"));
+    EXPECT_EQ(kit::waitExit(process, 60000), 3010);
+    EXPECT_FALSE(recordExists() || entryExists());
+    EXPECT_GE(restartPosition(installDir + "\\readme.txt"), 0);
+    EXPECT_GT(restartPosition(installDir), restartPosition(installDir + "\\readme.txt")) << "then its folder";
+    EXPECT_GT(restartPosition("c:\\TesmafromKuvel"), restartPosition(installDir));
 }
 
 // The special uninstaller's earlier products: README links whose working folders hold left-overs.

@@ -15,13 +15,6 @@ namespace {
 
 const std::string installDir = "c:\\TesmafromKuvel\\Veyla";
 
-std::string utf8(const std::wstring& text)
-{
-    char bytes[4096] = "";
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
-    return bytes;
-}
-
 // A window of the process that a person would see: visible and of some size (the hidden main
 // window has none).
 bool showsAWindow(DWORD pid)
@@ -122,7 +115,7 @@ TEST_F(Unattended, QuietInstallationAndRemovalShowNothingAndLogEveryStep)
           L"record HKEY_LOCAL_MACHINE\\SOFTWARE\\TesmafromKuvel\\Veyla者: Dir=" + kit::ansiToWide(installDir),
           L"link " + kit::ansiToWide(group) + L"\\Veyla.lnk",
           std::wstring(L"message (終了): インストールが完了しました。 -> OK")})
-        EXPECT_NE(log.find(utf8(step)), std::string::npos) << utf8(step);
+        EXPECT_NE(log.find(kit::utf8(step)), std::string::npos) << kit::utf8(step);
     EXPECT_EQ(log.substr(log.size() - 13), "exit code 0\r\n");
 
     // The removal Windows would start quietly; the save data stay unless asked.
@@ -138,7 +131,7 @@ TEST_F(Unattended, QuietInstallationAndRemovalShowNothingAndLogEveryStep)
     EXPECT_FALSE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "DisplayName", value));
     EXPECT_FALSE(kit::fileExists(group));
     log = logOf("remove.log");
-    EXPECT_NE(log.find(utf8(L"セーブデータを削除してもよろしいですか？ -> No")), std::string::npos);
+    EXPECT_NE(log.find(kit::utf8(L"セーブデータを削除してもよろしいですか？ -> No")), std::string::npos);
     EXPECT_EQ(log.substr(log.size() - 13), "exit code 0\r\n");
 }
 
@@ -211,8 +204,9 @@ TEST_F(Unattended, InteractiveInstallationWritesTheLogToo)
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
     std::string log = logOf("interactive.log");
-    EXPECT_NE(log.find(utf8(L"message (確認): デスクトップにショートカットを作成しますか？ -> No")), std::string::npos);
-    EXPECT_NE(log.find(utf8(L"file " + kit::ansiToWide(installDir) + L"\\readme.txt, ")), std::string::npos);
+    EXPECT_NE(log.find(kit::utf8(L"message (確認): デスクトップにショートカットを作成しますか？ -> No")),
+              std::string::npos);
+    EXPECT_NE(log.find(kit::utf8(L"file " + kit::ansiToWide(installDir) + L"\\readme.txt, ")), std::string::npos);
     EXPECT_EQ(log.substr(log.size() - 13), "exit code 0\r\n");
 }
 

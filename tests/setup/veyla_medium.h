@@ -99,9 +99,8 @@ inline LinkInfo readLink(const std::string& path)
 
 // An installation as the installer leaves it: files in c:\TesmafromKuvel\Veyla, the record and the
 // entry in the list of installed programs.
-inline std::string fakeInstallation(const std::string& cd)
+inline std::string fakeInstallation(const std::string& cd, const std::string& dir = "c:\\TesmafromKuvel\\Veyla")
 {
-    std::string dir = "c:\\TesmafromKuvel\\Veyla";
     kit::makeFolders(dir);
     for (const char* const* n = veylaFiles(); *n; ++n) kit::writeFile(dir + "\\" + *n, veylaFileBytes(*n));
     kit::copyFile(kit::binPath("..\\tests\\probe.exe"), dir + "\\Veyla.exe");
@@ -116,6 +115,19 @@ inline std::string fakeInstallation(const std::string& cd)
     RegSetValueExA(key, "DisplayName", 0, REG_SZ, (const BYTE*)"Veyla", 6);
     RegCloseKey(key);
     return dir;
+}
+
+// The game playing: a stand-in that runs until it is ended, started as the installed Veyla.exe.
+inline bool startGame(kit::Process& game, const std::string& dir = "c:\\TesmafromKuvel\\Veyla")
+{
+    return kit::copyFile(kit::binPath("..\\tests\\desktop_holder.exe"), dir + "\\Veyla.exe") &&
+           kit::start(game, dir + "\\Veyla.exe");
+}
+
+inline void endGame(kit::Process& game)
+{
+    kit::terminate(game);
+    kit::waitExit(game, 15000);
 }
 
 // A link as the installer writes it.

@@ -1,0 +1,108 @@
+// Installed files another program holds open (the game, the settings tool), found before an
+// update, a removal or an installation over the folder changes any of them. Other programs are
+// never closed: the player is asked to end them, or an unattended run fails with nothing changed.
+#include <windows.h>
+
+#include <restartmanager.h>
+#include <string.h>
+
+#include "engine/display_text.h"
+#include "engine/installer.h"
+#include "engine/run_log.h"
+#include "engine/system_library.h"
+#include "engine/unattended.h"
+
+enum { MaxHeldFiles = 16, MaxHolders = 16 };
+
+bool fileInUse(const char* path)
+{
+    // Opened for writing and deletion without sharing, a file another program has open, or a
+    // program that runs, gives a sharing violation on every Windows. 95/98/Me know no delete access.
+    DWORD access = ntFamily() ? GENERIC_WRITE | DELETE : GENERIC_WRITE;
+    HANDLE file = CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// The names of the programs that hold the files, separated by "、", in code page 932 (empty when
+// the Restart Manager is missing, before Vista, or names none).
+static void holdingPrograms(char paths[][PathSize], int count, char* out, size_t size)
+{
+    out[0] = '\0';
+    typedef DWORD(WINAPI * StartFn)(DWORD*, DWORD, WCHAR*);
+    typedef DWORD(WINAPI * RegisterFn)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
+    typedef DWORD(WINAPI * ListFn)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, LPDWORD);
+    typedef DWORD(WINAPI * EndFn)(DWORD);
+    StartFn start = (StartFn)(void*)systemFunction("rstrtmgr.dll", "RmStartSession");
+    RegisterFn registerFiles = (RegisterFn)(void*)systemFunction("rstrtmgr.dll", "RmRegisterResources");
+    ListFn list = (ListFn)(void*)systemFunction("rstrtmgr.dll", "RmGetList");
+    EndFn end = (EndFn)(void*)systemFunction("rstrtmgr.dll", "RmEndSession");
+    DWORD session = 0;
+    WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+    if (!start || !registerFiles || !list || !end || start(&session, 0, key) != ERROR_SUCCESS) return;
+    static WCHAR wide[MaxHeldFiles][PathSize];
+    LPCWSTR names[MaxHeldFiles];
+    for (int i = 0; i < count; ++i) {
+        if (!MultiByteToWideChar(CP_ACP, 0, paths[i], -1, wide[i], PathSize)) wide[i][0] = L'\0';
+        names[i] = wide[i];
+    }
+    static RM_PROCESS_INFO holders[MaxHolders];
+    UINT needed = 0, found = MaxHolders;
+    DWORD reasons = 0;
+    if (registerFiles(session, (UINT)count, names, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
+        list(session, &needed, &found, holders, &reasons) == ERROR_SUCCESS) {
+        // Only the entries the call says it filled.
+        for (UINT i = 0; i < found && i < needed && i < MaxHolders; ++i) {
+            char name[NameSize * 2];
+            if (WideCharToMultiByte(932, 0, holders[i].strAppName, -1, name, sizeof name, nullptr, nullptr) <= 1)
+                continue;
+            if (out[0] != '\0' && !appendText(out, size, "、")) break;
+            if (!appendText(out, size, name)) break;
+        }
+    }
+    end(session);
+}
+
+// Every product file in folder (only the names sourceFolder holds, when it is given) that is in
+// use, up to MaxHeldFiles; each is logged.
+int Installer::findFilesInUse(const char* folder, const char* sourceFolder, char held[][PathSize])
+{
+    int count = 0;
+    NameList lists[2] = {installFiles, extraFiles};
+    for (NameList names : lists)
+        for (int i = 0; names && names[i][0] != '\0' && count < MaxHeldFiles; ++i) {
+            char path[PathSize], source[PathSize];
+            if (heldByWaitingUninstaller(names[i])) continue;
+            if (sourceFolder &&
+                (!formatText(source, sizeof source, "%s\\%s", sourceFolder, names[i]) || !pathExists(source)))
+                continue;
+            if (!formatText(path, sizeof path, "%s\\%s", folder, names[i]) || !fileInUse(path)) continue;
+            logLine("in use: %s", path);
+            copyText(held[count++], PathSize, path);
+        }
+    return count;
+}
+
+bool Installer::waitUntilFilesFree(const char* folder, const char* sourceFolder)
+{
+    if (folder[0] == '\0') return true;
+    static char held[MaxHeldFiles][PathSize];
+    for (;;) {
+        int count = findFilesInUse(folder, sourceFolder, held);
+        if (count == 0) return true;
+        char programs[MessageSize], text[MessageSize], line[MessageSize];
+        holdingPrograms(held, count, programs, sizeof programs);
+        formatText(text, sizeof text, "%s は使用中です。\nゲームや設定ツールを終了してから［再試行］を押してください。",
+                   held[0]);
+        // The message, with the programs, goes to the log of an unattended run.
+        if (programs[0] != '\0' && formatText(line, sizeof line, "\n使用中のプログラム: %s", programs))
+            appendText(text, sizeof text, line);
+        if (unattendedRun()) noteExit(ExitFailed);
+        if (showMessageAnswering(messageOwner, text, "確認", MB_ICONWARNING | MB_RETRYCANCEL, IDCANCEL) != IDRETRY)
+            return false;
+    }
+}
