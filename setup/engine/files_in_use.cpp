@@ -76,7 +76,9 @@ int Installer::findFilesInUse(const char* folder, const char* sourceFolder, char
     for (NameList names : lists)
         for (int i = 0; names && names[i][0] != '\0' && count < MaxHeldFiles; ++i) {
             char path[PathSize], source[PathSize];
-            if (heldByWaitingUninstaller(names[i])) continue;
+            // The uninstaller's temporary copy does not count the uninstaller that started it, which
+            // has ended or waits for it; a file held for another reason is removed at restart.
+            if (switches.relaunched && _stricmp(names[i], "uninst.exe") == 0) continue;
             if (sourceFolder &&
                 (!formatText(source, sizeof source, "%s\\%s", sourceFolder, names[i]) || !pathExists(source)))
                 continue;
