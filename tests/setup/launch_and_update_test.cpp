@@ -210,9 +210,13 @@ TEST_F(Update, ReplacesExactlyTheFilesOfItsFolderWithTheirTimes)
 TEST_F(Update, ChangesNothingUnlessEveryFileCanBeReplaced)
 {
     auto unchanged = [](const std::string& dir) {
-        std::string bytes;
-        return kit::readFile(dir + "\\update1.tpk", bytes) && bytes == veylaFileBytes("update1.tpk") &&
-               !kit::fileExists(dir + "\\update1.tpk.new~") && !kit::fileExists(dir + "\\update1.tpk.old~");
+        for (const char* const* n = veylaFiles(); *n; ++n) {
+            std::string bytes, path = dir + "\\" + *n;
+            if (!kit::readFile(path, bytes) || bytes != veylaFileBytes(*n) || kit::fileExists(path + ".new~") ||
+                kit::fileExists(path + ".old~"))
+                return false;
+        }
+        return !kit::fileExists(dir + "\\Veyla.exe.new~");
     };
     auto quietUpdate = [](const std::string& folder) {
         kit::Process quiet;
