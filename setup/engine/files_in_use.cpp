@@ -91,6 +91,7 @@ int Installer::findFilesInUse(const char* folder, const char* sourceFolder, char
 
 bool Installer::waitUntilFilesFree(const char* folder, const char* sourceFolder)
 {
+    filesInUseDeclined = false;
     if (folder[0] == '\0') return true;
     static char held[MaxHeldFiles][PathSize];
     for (;;) {
@@ -104,7 +105,9 @@ bool Installer::waitUntilFilesFree(const char* folder, const char* sourceFolder)
         if (programs[0] != '\0' && formatText(line, sizeof line, "\n使用中のプログラム: %s", programs))
             appendText(text, sizeof text, line);
         if (unattendedRun()) noteExit(ExitFailed);
-        if (showMessageAnswering(messageOwner, text, "確認", MB_ICONWARNING | MB_RETRYCANCEL, IDCANCEL) != IDRETRY)
+        if (showMessageAnswering(messageOwner, text, "確認", MB_ICONWARNING | MB_RETRYCANCEL, IDCANCEL) != IDRETRY) {
+            filesInUseDeclined = !unattendedRun();
             return false;
+        }
     }
 }

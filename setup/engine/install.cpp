@@ -9,6 +9,7 @@
 
 bool Installer::install()
 {
+    filesInUseDeclined = false;
     dropTrailingBackslash(baseDir);
     char text[MessageSize];
     if (!formatText(installDir, sizeof installDir, "%s\\%s\\%s", baseDir, publisherName, folderName)) {

@@ -195,6 +195,9 @@ public:
     // entries. Written by the worker, read once it has ended.
     uint64_t installedBytes;
 
+    // Set when the player answered Cancel to the files in use: the operation was declined, not failed.
+    bool filesInUseDeclined;
+
 private:
     bool searchDrives(int32_t discIndex, const char* folder, const char* probeFile, bool formDataFolder);
     bool copyZipEntry(void* zip, const char* target, uint32_t expectedSize, struct EntryCloser& closer);

@@ -223,7 +223,8 @@ DWORD WINAPI installThreadProc(LPVOID)
                                IDC_MANUAL,  IDCANCEL,      IDC_DATACHECK};
     static const int failed[] = {IDC_INSTALL, IDC_README, IDC_MANUAL, IDCANCEL, IDC_BROWSE};
     bool installed = installer.install();
-    if (!installed)
+    // Files in use and Cancel: declined, nothing changed.
+    if (!installed && !installer.filesInUseDeclined)
         showMessage(dialog,
                     "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。",
                     "確認", MB_ICONWARNING);

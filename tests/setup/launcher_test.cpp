@@ -492,6 +492,30 @@ TEST_F(Launcher, DecliningTheFolderQuestionCopiesNothing)
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 }
 
+TEST_F(Launcher, TheGameRunningFromTheFolderIsAskedAboutAndCancelChangesNothing)
+{
+    // Files of an earlier installation whose record is gone, and the game still running from them.
+    std::string dir = fakeInstallation("n:\\Veyla");
+    kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, veylaRecordKey);
+    kit::Process game;
+    ASSERT_TRUE(startGame(game));
+    HWND launcher = open();
+    ASSERT_NE(launcher, nullptr);
+    startInstall(launcher, false);
+    kit::MessageBoxView box = nextBox();
+    EXPECT_EQ(box.text,
+              kit::ansiToWide(dir) +
+                  L"\\Veyla.exe は使用中です。\nゲームや設定ツールを終了してから［再試行］を押してください。");
+    EXPECT_EQ(GetWindow(box.window, GW_OWNER), launcher);
+    kit::answer(box, IDCANCEL);
+    endGame(game);
+    ASSERT_TRUE(waitEnabling(launcher, notInstalledButtons)) << "back as before, without a failure message";
+    std::string bytes;
+    EXPECT_TRUE(kit::readFile(dir + "\\data.tpk", bytes) && bytes == veylaFileBytes("data.tpk"));
+    kit::click(launcher, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+}
+
 TEST_F(Launcher, NotEnoughSpaceOnATinyDrive)
 {
     std::string tiny = kit::scratchPath("tiny");
