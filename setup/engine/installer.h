@@ -81,7 +81,6 @@ public:
     // is held by another program, the player is asked to end it (Retry or Cancel). False when
     // cancelled, or at once in an unattended run (exit code 6); nothing has changed then.
     bool waitUntilFilesFree(const char* folder, const char* sourceFolder);
-    int findFilesInUse(const char* folder, const char* sourceFolder, char held[][PathSize]);
     void installedBaseDir(char* dest, size_t size) const;
 
     // Progress display: the bar, and the report that shows the rest (nullptr: nothing is shown)
@@ -199,6 +198,7 @@ public:
     bool filesInUseDeclined;
 
 private:
+    int findFilesInUse(const char* folder, const char* sourceFolder, char held[][PathSize]);
     bool searchDrives(int32_t discIndex, const char* folder, const char* probeFile, bool formDataFolder);
     bool copyZipEntry(void* zip, const char* target, uint32_t expectedSize, struct EntryCloser& closer);
     bool readInstallValues(const char* keyPath);
