@@ -72,20 +72,18 @@ static void holdingPrograms(char paths[][PathSize], int count, char* out, size_t
 int Installer::findFilesInUse(const char* folder, const char* sourceFolder, char held[][PathSize])
 {
     int count = 0;
-    NameList lists[2] = {installFiles, extraFiles};
-    for (NameList names : lists)
-        for (int i = 0; names && names[i][0] != '\0' && count < MaxHeldFiles; ++i) {
-            char path[PathSize], source[PathSize];
-            // The uninstaller's temporary copy does not count the uninstaller that started it, which
-            // has ended or waits for it; a file held for another reason is removed at restart.
-            if (switches.relaunched && _stricmp(names[i], "uninst.exe") == 0) continue;
-            if (sourceFolder &&
-                (!formatText(source, sizeof source, "%s\\%s", sourceFolder, names[i]) || !pathExists(source)))
-                continue;
-            if (!formatText(path, sizeof path, "%s\\%s", folder, names[i]) || !fileInUse(path)) continue;
-            logLine("in use: %s", path);
-            copyText(held[count++], PathSize, path);
-        }
+    forEachProductFile(folder, [&](const char* name, const char* path) {
+        char source[PathSize];
+        // The uninstaller's temporary copy does not count the uninstaller that started it, which
+        // has ended or waits for it; a file held for another reason is removed at restart.
+        if (switches.relaunched && _stricmp(name, "uninst.exe") == 0) return true;
+        if (sourceFolder && (!formatText(source, sizeof source, "%s\\%s", sourceFolder, name) || !pathExists(source)))
+            return true;
+        if (!fileInUse(path)) return true;
+        logLine("in use: %s", path);
+        copyText(held[count++], PathSize, path);
+        return count < MaxHeldFiles;
+    });
     return count;
 }
 

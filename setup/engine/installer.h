@@ -60,6 +60,18 @@ public:
     static bool ensureDirectory(const char* path);
     bool createInstallFolder(const char* path);
     bool removeInstalledFiles(const char* folder);
+    // Calls visit(name, path) for each name of installFiles and then of extraFiles, path being
+    // folder\name (a name whose path does not fit is passed over); visit returns false to stop.
+    template <typename Visit>
+    void forEachProductFile(const char* folder, Visit visit) const
+    {
+        NameList lists[2] = {installFiles, extraFiles};
+        for (NameList names : lists)
+            for (int i = 0; names && names[i][0] != '\0'; ++i) {
+                char path[PathSize];
+                if (formatText(path, sizeof path, "%s\\%s", folder, names[i]) && !visit(names[i], path)) return;
+            }
+    }
     bool launchGame();
     bool openReadme();
 

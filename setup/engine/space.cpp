@@ -102,12 +102,10 @@ bool Installer::createInstallFolder(const char* path)
 
 bool Installer::removeInstalledFiles(const char* folder)
 {
-    NameList lists[2] = {installFiles, extraFiles};
-    for (NameList names : lists)
-        for (int i = 0; names && names[i][0] != '\0'; ++i) {
-            char path[PathSize];
-            if (formatText(path, sizeof path, "%s\\%s", folder, names[i])) deleteFileIfPresent(path);
-        }
+    forEachProductFile(folder, [&](const char*, const char* path) {
+        deleteFileIfPresent(path);
+        return true;
+    });
     return true;
 }
 

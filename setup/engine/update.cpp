@@ -32,28 +32,25 @@ bool temporaryNames(const char* target, char* fresh, char* old)
 
 // What an update ended half-way left: a new file not yet in place is deleted; an old file kept
 // aside goes back where its target is missing, and is deleted where the target is whole.
-void clearInterruptedUpdate(Installer& in)
+void clearInterruptedUpdate(const Installer& in)
 {
-    NameList lists[2] = {in.installFiles, in.extraFiles};
-    for (NameList names : lists)
-        for (int i = 0; names && names[i][0] != '\0'; ++i) {
-            char target[PathSize], fresh[PathSize], old[PathSize];
-            if (!formatText(target, sizeof target, "%s\\%s", in.installDir, names[i]) ||
-                !temporaryNames(target, fresh, old))
-                continue;
-            if (SetFileAttributesA(fresh, FILE_ATTRIBUTE_NORMAL)) DeleteFileA(fresh);
-            if (!Installer::pathExists(old)) continue;
-            if (!Installer::pathExists(target)) {
-                MoveFileA(old, target);
-            } else if (SetFileAttributesA(old, FILE_ATTRIBUTE_NORMAL)) {
-                DeleteFileA(old);
-            }
+    in.forEachProductFile(in.installDir, [](const char*, const char* target) {
+        char fresh[PathSize], old[PathSize];
+        if (!temporaryNames(target, fresh, old)) return true;
+        if (SetFileAttributesA(fresh, FILE_ATTRIBUTE_NORMAL)) DeleteFileA(fresh);
+        if (!Installer::pathExists(old)) return true;
+        if (!Installer::pathExists(target)) {
+            MoveFileA(old, target);
+        } else if (SetFileAttributesA(old, FILE_ATTRIBUTE_NORMAL)) {
+            DeleteFileA(old);
         }
+        return true;
+    });
 }
 
 // The update's file copied completely to its temporary name, with the source's time stamps and the
 // access list of an installed file. False with the Windows error as the last error.
-bool writeNewFile(const UpdateFile& f)
+bool writeNewFile(UpdateFile& f)
 {
     HANDLE from = CreateFileA(f.source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (from == INVALID_HANDLE_VALUE) return false;
@@ -155,6 +152,20 @@ bool updateFailed(Installer& in, const char* path, DWORD error)
     return true;
 }
 
+// Runs step on each of the first count files; on a failure every installed file is put back and
+// the update fails on that file.
+bool everyFile(Installer& in, int count, bool (*step)(UpdateFile&))
+{
+    for (int i = 0; i < count; ++i)
+        if (!step(files[i])) {
+            DWORD error = GetLastError();
+            putBack(count);
+            updateFailed(in, files[i].target, error);
+            return false;
+        }
+    return true;
+}
+
 }  // namespace
 
 bool Installer::applyUpdate()
@@ -170,18 +181,18 @@ bool Installer::applyUpdate()
 
     int count = 0;
     uint64_t bytes = 0;
-    NameList lists[2] = {installFiles, extraFiles};
-    for (NameList names : lists)
-        for (int i = 0; names && names[i][0] != '\0' && count < MaxUpdateFiles; ++i) {
-            UpdateFile& f = files[count];
-            if (!formatText(f.source, PathSize, "%s\\%s", updateFolder, names[i]) || !pathExists(f.source)) continue;
-            if (!formatText(f.target, PathSize, "%s\\%s", installDir, names[i]) ||
-                !temporaryNames(f.target, f.fresh, f.old))
-                return updateFailed(*this, f.source, ERROR_FILENAME_EXCED_RANGE);
-            f.replaced = false;
-            bytes += fileSize(f.source);
-            ++count;
-        }
+    bool fits = true;
+    forEachProductFile(updateFolder, [&](const char* name, const char* source) {
+        UpdateFile& f = files[count];
+        if (!pathExists(source)) return true;
+        fits = copyText(f.source, PathSize, source) && formatText(f.target, PathSize, "%s\\%s", installDir, name) &&
+               temporaryNames(f.target, f.fresh, f.old);
+        if (!fits) return false;
+        f.replaced = false;
+        bytes += fileSize(f.source);
+        return ++count < MaxUpdateFiles;
+    });
+    if (!fits) return updateFailed(*this, files[count].source, ERROR_FILENAME_EXCED_RANGE);
     // Until the old files are deleted, the new ones need room of their own.
     uint32_t neededMB = (uint32_t)((bytes + (1u << 20) - 1) >> 20), freeMB = queryFreeMB(installDir);
     logLine("space: %u MB needed, %u MB free", neededMB, freeMB);
@@ -189,18 +200,7 @@ bool Installer::applyUpdate()
         showNoSpace(freeMB, neededMB);
         return true;
     }
-    for (int i = 0; i < count; ++i)
-        if (!writeNewFile(files[i])) {
-            DWORD error = GetLastError();
-            putBack(count);
-            return updateFailed(*this, files[i].target, error);
-        }
-    for (int i = 0; i < count; ++i)
-        if (!replaceOne(files[i])) {
-            DWORD error = GetLastError();
-            putBack(count);
-            return updateFailed(*this, files[i].target, error);
-        }
+    if (!everyFile(*this, count, writeNewFile) || !everyFile(*this, count, replaceOne)) return true;
     for (int i = 0; i < count; ++i) {
         logLine("updated %s", files[i].target);
         if (files[i].oldAttributes != INVALID_FILE_ATTRIBUTES &&
@@ -208,12 +208,10 @@ bool Installer::applyUpdate()
             scheduleDeleteAtRestart(files[i].old);
     }
     // Installed files the update does not hold get normal attributes, as the new ones have.
-    for (NameList names : lists)
-        for (int i = 0; names && names[i][0] != '\0'; ++i) {
-            char target[PathSize];
-            if (formatText(target, sizeof target, "%s\\%s", installDir, names[i]))
-                SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
-        }
+    forEachProductFile(installDir, [](const char*, const char* target) {
+        SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+        return true;
+    });
     showMessage(messageOwner, "アップデートが完了しました。", "終了", MB_ICONWARNING);
     return true;
 }

@@ -93,17 +93,12 @@ bool Installer::removeInstallFolders(uint8_t leaveFolder)
 bool Installer::removeLeftoversAtRestart()
 {
     bool any = false;
-    NameList lists[2] = {installFiles, extraFiles};
-    for (NameList names : lists)
-        for (int i = 0; names && names[i][0] != '\0'; ++i) {
-            char path[PathSize];
-            if (heldByWaitingUninstaller(names[i]) || !formatText(path, sizeof path, "%s\\%s", installDir, names[i]) ||
-                !pathExists(path))
-                continue;
-            logLine("removed at restart: %s", path);
-            scheduleDeleteAtRestart(path);
-            any = true;
-        }
+    forEachProductFile(installDir, [&](const char* name, const char* path) {
+        if (heldByWaitingUninstaller(name) || !pathExists(path)) return true;
+        logLine("removed at restart: %s", path);
+        scheduleDeleteAtRestart(path);
+        return any = true;
+    });
     return any;
 }
 

@@ -259,9 +259,7 @@ TEST_F(Update, ChangesNothingUnlessEveryFileCanBeReplaced)
     EXPECT_EQ(GetWindow(box.window, GW_OWNER), dialog);
     kit::answer(box, IDRETRY);
     EXPECT_EQ(box.caption, L"確認");
-    EXPECT_EQ(box.text,
-              kit::ansiToWide(dir) +
-                  L"\\Veyla.exe は使用中です。\nゲームや設定ツールを終了してから［再試行］を押してください。");
+    EXPECT_EQ(box.text, gameInUseText(dir));
     EXPECT_EQ(box.buttons, (std::vector<int>{IDCANCEL, IDRETRY}));
     ASSERT_TRUE(kit::waitMessageBox(process.pid, box, 30000)) << "asked again while the game runs";
     endGame(game);

@@ -503,9 +503,7 @@ TEST_F(Launcher, TheGameRunningFromTheFolderIsAskedAboutAndCancelChangesNothing)
     ASSERT_NE(launcher, nullptr);
     startInstall(launcher, false);
     kit::MessageBoxView box = nextBox();
-    EXPECT_EQ(box.text,
-              kit::ansiToWide(dir) +
-                  L"\\Veyla.exe は使用中です。\nゲームや設定ツールを終了してから［再試行］を押してください。");
+    EXPECT_EQ(box.text, gameInUseText(dir));
     EXPECT_EQ(GetWindow(box.window, GW_OWNER), launcher);
     kit::answer(box, IDCANCEL);
     endGame(game);

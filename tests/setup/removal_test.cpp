@@ -193,9 +193,7 @@ TEST_F(Removal, InstalledUninstallerRunsFromATemporaryCopyAndRemovesEverything)
     kit::answer(box, IDYES);
     // The game runs: nothing is removed until it has ended and the player retries.
     ASSERT_TRUE(kit::waitMessageBox(copyPid, box, 30000));
-    EXPECT_EQ(box.text,
-              kit::ansiToWide(installDir) +
-                  L"\\Veyla.exe は使用中です。\nゲームや設定ツールを終了してから［再試行］を押してください。");
+    EXPECT_EQ(box.text, gameInUseText(installDir));
     EXPECT_TRUE(recordExists() && kit::fileExists(installDir + "\\data.tpk"));
     endGame(game);
     kit::answer(box, IDRETRY);

@@ -124,6 +124,13 @@ inline bool startGame(kit::Process& game, const std::string& dir = "c:\\Tesmafro
            kit::start(game, dir + "\\Veyla.exe");
 }
 
+// The message that the installed game in dir runs.
+inline std::wstring gameInUseText(const std::string& dir)
+{
+    return kit::ansiToWide(dir) +
+           L"\\Veyla.exe は使用中です。\nゲームや設定ツールを終了してから［再試行］を押してください。";
+}
+
 inline void endGame(kit::Process& game)
 {
     kit::terminate(game);
