@@ -2,12 +2,14 @@
 # Installs every system package the build, the tests and the demo need on a fresh Debian 12 machine.
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
+# shellcheck source=apt-install.sh
+. "$(dirname "$0")/apt-install.sh"
 
 need_root() { if [ "$(id -u)" != 0 ]; then echo "bootstrap: run as root (apt-get)" >&2; exit 1; fi; }
 
 PACKAGES=(
   g++-mingw-w64-i686 libz-mingw-w64-dev cmake ninja-build make
-  wine wine32:i386 xvfb imagemagick x11-utils
+  wine wine32:i386 fonts-wine xvfb imagemagick x11-utils
   locales fonts-ipafont-gothic fonts-ipafont-mincho
   googletest bzip2 xorriso unzip python3
   cppcheck clang-format clang-tidy osslsigncode openssl
@@ -39,20 +41,22 @@ fi
 
 if [ ${#missing[@]} -gt 0 ] || [ $need_update = 1 ]; then
   need_root
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
+  apt_refresh
   if [ ${#missing[@]} -gt 0 ]; then
     echo "bootstrap: installing ${missing[*]}"
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt_install "${missing[@]}"
   fi
 fi
 
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
-  need_root
-  sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
-  locale-gen >/dev/null
-fi
+# The Japanese locale of the bench, and the Russian one the tests of a third code page (1251) run in.
+for loc in ja_JP ru_RU; do
+  if ! locale -a 2>/dev/null | grep -qi "^$loc\.utf8\$"; then
+    need_root
+    sed -i "s/^# *$loc.UTF-8 UTF-8/$loc.UTF-8 UTF-8/" /etc/locale.gen
+    grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen || echo "$loc.UTF-8 UTF-8" >> /etc/locale.gen
+    locale-gen >/dev/null
+  fi
+done
 
 # The unprivileged account the programs under test run as.
 if ! id kitrun >/dev/null 2>&1; then

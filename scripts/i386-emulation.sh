@@ -6,6 +6,8 @@
 # them, and Wine's 64-bit wineserver serves them natively (the emulator cannot ptrace, which the
 # server needs to read and write the programs' memory). Where 32-bit programs run, nothing changes.
 set -euo pipefail
+# shellcheck source=apt-install.sh
+. "$(dirname "$0")/apt-install.sh"
 
 QEMU_DIR=/opt/kit-qemu
 QEMU=$QEMU_DIR/qemu-i386
@@ -31,7 +33,7 @@ if [ ! -x "$QEMU" ]; then
   echo "deb http://deb.debian.org/debian $QEMU_SUITE main" > "$work/sources.list"
   apt_options=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=/dev/null
     -o Dir::State::Lists="$work/lists" -o Dir::Cache="$work/cache" -o APT::Sandbox::User=root)
-  apt-get "${apt_options[@]}" update -qq
+  apt_refresh "${apt_options[@]}"
   (cd "$work/deb" && apt-get "${apt_options[@]}" download -qq qemu-user)
   dpkg-deb -x "$work"/deb/qemu-user_*.deb "$work/root"
   mkdir -p "$QEMU_DIR"
@@ -44,7 +46,7 @@ mountpoint -q /proc/sys/fs/binfmt_misc || mount -t binfmt_misc binfmt_misc /proc
   > /proc/sys/fs/binfmt_misc/register
 
 if ! dpkg-query -W -f='${Status}' wine64 2>/dev/null | grep -q 'install ok installed'; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine64 >/dev/null
+  apt_install wine64
 fi
 
 if ! runs_32bit; then
