@@ -19,7 +19,7 @@ kit_display() {
 }
 
 # The environment every program of the bench runs in: the project's prefix, the Japanese locale
-# (ANSI code page 932; KIT_LOCALE=C.UTF-8 gives code page 1252), no menu entries on the Unix desktop, no Mono or Gecko installers, no sound
+# (ANSI code page 932; KIT_LOCALE=C.UTF-8 gives code page 1252, ru_RU.UTF-8 code page 1251), no menu entries on the Unix desktop, no Mono or Gecko installers, no sound
 # device (the machines have none).
 kit_env() {
   echo env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="$KIT_HOME" USER="$KIT_USER" LOGNAME="$KIT_USER" \

@@ -11,7 +11,8 @@ char programFolder[260];
 static const int32_t defaultImage[32] = {1, 1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0,
                                          2, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
-static bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// A path is walked by the lead bytes of the system's code page, as Windows walks it.
+static bool isLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
 void determineProgramFolder()
 {

@@ -19,7 +19,7 @@ bool Installer::pathExists(const char* path) { return GetFileAttributesA(path) !
 bool Installer::makeDirectories(const char* path)
 {
     char prefix[PathSize];
-    for (const char* p = path; *p; p = nextChar(p)) {
+    for (const char* p = path; *p; p = nextPathChar(p)) {
         if (*p != '\\') continue;
         size_t len = (size_t)(p - path);
         if (len >= sizeof prefix) return false;

@@ -16,19 +16,16 @@ bool wideDisplay()
     return decided == 1;
 }
 
-void toDisplayText(const char* text, WCHAR* out, size_t count)
-{
-    // Every text of the program fits its 1024-byte buffer, and a byte never becomes more than one
-    // UTF-16 unit; a text that does not fit shows empty rather than cut in a character.
-    if (count == 0) return;
-    if (!text || MultiByteToWideChar(932, 0, text, -1, out, (int)count) == 0) out[0] = 0;
-}
+void toDisplayText(const char* text, WCHAR* out, size_t count) { toWideText(text, 932, out, count); }
 
 static int boxAnswer(HWND owner, const char* text, const char* caption, UINT type)
 {
     typedef int(WINAPI * MessageBoxWFn)(HWND, LPCWSTR, LPCWSTR, UINT);
     MessageBoxWFn messageBoxW = (MessageBoxWFn)(void*)loadedFunction("user32.dll", "MessageBoxW");
-    if (!wideDisplay() || !messageBoxW) return MessageBoxA(owner, text, caption, type);
+    if (!wideDisplay() || !messageBoxW) {
+        char bytes[MessageSize];
+        return MessageBoxA(owner, withoutPathMarks(text, bytes, sizeof bytes), caption, type);
+    }
     WCHAR wideText[MessageSize], wideCaption[NameSize];
     toDisplayText(text, wideText, MessageSize);
     toDisplayText(caption, wideCaption, NameSize);
@@ -54,7 +51,10 @@ BOOL setWindowText(HWND window, const char* text)
 {
     typedef BOOL(WINAPI * SetWindowTextWFn)(HWND, LPCWSTR);
     SetWindowTextWFn setW = (SetWindowTextWFn)(void*)loadedFunction("user32.dll", "SetWindowTextW");
-    if (!wideDisplay() || !setW) return SetWindowTextA(window, text);
+    if (!wideDisplay() || !setW) {
+        char bytes[MessageSize];
+        return SetWindowTextA(window, withoutPathMarks(text, bytes, sizeof bytes));
+    }
     WCHAR wide[MessageSize];
     toDisplayText(text, wide, MessageSize);
     return setW(window, wide);
@@ -62,7 +62,10 @@ BOOL setWindowText(HWND window, const char* text)
 
 BOOL setItemText(HWND dialog, int id, const char* text)
 {
-    if (!wideDisplay()) return SetDlgItemTextA(dialog, id, text);
+    if (!wideDisplay()) {
+        char bytes[MessageSize];
+        return SetDlgItemTextA(dialog, id, withoutPathMarks(text, bytes, sizeof bytes));
+    }
     HWND item = GetDlgItem(dialog, id);
     return item ? setWindowText(item, text) : FALSE;
 }

@@ -10,7 +10,7 @@
 // True when texts are shown through the W-functions; decided once, from GetACP().
 bool wideDisplay();
 
-// Code page 932 text as UTF-16 (out always terminated; a text that does not fit is cut).
+// Code page 932 text, its marked paths in the system's code page, as UTF-16 (out always terminated).
 void toDisplayText(const char* text, WCHAR* out, size_t count);
 
 // A message box; in an unattended run none is shown and the answer is the one that loses nothing

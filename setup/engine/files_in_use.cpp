@@ -97,8 +97,8 @@ bool Installer::waitUntilFilesFree(const char* folder, const char* sourceFolder)
         if (count == 0) return true;
         char programs[MessageSize], text[MessageSize], line[MessageSize];
         holdingPrograms(held, count, programs, sizeof programs);
-        formatText(text, sizeof text, "%s は使用中です。\nゲームや設定ツールを終了してから［再試行］を押してください。",
-                   held[0]);
+        formatWithPaths(text, sizeof text,
+                        "%s は使用中です。\nゲームや設定ツールを終了してから［再試行］を押してください。", held[0]);
         // The message, with the programs, goes to the log of an unattended run.
         if (programs[0] != '\0' && formatText(line, sizeof line, "\n使用中のプログラム: %s", programs))
             appendText(text, sizeof text, line);

@@ -13,8 +13,8 @@ bool Installer::install()
     dropTrailingBackslash(baseDir);
     char text[MessageSize];
     if (!formatText(installDir, sizeof installDir, "%s\\%s\\%s", baseDir, publisherName, folderName)) {
-        formatText(text, sizeof text, "%s\\%s\\%s フォルダを作成できませんでした。", baseDir, publisherName,
-                   folderName);
+        formatWithPaths(text, sizeof text, "%s\\%s\\%s フォルダを作成できませんでした。", baseDir, publisherName,
+                        folderName);
         showMessage(messageOwner, text, "確認", MB_ICONWARNING);
         return false;
     }
@@ -22,7 +22,7 @@ bool Installer::install()
     // Over an earlier installation, no file the copy would replace may be held by the game.
     if (!waitUntilFilesFree(installDir, nullptr) || !checkFreeSpace()) return false;
     if (!createInstallFolder(installDir)) {
-        formatText(text, sizeof text, "%s フォルダを作成できませんでした。", installDir);
+        formatWithPaths(text, sizeof text, "%s フォルダを作成できませんでした。", installDir);
         showMessage(messageOwner, text, "確認", MB_ICONWARNING);
         return false;
     }
@@ -46,7 +46,7 @@ bool Installer::install()
         logLine("installed-programs entry %s", systemText(productConfig.uninstallEntry, name, sizeof name));
     setStatusText("スタートメニューに登録しています。");
     if (!createStartMenuEntries(1)) {
-        formatText(
+        formatWithPaths(
             text, sizeof text,
             "スタートメニューにショートカットが作成できませんでした。\n管理者アカウントで再インストールを行うか、\n[ %s\\%s ]を起動させてください。",
             installDir, installFiles[0]);

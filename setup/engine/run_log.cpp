@@ -30,7 +30,8 @@ bool openRunLog(const char* path, bool append)
 
 bool runLogOpen() { return logFile != INVALID_HANDLE_VALUE; }
 
-// Writes one line: the local time, then text converted from codePage to UTF-8.
+// Writes one line: the local time, then text converted from codePage (its marked paths from the
+// system's) to UTF-8.
 static void writeLine(UINT codePage, char* text)
 {
     if (logFile == INVALID_HANDLE_VALUE) return;
@@ -42,10 +43,8 @@ static void writeLine(UINT codePage, char* text)
     int at = snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth, now.wDay, now.wHour,
                       now.wMinute, now.wSecond);
     WCHAR wide[MessageSize];
-    int units = MultiByteToWideChar(codePage, 0, text, -1, wide, MessageSize);
-    int bytes = units > 0
-                    ? WideCharToMultiByte(CP_UTF8, 0, wide, -1, line + at, (int)sizeof line - at - 2, nullptr, nullptr)
-                    : 0;
+    toWideText(text, codePage, wide, MessageSize);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, line + at, (int)sizeof line - at - 2, nullptr, nullptr);
     at += bytes > 0 ? bytes - 1 : 0;
     line[at++] = '\r';
     line[at++] = '\n';

@@ -75,7 +75,7 @@ bool Installer::createInstallFolder(const char* path)
 {
     if (!SetCurrentDirectoryA(path)) {
         char text[MessageSize];
-        if (!formatText(text, sizeof text, "%s\nフォルダを作成します。\nよろしいですか？", path)) return false;
+        if (!formatWithPaths(text, sizeof text, "%s\nフォルダを作成します。\nよろしいですか？", path)) return false;
         if (showMessage(messageOwner, text, "確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
     }
     // The publisher folder and the installation folder, when this installation makes them, are
@@ -84,7 +84,7 @@ bool Installer::createInstallFolder(const char* path)
     copyText(publisher, sizeof publisher, path);
     if (char* slash = lastBackslash(publisher)) *slash = '\0';
     size_t publisherLength = strlen(publisher);
-    for (const char* p = path; *p; p = nextChar(p)) {
+    for (const char* p = path; *p; p = nextPathChar(p)) {
         if (*p != '\\') continue;
         size_t len = (size_t)(p - path) + 1;
         if (len >= sizeof prefix) return false;

@@ -1,5 +1,7 @@
 #include "engine/text.h"
 
+#include <windows.h>
+
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -39,17 +41,65 @@ bool appendText(char* dst, size_t size, const char* src)
     return true;
 }
 
-const char* nextChar(const char* p)
+const char* nextTextChar(const char* p)
 {
     if (*p == '\0') return p;
     if (isLeadByte((unsigned char)*p) && p[1] != '\0') return p + 2;
     return p + 1;
 }
 
+const char* nextPathChar(const char* p)
+{
+    if (*p == '\0') return p;
+    if (IsDBCSLeadByte((BYTE)*p) && p[1] != '\0') return p + 2;
+    return p + 1;
+}
+
+bool formatWithPaths(char* buf, size_t size, const char* format, ...)
+{
+    // Each %s of the format becomes a marked %s; the format is the program's own text.
+    char marked[MessageSize];
+    size_t at = 0;
+    for (const char* p = format; *p;) {
+        bool path = p[0] == '%' && p[1] == 's';
+        const char* next = p[0] == '%' && (p[1] == 's' || p[1] == '%') ? p + 2 : nextTextChar(p);
+        size_t length = (size_t)(next - p);
+        if (size == 0 || at + length + 2 >= sizeof marked) {
+            if (size) buf[0] = '\0';
+            return false;
+        }
+        if (path) marked[at++] = PathStart;
+        memcpy(marked + at, p, length);
+        at += length;
+        if (path) marked[at++] = PathEnd;
+        p = next;
+    }
+    marked[at] = '\0';
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(buf, size, marked, args);
+    va_end(args);
+    if (n < 0 || (size_t)n >= size) {
+        buf[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+const char* withoutPathMarks(const char* text, char* out, size_t size)
+{
+    if (size == 0) return out;
+    size_t at = 0;
+    for (const char* p = text; *p && at + 1 < size; ++p)
+        if (*p != PathStart && *p != PathEnd) out[at++] = *p;
+    out[at] = '\0';
+    return out;
+}
+
 char* lastBackslash(char* s)
 {
     char* found = nullptr;
-    for (char* p = s; *p; p = (char*)nextChar(p))
+    for (char* p = s; *p; p = (char*)nextPathChar(p))
         if (*p == '\\') found = p;
     return found;
 }
@@ -57,7 +107,7 @@ char* lastBackslash(char* s)
 bool endsWithBackslash(const char* s)
 {
     const char* last = nullptr;
-    for (const char* p = s; *p; p = nextChar(p)) last = p;
+    for (const char* p = s; *p; p = nextPathChar(p)) last = p;
     return last && *last == '\\';
 }
 
@@ -65,4 +115,33 @@ void dropTrailingBackslash(char* folder)
 {
     size_t len = strlen(folder);
     if (len > 2 && endsWithBackslash(folder)) folder[len - 1] = '\0';
+}
+
+void toWideText(const char* text, unsigned textCodePage, wchar_t* out, size_t count)
+{
+    if (count == 0) return;
+    out[0] = 0;
+    if (!text) return;
+    size_t at = 0;
+    bool inPath = false;
+    for (const char* p = text;;) {
+        const char* end = p;
+        while (*end && *end != PathStart && *end != PathEnd) ++end;
+        if (end > p) {
+            // Room 0 would ask for the length instead of converting.
+            int room = (int)(count - at - 1);
+            int units = room > 0
+                            ? MultiByteToWideChar(inPath ? CP_ACP : textCodePage, 0, p, (int)(end - p), out + at, room)
+                            : 0;
+            if (units <= 0) {
+                out[0] = 0;
+                return;
+            }
+            at += (size_t)units;
+        }
+        out[at] = 0;
+        if (*end == '\0') return;
+        inPath = *end == PathStart;
+        p = end + 1;
+    }
 }

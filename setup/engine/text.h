@@ -1,5 +1,6 @@
 // Bounded text helpers shared by every part of setup: fixed buffers are filled only through these,
-// and code page 932 text is walked a character at a time.
+// and text is walked a character at a time: the program's texts by code page 932, paths by the
+// system's code page.
 #pragma once
 #include <stddef.h>
 
@@ -18,13 +19,32 @@ bool appendText(char* dst, size_t size, const char* src);
 // Lead byte of a double-byte character in code page 932.
 inline bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
-// The next character of a code page 932 string (never past its terminator).
-const char* nextChar(const char* p);
+// The next character of a text of the program, in code page 932 (never past its terminator).
+const char* nextTextChar(const char* p);
 
-// The last single-byte backslash of s, or nullptr.
+// The next character of a path or a name stored in the system's code page, walked by that code
+// page's lead bytes as Windows walks it (never past its terminator).
+const char* nextPathChar(const char* p);
+
+// A message may hold paths, in the system's code page, between these two bytes (which neither a
+// path nor a code page 932 text holds); the text-output layer converts each part from its own
+// code page and drops the marks where the bytes go to the A-functions as they are.
+enum : char { PathStart = '\x01', PathEnd = '\x02' };
+
+// formatText for a text of the program whose every %s argument is such a path.
+bool formatWithPaths(char* buf, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+// The message without its path marks (out always terminated; cut where it does not fit).
+const char* withoutPathMarks(const char* text, char* out, size_t size);
+
+// A message as UTF-16: its text from textCodePage, its marked paths from the system's code page
+// (out always terminated; a text that does not fit shows empty rather than cut in a character).
+void toWideText(const char* text, unsigned textCodePage, wchar_t* out, size_t count);
+
+// The last single-byte backslash of the path s, or nullptr.
 char* lastBackslash(char* s);
 
-// True when s ends in a single-byte backslash (not the second byte of a double-byte character).
+// True when the path s ends in a single-byte backslash (not the second byte of a double-byte character).
 bool endsWithBackslash(const char* s);
 
 // A folder as the folder dialog gives it: one trailing single-byte backslash is dropped, so a drive

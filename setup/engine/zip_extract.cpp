@@ -37,7 +37,7 @@ bool isSafeEntryName(const char* name)
 {
     if (name[0] == '\0' || name[0] == '\\') return false;
     const char* start = name;
-    for (const char* p = name;; p = nextChar(p)) {
+    for (const char* p = name;; p = nextPathChar(p)) {
         if (*p == ':') return false;
         if (*p == '\\' || *p == '\0') {
             size_t len = (size_t)(p - start);

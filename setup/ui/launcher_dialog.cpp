@@ -23,8 +23,8 @@ static void enable(HWND dialog, int id, BOOL on) { EnableWindow(GetDlgItem(dialo
 
 static void showFolderText(HWND dialog, const char* base)
 {
-    char folder[PathSize];
-    formatText(folder, sizeof folder, "%s\\%s\\%s", base, installer.publisherName, installer.folderName);
+    char folder[MessageSize];
+    formatWithPaths(folder, sizeof folder, "%s\\%s\\%s", base, installer.publisherName, installer.folderName);
     setItemText(dialog, IDC_FOLDER, folder);
 }
 

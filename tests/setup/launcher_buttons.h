@@ -1,7 +1,10 @@
 // The launcher's buttons: which are enabled, read together, and awaited together (the launcher
 // changes them one after another, so one awaited button says nothing of its neighbours).
 #pragma once
+#include <shlobj.h>
 #include <string.h>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <ostream>
@@ -54,4 +57,37 @@ inline HWND installFromDriveN(kit::Process& process, const std::string& args = "
                     (!duringCopy || duringCopy()) && kit::answerNext(process.pid, IDNO, 60000) &&  // no desktop link
                     kit::answerNext(process.pid, IDOK, 60000);                                     // installed
     return answered ? launcher : nullptr;
+}
+
+// Selects a folder (a path of the system's code page) in the folder dialog; the dialog may still
+// be filling its tree, so the selection is repeated until the tree shows it.
+inline bool selectFolder(HWND browse, const std::string& folder)
+{
+    HWND tree = FindWindowExW(browse, nullptr, L"SysTreeView32", nullptr);
+    std::wstring wide = kit::systemToWide(folder), last = wide.substr(wide.find_last_of(L'\\') + 1);
+    return kit::waitUntil(
+        [&] {
+            kit::sendTextMessage(browse, BFFM_SETSELECTIONA, TRUE, folder);
+            std::wstring shown = kit::treeSelectionText(tree);
+            return last.empty() || _wcsicmp(shown.c_str(), last.c_str()) == 0;
+        },
+        30000);
+}
+
+// Chooses a folder in the folder dialog that the launcher's browse button opens, and awaits it in
+// the launcher's folder field.
+inline void browseFolder(kit::Process& process, HWND launcher, const std::string& folder)
+{
+    kit::click(launcher, 1003);
+    HWND browse = kit::waitOtherDialog(process.pid, launcher, 20000);
+    ASSERT_NE(browse, nullptr);
+    ASSERT_TRUE(selectFolder(browse, folder)) << folder;
+    kit::click(browse, IDOK);
+    ASSERT_TRUE(kit::waitGone(browse, 10000));
+    // The launcher shows the folder once the dialog's call has returned, a moment later.
+    std::string base = folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder;
+    std::wstring shown = kit::systemToWide(base + "\\TesmafromKuvel\\Veyla");
+    ASSERT_TRUE(
+        kit::waitUntil([&] { return _wcsicmp(kit::itemText(launcher, 1004).c_str(), shown.c_str()) == 0; }, 10000))
+        << kit::utf8(kit::itemText(launcher, 1004));
 }

@@ -44,36 +44,7 @@ protected:
         if (!kit::start(process, "n:\\setup.exe")) return nullptr;
         return kit::waitWindow(process.pid, L"#32770", L"Veyla Setup", 20000);
     }
-    // Chooses a folder in the folder dialog that the browse button opens.
-    void browseTo(HWND launcher, const std::string& folder)
-    {
-        kit::click(launcher, 1003);
-        HWND browse = kit::waitOtherDialog(process.pid, launcher, 20000);
-        ASSERT_NE(browse, nullptr);
-        ASSERT_TRUE(select(browse, folder)) << folder;
-        kit::click(browse, IDOK);
-        ASSERT_TRUE(kit::waitGone(browse, 10000));
-        // The launcher shows the folder once the dialog's call has returned, a moment later.
-        std::string base = folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder;
-        std::wstring shown = kit::ansiToWide(base + "\\TesmafromKuvel\\Veyla");
-        ASSERT_TRUE(
-            kit::waitUntil([&] { return _wcsicmp(kit::itemText(launcher, 1004).c_str(), shown.c_str()) == 0; }, 10000))
-            << kit::wideToAnsi(kit::itemText(launcher, 1004));
-    }
-    // Selects a folder in the folder dialog; the dialog may still be filling its tree, so the
-    // selection is repeated until the tree shows it.
-    static bool select(HWND browse, const std::string& folder)
-    {
-        HWND tree = FindWindowExW(browse, nullptr, L"SysTreeView32", nullptr);
-        std::string last = folder.substr(folder.find_last_of('\\') + 1);
-        return kit::waitUntil(
-            [&] {
-                kit::sendTextMessage(browse, BFFM_SETSELECTIONA, TRUE, folder);
-                std::wstring shown = kit::treeSelectionText(tree);
-                return last.empty() || _wcsicmp(shown.c_str(), kit::ansiToWide(last).c_str()) == 0;
-            },
-            30000);
-    }
+    void browseTo(HWND launcher, const std::string& folder) { browseFolder(process, launcher, folder); }
     // The launcher with base chosen, on a medium whose data pack (sparse) is large enough to keep
     // the copy busy while the test acts on it.
     HWND openWithLargePack(const std::string& base)
@@ -246,7 +217,7 @@ TEST_F(Launcher, BrowseTakesADriveRootAndRefusesTheWindowsFolderOnA9xSystem)
     kit::click(launcher, 1003);
     HWND browse = kit::waitOtherDialog(process.pid, launcher, 20000);
     ASSERT_NE(browse, nullptr);
-    ASSERT_TRUE(select(browse, windows));
+    ASSERT_TRUE(selectFolder(browse, windows));
     kit::click(browse, IDOK);
     kit::MessageBoxView box = nextBox(20000);
     EXPECT_EQ(box.caption, L"確認");

@@ -1,6 +1,7 @@
 // The Japanese interface on any system code page. CTest runs this program on the bench's Japanese
-// locale (code page 932) and again on C.UTF-8 (code page 1252): what the user reads must be the
-// same Japanese on both, and what is stored the same bytes.
+// locale (code page 932), on C.UTF-8 (code page 1252) and on ru_RU.UTF-8 (code page 1251): what the
+// user reads must be the same Japanese on each, what is stored the same bytes, and a folder named in
+// the system's own letters must install, read right and be removed.
 #include "driver.h"
 
 #include <algorithm>
@@ -8,11 +9,31 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include "launcher_buttons.h"
 #include "veyla_medium.h"
 
 namespace {
 
-const std::string installDir = "c:\\TesmafromKuvel\\Veyla";
+// A base folder named in letters of the system's code page, as its bytes and as the user reads it:
+// on 932 with a second byte 0x5C (ソ), on 1252 an accented letter ("Café"), on 1251 Cyrillic
+// letters ("Мир"); on the last two the letter before the backslash is a code page 932 lead byte.
+struct LocaleFolder {
+    UINT codePage;
+    const char* locale;
+    const char* base;
+    const wchar_t* shown;
+};
+const LocaleFolder localeFolders[] = {{932, "ja_JP.UTF-8", "c:\\ソフト", L"c:\\ソフト"},
+                                      {1252, "C.UTF-8", "c:\\Caf\xE9", L"c:\\Caf\u00E9"},
+                                      {1251, "ru_RU.UTF-8", "c:\\\xCC\xE8\xF0", L"c:\\\u041C\u0438\u0440"}};
+
+const LocaleFolder& localeFolder()
+{
+    const char* locale = getenv("KIT_LOCALE");
+    for (const LocaleFolder& f : localeFolders)
+        if (locale && strcmp(locale, f.locale) == 0) return f;
+    return localeFolders[0];
+}
 
 // The names in a folder as the shell shows them.
 std::vector<std::wstring> namesIn(const std::string& folder)
@@ -54,10 +75,10 @@ protected:
     void SetUp() override
     {
         // The bench runs this program on the locale CTest names, and the programs it starts with it.
-        const char* locale = getenv("KIT_LOCALE");
-        ASSERT_EQ(GetACP(), locale && strcmp(locale, "C.UTF-8") == 0 ? 1252u : 932u) << (locale ? locale : "");
+        ASSERT_EQ(GetACP(), localeFolder().codePage) << localeFolder().locale;
         kit::emptyAllDrives();
         clearVeylaInstallation();
+        kit::removeTree(localeFolder().base);
         ASSERT_TRUE(layOutVeyla(kit::driveRoot('n')));
     }
     void TearDown() override
@@ -65,6 +86,7 @@ protected:
         if (process.handle && kit::waitExit(process, 0) < 0) kit::terminate(process);
         kit::setWindowsVersion("tunewell.exe", nullptr);
         clearVeylaInstallation();
+        kit::removeTree(localeFolder().base);
         kit::emptyAllDrives();
     }
     HWND openLauncher()
@@ -155,15 +177,21 @@ TEST_F(Locale, EveryRoleShowsItsJapanese)
 
 TEST_F(Locale, InstallationAndRemovalShowJapaneseAndStoreTheSameBytes)
 {
+    const LocaleFolder& folder = localeFolder();
+    // The folder dialog names the drive in upper case.
+    std::string installDir = std::string("C") + (folder.base + 1) + "\\TesmafromKuvel\\Veyla";
+    ASSERT_TRUE(kit::makeFolders(folder.base));
     HWND launcher = openLauncher();
     ASSERT_NE(launcher, nullptr);
+    browseFolder(process, launcher, folder.base);
     kit::click(launcher, 1000);
     HWND notice = kit::waitOtherDialog(process.pid, launcher, 20000);
     ASSERT_NE(notice, nullptr);
     kit::click(notice, IDOK);
     kit::MessageBoxView box = nextBox(process.pid);
     EXPECT_EQ(box.caption, L"確認");
-    EXPECT_EQ(box.text, L"c:\\TesmafromKuvel\\Veyla\nフォルダを作成します。\nよろしいですか？");
+    EXPECT_EQ(box.text, L"C" + std::wstring(folder.shown + 1) +
+                            L"\\TesmafromKuvel\\Veyla\nフォルダを作成します。\nよろしいですか？");
     kit::answer(box, IDYES);
     ASSERT_TRUE(kit::answerNext(process.pid, IDYES, 60000));  // desktop link
     box = nextBox(process.pid);
@@ -199,6 +227,11 @@ TEST_F(Locale, InstallationAndRemovalShowJapaneseAndStoreTheSameBytes)
     EXPECT_EQ(rows[0][0], L"　");
     EXPECT_EQ(rows[0][1], L"Veyla.exe");
     EXPECT_EQ(kit::itemText(check, 1026), L"チェック開始");
+    kit::click(check, 1026);
+    ASSERT_TRUE(kit::answerNext(process.pid, IDOK, 60000));  // the check has ended
+    box = nextBox(process.pid);
+    EXPECT_EQ(box.text, L"ファイルは正常にインストールされています。") << "every file read back from the folder";
+    kit::answer(box, IDOK);
     kit::click(check, 2);
     ASSERT_TRUE(kit::waitGone(check, 10000));
 
@@ -223,6 +256,21 @@ TEST_F(Locale, InstallationAndRemovalShowJapaneseAndStoreTheSameBytes)
     EXPECT_FALSE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", value));
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
+
+    // The same folder unattended, named on the command line and made by the installation, and
+    // removed the same way.
+    ASSERT_TRUE(kit::removeTree(folder.base));
+    kit::Process quiet;
+    ASSERT_TRUE(kit::start(quiet, "n:\\setup.exe", std::string("\"/dir=") + folder.base + "\" /quiet"));
+    EXPECT_EQ(kit::waitExit(quiet, 120000), 0);
+    installDir = std::string(folder.base) + "\\TesmafromKuvel\\Veyla";
+    ASSERT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", value));
+    EXPECT_STREQ(value.c_str(), installDir.c_str());
+    kit::Process removal;
+    ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));  // the medium's is a stand-in
+    ASSERT_TRUE(kit::start(removal, installDir + "\\uninst.exe", "/quiet"));
+    EXPECT_EQ(kit::waitExit(removal, 120000), 0);
+    EXPECT_TRUE(kit::waitUntil([&] { return !kit::fileExists(installDir); }, 20000));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The bounded text helpers: exact truncation boundaries and code page 932 walking.
+// The bounded text helpers: exact truncation boundaries, code page 932 walking, and messages that
+// hold paths of the system's code page.
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -43,4 +44,25 @@ TEST(Cp932Walk, SecondByte5CIsNotABackslash)
     EXPECT_EQ(lastBackslash(none), nullptr);
     EXPECT_TRUE(isLeadByte(0x81) && isLeadByte(0x9F) && isLeadByte(0xE0) && isLeadByte(0xFC));
     EXPECT_FALSE(isLeadByte(0x80) || isLeadByte(0xA0) || isLeadByte(0xDF) || isLeadByte(0xFD) || isLeadByte('\\'));
+}
+
+TEST(PathsInMessages, EachPartIsConvertedFromItsOwnCodePage)
+{
+    char buf[64];
+    ASSERT_TRUE(formatWithPaths(buf, sizeof buf, "%s は%d%%\n%s", "c:\\表", 5, "d:"));
+    EXPECT_STREQ(buf, "\x01"
+                      "c:\\表\x02 は5%\n\x01"
+                      "d:\x02")
+        << "only %s arguments are marked";
+    char plain[64];
+    EXPECT_STREQ(withoutPathMarks(buf, plain, sizeof plain), "c:\\表 は5%\nd:")
+        << "the A-functions see the bytes of formatText";
+    EXPECT_FALSE(formatWithPaths(buf, 8, "%s!", "1234567"));
+    EXPECT_STREQ(buf, "");
+    // The text part read as code page 1252 ("é"), the path part as this system's 932 ("表").
+    wchar_t wide[16];
+    toWideText("\xE9\x01\x95\x5C\x02", 1252, wide, 16);
+    EXPECT_STREQ(wide, L"\u00E9\u8868");
+    toWideText("\x01\x95\x5C\x95\x5C\x02", 1252, wide, 2);
+    EXPECT_STREQ(wide, L"") << "a text that does not fit shows empty, never cut in a character";
 }

@@ -45,8 +45,8 @@ bool makeFolders(const std::string& path)
 {
     for (size_t i = 0; i <= path.size(); ++i) {
         unsigned char c = i < path.size() ? (unsigned char)path[i] : 0;
-        if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
-            ++i;  // a double-byte character: its second byte may be 0x5C
+        if (IsDBCSLeadByte(c)) {
+            ++i;  // a double-byte character of the system's code page: its second byte may be 0x5C
             continue;
         }
         if (i < 3 || (c != '\\' && c != 0)) continue;
@@ -101,13 +101,16 @@ std::string wideToAnsi(const std::wstring& text)
     return out;
 }
 
-std::wstring ansiToWide(const std::string& text)
+static std::wstring toWide(UINT codePage, const std::string& text)
 {
-    int n = MultiByteToWideChar(932, 0, text.c_str(), -1, nullptr, 0);
+    int n = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
     std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1) MultiByteToWideChar(932, 0, text.c_str(), -1, &out[0], n);
+    if (n > 1) MultiByteToWideChar(codePage, 0, text.c_str(), -1, &out[0], n);
     return out;
 }
+
+std::wstring ansiToWide(const std::string& text) { return toWide(932, text); }
+std::wstring systemToWide(const std::string& text) { return toWide(CP_ACP, text); }
 
 std::string utf8(const std::wstring& text)
 {

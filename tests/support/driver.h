@@ -24,6 +24,7 @@ bool copyFile(const std::string& from, const std::string& to);
 bool makeSparseFile(const std::string& path, uint64_t size);
 std::string wideToAnsi(const std::wstring& text);  // code page 932
 std::wstring ansiToWide(const std::string& text);
+std::wstring systemToWide(const std::string& text);  // the system's code page, as paths are
 std::string utf8(const std::wstring& text);
 
 // ---- processes
