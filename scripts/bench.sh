@@ -83,6 +83,13 @@ start)
     exit 1
   fi
   prepare_prefix
+  # Wine draws the title bar's buttons with its Marlett font (fonts-wine). Under the emulator Wine
+  # looks for its data folder beside qemu and finds none of its own fonts, so the close box comes
+  # out as an "r": the font goes into the prefix's Fonts folder, which Wine reads on any machine.
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$KIT_PREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+    install -m 644 -o "$KIT_USER" /usr/share/wine/fonts/marlett.ttf "$KIT_PREFIX/drive_c/windows/Fonts/marlett.ttf" 2>/dev/null ||
+      cp /usr/share/wine/fonts/marlett.ttf "$KIT_PREFIX/drive_c/windows/Fonts/"
+  fi
   mountpoint -q "$KIT_SCRATCH/tiny" 2>/dev/null && umount "$KIT_SCRATCH/tiny"
   rm -rf "$KIT_SCRATCH"
   for entry in $CDROM_LABELS; do
@@ -98,6 +105,10 @@ start)
     printf 'unreadable' > "$KIT_SCRATCH/fixtures/damaged/update3.tpk"
     chmod 000 "$KIT_SCRATCH/fixtures/damaged/update3.tpk"
   fi
+  # A publisher folder another user made first (z:\fixtures\foreign\TesmafromKuvel): Wine reports
+  # a folder of another Unix user as owned by someone else.
+  mkdir -p "$KIT_SCRATCH/fixtures/foreign/TesmafromKuvel"
+  [ "$(id -u)" = 0 ] && chown nobody "$KIT_SCRATCH/fixtures/foreign/TesmafromKuvel"
   # A tiny volume for disk-full cases (z:\tiny); mounting needs root.
   mkdir -p "$KIT_SCRATCH/tiny"
   if [ "$(id -u)" = 0 ]; then

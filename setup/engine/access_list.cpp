@@ -16,6 +16,9 @@ typedef BOOL(WINAPI* SetControlFn)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CON
 typedef BOOL(WINAPI* SetFileSecurityFn)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
 typedef BOOL(WINAPI* OpenProcessTokenFn)(HANDLE, DWORD, PHANDLE);
 typedef BOOL(WINAPI* GetTokenInformationFn)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+typedef BOOL(WINAPI* GetFileSecurityFn)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
+typedef BOOL(WINAPI* GetOwnerFn)(PSECURITY_DESCRIPTOR, PSID*, LPBOOL);
+typedef BOOL(WINAPI* SetOwnerFn)(PSECURITY_DESCRIPTOR, PSID, BOOL);
 
 FARPROC security(const char* name) { return loadedFunction("advapi32.dll", name); }
 
@@ -35,21 +38,65 @@ PSID wellKnownSid(DWORD* out, BYTE authority, DWORD first, DWORD second = 0, boo
     return sid;
 }
 
-// The SID of the user this process runs as, copied into out (17 DWORDs hold any SID).
-bool currentUserSid(DWORD* out, size_t size)
+size_t sidLength(const void* sid) { return 8 + 4 * (size_t)((const SID*)sid)->SubAuthorityCount; }
+
+bool sameSid(const void* a, const void* b)
+{
+    return ((const SID*)a)->SubAuthorityCount == ((const SID*)b)->SubAuthorityCount && memcmp(a, b, sidLength(a)) == 0;
+}
+
+// What the token of this process tells: its information of that class into buffer.
+bool tokenInformation(TOKEN_INFORMATION_CLASS what, DWORD* buffer, DWORD size)
 {
     OpenProcessTokenFn openToken = (OpenProcessTokenFn)(void*)security("OpenProcessToken");
     GetTokenInformationFn tokenInfo = (GetTokenInformationFn)(void*)security("GetTokenInformation");
     HANDLE token;
     if (!openToken || !tokenInfo || !openToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    DWORD buffer[64], got = 0;
-    bool ok = tokenInfo(token, TokenUser, buffer, sizeof buffer, &got) != FALSE;
+    DWORD got = 0;
+    bool ok = tokenInfo(token, what, buffer, size, &got) != FALSE;
     CloseHandle(token);
-    if (!ok) return false;
+    return ok;
+}
+
+// The SID of the user this process runs as, copied into out (17 DWORDs hold any SID).
+bool currentUserSid(DWORD* out, size_t size)
+{
+    DWORD buffer[64];
+    if (!tokenInformation(TokenUser, buffer, sizeof buffer)) return false;
     const SID* sid = (const SID*)((TOKEN_USER*)buffer)->User.Sid;
-    size_t length = 8 + 4 * (size_t)sid->SubAuthorityCount;
-    if (sid->SubAuthorityCount > 15 || length > size) return false;
-    memcpy(out, sid, length);
+    if (sid->SubAuthorityCount > 15 || sidLength(sid) > size) return false;
+    memcpy(out, sid, sidLength(sid));
+    return true;
+}
+
+// True when this process has the Administrators group in force (elevated, where there is
+// elevation): a group that is only there to deny does not count.
+bool runsAsAdministrator()
+{
+    static DWORD buffer[4096];
+    DWORD admins[17];
+    wellKnownSid(admins, 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, true);
+    if (!tokenInformation(TokenGroups, buffer, sizeof buffer)) return false;
+    const TOKEN_GROUPS* groups = (const TOKEN_GROUPS*)buffer;
+    for (DWORD i = 0; i < groups->GroupCount; ++i)
+        if ((groups->Groups[i].Attributes & SE_GROUP_ENABLED) && sameSid(groups->Groups[i].Sid, admins)) return true;
+    return false;
+}
+
+// The owner of what stands at path, copied into out; false when it cannot be read.
+bool ownerOf(const char* path, DWORD* out, size_t size)
+{
+    GetFileSecurityFn getSecurity = (GetFileSecurityFn)(void*)security("GetFileSecurityA");
+    GetOwnerFn getOwner = (GetOwnerFn)(void*)security("GetSecurityDescriptorOwner");
+    DWORD descriptor[256], needed = 0;
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!getSecurity || !getOwner ||
+        !getSecurity(path, OWNER_SECURITY_INFORMATION, descriptor, sizeof descriptor, &needed) ||
+        !getOwner(descriptor, &owner, &defaulted) || !owner || ((SID*)owner)->SubAuthorityCount > 15 ||
+        sidLength(owner) > size)
+        return false;
+    memcpy(out, owner, sidLength(owner));
     return true;
 }
 
@@ -69,25 +116,23 @@ bool buildAccessList(AccessListKind kind, AccessList& list)
     PSID system = wellKnownSid(list.sids[0], 5, SECURITY_LOCAL_SYSTEM_RID);
     PSID admins = wellKnownSid(list.sids[1], 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, true);
     PSID users = wellKnownSid(list.sids[2], 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS, true);
-    PSID creator = wellKnownSid(list.sids[3], 3, SECURITY_CREATOR_OWNER_RID);
     PACL acl = (PACL)list.acl;
     bool ok = initAcl(acl, sizeof list.acl, ACL_REVISION) &&
               addAce(acl, ACL_REVISION, Inherited, FullControl, system) &&
               addAce(acl, ACL_REVISION, Inherited, FullControl, admins);
     switch (kind) {
     case PrivateFolder:
-        // The user's own SID takes the place of CREATOR OWNER's slot.
-        ok = ok && currentUserSid(list.sids[3], sizeof list.sids[3]) &&
-             addAce(acl, ACL_REVISION, Inherited, FullControl, (PSID)list.sids[3]);
+        // The user's own SID takes the place of Users'.
+        ok = ok && currentUserSid(list.sids[2], sizeof list.sids[2]) &&
+             addAce(acl, ACL_REVISION, Inherited, FullControl, (PSID)list.sids[2]);
         break;
     case InstalledItem: ok = ok && addAce(acl, ACL_REVISION, Inherited, ReadExecute, users); break;
-    case InstallationFolder:
-        ok = ok && addAce(acl, ACL_REVISION, Inherited, ReadExecute, users) &&
-             addAce(acl, ACL_REVISION, 0, FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY, users) &&
-             addAce(acl, ACL_REVISION, Inherited | INHERIT_ONLY_ACE, FullControl, creator);
-        break;
     case SettingsFile:
         ok = ok && addAce(acl, ACL_REVISION, 0, FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE, users);
+        break;
+    case SaveFolder:
+        ok = ok && addAce(acl, ACL_REVISION, Inherited,
+                          FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE, users);
         break;
     }
     return ok && initDescriptor(&list.descriptor, SECURITY_DESCRIPTOR_REVISION) &&
@@ -104,6 +149,81 @@ bool lockPath(const char* path, AccessListKind kind)
     // A drive without permissions (FAT32, exFAT) is no reason to stop: the installation goes on.
     logLine("access list not set: %s (error %lu)", path, (unsigned long)GetLastError());
     return false;
+}
+
+bool runsElevated()
+{
+    // TokenElevation (20) is known from Vista on; earlier systems refuse the class.
+    DWORD elevation[1] = {0};
+    return ntFamily() && tokenInformation((TOKEN_INFORMATION_CLASS)20, elevation, sizeof elevation) &&
+           elevation[0] != 0;
+}
+
+bool createLockedFolder(const char* path, AccessListKind kind)
+{
+    AccessList list;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+    if (buildAccessList(kind, list)) attributes.lpSecurityDescriptor = &list.descriptor;
+    return CreateDirectoryA(path, &attributes) != FALSE;
+}
+
+bool administratorOwner(PSID owner)
+{
+    DWORD known[17];
+    static const DWORD trustedInstaller[] = {80, 956008885, 3418522649u, 1831038044, 1853292631, 2271478464u};
+    if (sameSid(owner, wellKnownSid(known, 5, SECURITY_LOCAL_SYSTEM_RID)) ||
+        sameSid(owner, wellKnownSid(known, 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, true)))
+        return true;
+    wellKnownSid(known, 5, 0);
+    ((SID*)known)->SubAuthorityCount = 6;
+    memcpy(((SID*)known)->SubAuthority, trustedInstaller, sizeof trustedInstaller);
+    if (sameSid(owner, known)) return true;
+    return currentUserSid(known, sizeof known) && sameSid(owner, known) && runsAsAdministrator();
+}
+
+bool ownedByAdministrator(const char* path)
+{
+    DWORD owner[17];
+    if (!ntFamily() || !ownerOf(path, owner, sizeof owner)) return true;
+    return administratorOwner((PSID)owner);
+}
+
+bool folderOwnedByAdministrator(const char* folder, const char* except)
+{
+    if (!ownedByAdministrator(folder)) return false;
+    char pattern[PathSize], path[PathSize];
+    if (!formatText(pattern, sizeof pattern, "%s\\*", folder)) return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return true;  // nothing in it (or nothing readable: the folder's own check stands)
+    bool owned = true;
+    do {
+        const char* name = found.cFileName;
+        if (!strcmp(name, ".") || !strcmp(name, "..") || (except && _stricmp(name, except) == 0)) continue;
+        owned = formatText(path, sizeof path, "%s\\%s", folder, name) && ownedByAdministrator(path);
+        if (!owned) logLine("not made by an administrator: %s", path);
+    } while (owned && FindNextFileA(search, &found));
+    FindClose(search);
+    return owned;
+}
+
+bool lockExistingFolder(const char* path, AccessListKind kind)
+{
+    AccessList list;
+    DWORD owner[17], admins[17];
+    SetOwnerFn setOwner = (SetOwnerFn)(void*)security("SetSecurityDescriptorOwner");
+    SetFileSecurityFn setSecurity = (SetFileSecurityFn)(void*)security("SetFileSecurityA");
+    if (!buildAccessList(kind, list) || !setSecurity) return lockPath(path, kind);
+    // Whoever else owns it (this administrator, unelevated, or SYSTEM) the folder becomes the group's.
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+    wellKnownSid(admins, 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, true);
+    if (setOwner && ownerOf(path, owner, sizeof owner) && !sameSid(owner, admins) &&
+        setOwner(&list.descriptor, (PSID)admins, FALSE))
+        what |= OWNER_SECURITY_INFORMATION;
+    if (setSecurity(path, what, &list.descriptor)) return true;
+    // The owner could not be changed (a right this run lacks): the list alone still closes it.
+    return lockPath(path, kind);
 }
 
 // The settings file, which the settings tool writes as the player: standard users may change it.

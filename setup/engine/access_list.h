@@ -7,20 +7,21 @@
 enum AccessListKind {
     // The creating user, Administrators and SYSTEM: full control, inherited. Nobody else.
     PrivateFolder,
-    // SYSTEM and Administrators: full control; Users: read and execute; all inherited.
+    // SYSTEM and Administrators: full control; Users: read and execute; all inherited. The
+    // installation folder and everything in it but the two below.
     InstalledItem,
-    // As InstalledItem; Users may also create files and folders in it (the game's save folder),
-    // and what a user creates there is theirs (CREATOR OWNER: full control, inherited only).
-    InstallationFolder,
     // As InstalledItem, and Users may also change it: the settings file the settings tool writes.
     SettingsFile,
+    // As InstalledItem, and Users may change, make and delete what it holds, inherited: the game's
+    // save folder, shared by every player of the PC.
+    SaveFolder,
 };
 
 // A protected access list in an absolute security descriptor whose parts live inside it.
 struct AccessList {
     SECURITY_DESCRIPTOR descriptor;
     DWORD acl[128];
-    DWORD sids[4][17];
+    DWORD sids[3][17];
 };
 
 // False on the 95/98/Me family, on NT 4 and wherever the system lacks the calls.
@@ -33,3 +34,27 @@ bool lockPath(const char* path, AccessListKind kind);
 // The kind of a file the installation places: SettingsFile for the settings file (by its name, the
 // last part of path), InstalledItem for every other.
 AccessListKind installedFileKind(const char* path);
+
+// Makes the folder at path with the list of that kind from its first moment (on 95/98/Me, and
+// where no list can be built, as CreateDirectoryA makes it). False when it was not made; then
+// GetLastError() says why (ERROR_ALREADY_EXISTS: something of that name was there).
+bool createLockedFolder(const char* path, AccessListKind kind);
+
+// True when an administrator may take over what stands at path: its owner is Administrators,
+// SYSTEM, TrustedInstaller, or this process's user running as an administrator. On 95/98/Me, and
+// where the owner cannot be read (a drive without permissions), true.
+bool ownedByAdministrator(const char* path);
+
+// ownedByAdministrator for a folder that was there before and for every file and folder directly
+// in it, but the one named except (nullptr: none).
+bool folderOwnedByAdministrator(const char* folder, const char* except);
+
+// Gives a folder that was there before the list of that kind, with Administrators as its owner
+// where this user owns it. False when the list was not set (the unattended log says so).
+bool lockExistingFolder(const char* path, AccessListKind kind);
+
+// The owner rule of ownedByAdministrator for one owner.
+bool administratorOwner(PSID owner);
+
+// True on Vista and later where this process runs with an administrator's elevated token.
+bool runsElevated();

@@ -31,19 +31,29 @@ bool Installer::makeDirectories(const char* path)
     return true;
 }
 
-// The target of a plain copy as a stream, new, empty and open for writing. A file already there is
-// deleted and made anew: one truncated in place is written out to disk as soon as it is closed on
-// some systems (Wine on ext4), which slows a large copy by a third. Where it cannot be deleted it is
-// truncated, as before.
+HANDLE createNewTarget(const char* target, DWORD access)
+{
+    HANDLE file = CreateFileA(target, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
+        // An earlier installation's file, read-only or not, goes; a name that cannot be freed
+        // (held open, a folder, not this run's to delete) is never written through.
+        DWORD attributes = GetFileAttributesA(target);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesA(target,
+                               attributes & ~FILE_ATTRIBUTE_READONLY);  // the delete below says whether it helped
+        if (DeleteFileA(target))
+            file = CreateFileA(target, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (file == INVALID_HANDLE_VALUE) logLine("cannot place: %s (error %lu)", target, (unsigned long)GetLastError());
+    return file;
+}
+
+// The target of a plain copy as a stream, new, empty and open for writing: one truncated in place
+// is written out to disk as soon as it is closed on some systems (Wine on ext4), which slows a large
+// copy by a third, and it would keep its owner, list and any other names it has.
 static FILE* createTarget(const char* target)
 {
-    HANDLE file = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
-        if (DeleteFileA(target))
-            file = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            file = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
+    HANDLE file = createNewTarget(target, GENERIC_WRITE);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     int fd = _open_osfhandle((intptr_t)file, _O_WRONLY | _O_BINARY);
     if (fd < 0) {
@@ -66,8 +76,10 @@ bool Installer::copyFile(const char* target, const char* source)
     }
     copyTarget = createTarget(target);
     if (!copyTarget) {
+        // A product file that cannot be placed fails the installation.
         fclose(copySource);
         copySource = nullptr;
+        copyFailed = 1;
         return false;
     }
     setvbuf(copySource, nullptr, _IONBF, 0);

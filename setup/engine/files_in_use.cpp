@@ -89,7 +89,7 @@ int Installer::findFilesInUse(const char* folder, const char* sourceFolder, char
 
 bool Installer::waitUntilFilesFree(const char* folder, const char* sourceFolder)
 {
-    filesInUseDeclined = false;
+    declined = false;
     if (folder[0] == '\0') return true;
     static char held[MaxHeldFiles][PathSize];
     for (;;) {
@@ -104,7 +104,7 @@ bool Installer::waitUntilFilesFree(const char* folder, const char* sourceFolder)
             appendText(text, sizeof text, line);
         if (unattendedRun()) noteExit(ExitFailed);
         if (showMessageAnswering(messageOwner, text, "確認", MB_ICONWARNING | MB_RETRYCANCEL, IDCANCEL) != IDRETRY) {
-            filesInUseDeclined = !unattendedRun();
+            declined = !unattendedRun();
             return false;
         }
     }

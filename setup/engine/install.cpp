@@ -9,7 +9,7 @@
 
 bool Installer::install()
 {
-    filesInUseDeclined = false;
+    declined = false;
     dropTrailingBackslash(baseDir);
     char text[MessageSize];
     if (!formatText(installDir, sizeof installDir, "%s\\%s\\%s", baseDir, publisherName, folderName)) {
@@ -22,6 +22,8 @@ bool Installer::install()
     // Over an earlier installation, no file the copy would replace may be held by the game.
     if (!waitUntilFilesFree(installDir, nullptr) || !checkFreeSpace()) return false;
     if (!createInstallFolder(installDir)) {
+        // A folder someone else made was refused with a message of its own.
+        if (declined) return false;
         formatWithPaths(text, sizeof text, "%s フォルダを作成できませんでした。", installDir);
         showMessage(messageOwner, text, "確認", MB_ICONWARNING);
         return false;

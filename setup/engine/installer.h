@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "engine/access_list.h"
 #include "engine/text.h"
 
 struct ProgressReport;
@@ -22,6 +23,11 @@ DriveKind driveKind(const char* root, char* label, size_t labelSize);
 // The folder of the running program, without a trailing backslash; false (out empty) when its
 // path cannot be had.
 bool moduleFolder(char* out, size_t size);
+
+// A file of the installation at target, made new and opened with access (an existing file is
+// deleted first, its read-only attribute cleared); INVALID_HANDLE_VALUE, logged with the error,
+// where the name cannot be freed.
+HANDLE createNewTarget(const char* target, DWORD access);
 
 // True when another program holds the file open (or runs it).
 bool fileInUse(const char* path);
@@ -58,6 +64,7 @@ public:
     // The message that the drive of installDir has freeMB where neededMB are needed.
     void showNoSpace(uint32_t freeMB, uint32_t neededMB);
     static bool ensureDirectory(const char* path);
+    bool placeProductFolder(const char* path, AccessListKind kind, const char* except);
     bool createInstallFolder(const char* path);
     bool removeInstalledFiles(const char* folder);
     // Calls visit(name, path) for each name of installFiles and then of extraFiles, path being
@@ -74,6 +81,11 @@ public:
     }
     bool launchGame();
     bool openReadme();
+    // Starts a program, document or page for the player: on Vista and later, where this process
+    // runs elevated, through the desktop shell with the signed-in user's rights (where that fails,
+    // as shellLaunch does). Its working folder is the game's folder for the game, else the
+    // system folder; Notepad is the system's, by its full path.
+    bool startForPlayer(const char* path, const char* parameters, int mode);
 
     // Copy worker and archives
     bool runCopy();
@@ -206,8 +218,9 @@ public:
     // entries. Written by the worker, read once it has ended.
     uint64_t installedBytes;
 
-    // Set when the player answered Cancel to the files in use: the operation was declined, not failed.
-    bool filesInUseDeclined;
+    // Set when the operation was declined, not failed, and the player was told why: Cancel to the
+    // files in use, or a folder another user made. Nothing changed; no failure message follows.
+    bool declined;
 
 private:
     int findFilesInUse(const char* folder, const char* sourceFolder, char held[][PathSize]);

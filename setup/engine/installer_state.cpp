@@ -14,7 +14,7 @@ Installer::Installer()
       endFileIndex(NoEndIndex), cancelState(0), workerRunning(0), workerThreadId(0), bytesCopied(0),
       progressUnitSize(0), progressUnits(0), progressUnitsShown(0), progressSteps(0), progressCtrlId(0),
       progress(&noProgressReport), copySource(nullptr), copyTarget(nullptr), mainWindow(nullptr), messageOwner(nullptr),
-      registryKey(nullptr), copyFailed(0), installedBytes(0), filesInUseDeclined(false)
+      registryKey(nullptr), copyFailed(0), installedBytes(0), declined(false)
 {
     publisherName[0] = gameName[0] = folderName[0] = installDir[0] = sourceDir[0] = sourceRoot[0] = '\0';
     programsDir[0] = desktopDir[0] = '\0';

@@ -66,21 +66,47 @@ void Installer::showNoSpace(uint32_t freeMB, uint32_t neededMB)
     showMessage(messageOwner, text, "確認", MB_ICONWARNING);
 }
 
-bool Installer::ensureDirectory(const char* path)
+static bool folderExists(const char* path)
 {
-    return SetCurrentDirectoryA(path) || CreateDirectoryA(path, nullptr);
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Installer::ensureDirectory(const char* path) { return folderExists(path) || CreateDirectoryA(path, nullptr); }
+
+// A folder of the product (publisher, installation): made with its list from the first
+// moment, or, where it was there before, taken over only when an administrator made it and what
+// it holds (but except, the players' saves), and then given the list. A folder someone else made is
+// refused: a standard user who made it first keeps every right to it and to what it holds.
+bool Installer::placeProductFolder(const char* path, AccessListKind kind, const char* except)
+{
+    if (createLockedFolder(path, kind)) return true;
+    if (GetLastError() != ERROR_ALREADY_EXISTS || !folderExists(path)) return false;
+    if (!folderOwnedByAdministrator(path, except)) {
+        declined = true;
+        if (unattendedRun()) noteExit(ExitBadCommandLine);
+        char text[MessageSize];
+        formatWithPaths(
+            text, sizeof text,
+            "%s\nこのフォルダは別のユーザーが作成したため、インストールできません。\n別のフォルダを指定してください。",
+            path);
+        showMessage(messageOwner, text, "確認", MB_ICONWARNING);
+        return false;
+    }
+    lockExistingFolder(path, kind);  // a drive without permissions: logged, the installation goes on
+    return true;
 }
 
 bool Installer::createInstallFolder(const char* path)
 {
-    if (!SetCurrentDirectoryA(path)) {
+    if (!folderExists(path)) {
         char text[MessageSize];
         if (!formatWithPaths(text, sizeof text, "%s\nフォルダを作成します。\nよろしいですか？", path)) return false;
         if (showMessage(messageOwner, text, "確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
     }
-    // The publisher folder and the installation folder, when this installation makes them, are
-    // locked: a standard user can neither change nor replace what they hold, nor rename them.
-    char prefix[PathSize], publisher[PathSize];
+    // The folders above the publisher folder are the player's; the publisher folder, the
+    // installation folder and its save folder are the product's.
+    char prefix[PathSize], publisher[PathSize], save[PathSize];
     copyText(publisher, sizeof publisher, path);
     if (char* slash = lastBackslash(publisher)) *slash = '\0';
     size_t publisherLength = strlen(publisher);
@@ -90,13 +116,16 @@ bool Installer::createInstallFolder(const char* path)
         if (len >= sizeof prefix) return false;
         memcpy(prefix, path, len);
         prefix[len] = '\0';
-        bool existed = pathExists(prefix);
-        if (!ensureDirectory(prefix)) return false;
-        if (!existed && len - 1 == publisherLength) lockPath(publisher, InstalledItem);
+        if (len - 1 == publisherLength ? !placeProductFolder(publisher, InstalledItem, nullptr)
+                                       : !ensureDirectory(prefix))
+            return false;
     }
-    bool existed = pathExists(path);
-    if (!ensureDirectory(path)) return false;
-    if (!existed) lockPath(path, InstallationFolder);
+    if (!placeProductFolder(path, InstalledItem, "save") || !formatText(save, sizeof save, "%s\\save", path))
+        return false;
+    // The save folder is the players': one that was there holds their saves and stays theirs.
+    if (createLockedFolder(save, SaveFolder)) return true;
+    if (!folderExists(save)) return false;
+    lockExistingFolder(save, SaveFolder);  // a drive without permissions: logged, the installation goes on
     return true;
 }
 
@@ -111,15 +140,14 @@ bool Installer::removeInstalledFiles(const char* folder)
 
 bool Installer::launchGame()
 {
-    SetCurrentDirectoryA(installDir);
     char path[PathSize];
     if (!formatText(path, sizeof path, "%s\\%s", installDir, installFiles[0])) return false;
-    return shellLaunch(path, "", LaunchOpen);
+    return startForPlayer(path, "", LaunchOpen);
 }
 
 bool Installer::openReadme()
 {
     char path[PathSize];
     if (!formatText(path, sizeof path, "%s\\%s", installed ? installDir : sourceDir, "readme.txt")) return false;
-    return shellLaunch(path, "", LaunchNotepad);
+    return startForPlayer(path, "", LaunchNotepad);
 }

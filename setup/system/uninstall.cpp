@@ -84,6 +84,8 @@ bool Installer::removeInstallFolders(uint8_t leaveFolder)
     }
     if (installDir[0] == '\0') return true;
     removeFolder("%s\\%s", installDir, "movie");
+    // The save folder the installation made goes when it is empty: kept saves keep it.
+    removeFolder("%s\\%s", installDir, "save");
     RemoveDirectoryA(installDir);
     char parent[PathSize];
     if (publisherFolder(*this, parent)) RemoveDirectoryA(parent);
@@ -109,6 +111,7 @@ void Installer::removeFoldersAtRestart()
     if (!ntFamily()) return;
     char path[PathSize];
     if (formatText(path, sizeof path, "%s\\movie", installDir) && pathExists(path)) scheduleDeleteAtRestart(path);
+    if (formatText(path, sizeof path, "%s\\save", installDir) && pathExists(path)) scheduleDeleteAtRestart(path);
     if (pathExists(installDir)) scheduleDeleteAtRestart(installDir);
     if (publisherFolder(*this, path) && pathExists(path)) scheduleDeleteAtRestart(path);
 }

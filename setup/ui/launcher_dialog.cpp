@@ -149,7 +149,7 @@ static void onManual()
     copyText(root, sizeof root, installer.sourceDir);
     if (char* slash = lastBackslash(root)) *slash = '\0';
     char path[PathSize];
-    if (formatText(path, sizeof path, "%s\\manual\\manual.html", root)) installer.shellLaunch(path, "", LaunchOpen);
+    if (formatText(path, sizeof path, "%s\\manual\\manual.html", root)) installer.startForPlayer(path, "", LaunchOpen);
 }
 
 // Closing the launcher: ignored while an installation is under way, except that during the copy it
@@ -177,7 +177,7 @@ static BOOL onCommand(HWND dialog, int id)
     case IDC_UPDATE_START: onUpdate(dialog); break;
     case IDC_UNINSTALL: onUninstall(dialog); break;
     case IDC_MANUAL: onManual(); break;
-    case IDC_HOMEPAGE: installer.shellLaunch(productConfig.homePageUrl, nullptr, LaunchDefault); break;
+    case IDC_HOMEPAGE: installer.startForPlayer(productConfig.homePageUrl, nullptr, LaunchDefault); break;
     case IDC_DATACHECK: openDialog(appInstance, IDD_DATACHECK, dialog, dataCheckDialogProc, 0); break;
     default: break;
     }
@@ -224,7 +224,7 @@ DWORD WINAPI installThreadProc(LPVOID)
     static const int failed[] = {IDC_INSTALL, IDC_README, IDC_MANUAL, IDCANCEL, IDC_BROWSE};
     bool installed = installer.install();
     // Files in use and Cancel: declined, nothing changed.
-    if (!installed && !installer.filesInUseDeclined)
+    if (!installed && !installer.declined)
         showMessage(dialog,
                     "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。",
                     "確認", MB_ICONWARNING);

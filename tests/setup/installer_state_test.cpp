@@ -87,7 +87,7 @@ TEST(InstallerState, InitialiseTakesTheTableAndTheRecord)
 }
 
 // Each access list entry by trustee, rights and inheritance, read back from the built descriptor.
-TEST(AccessLists, EachKindHoldsExactlyItsEntries)
+TEST(AccessLists, EachKindHoldsExactlyItsEntriesAndOnlyAdministratorsFoldersAreTakenOver)
 {
     struct Entry {
         std::string trustee;
@@ -108,15 +108,30 @@ TEST(AccessLists, EachKindHoldsExactlyItsEntries)
     const std::pair<AccessListKind, std::vector<Entry>> kinds[] = {
         {PrivateFolder, {system, admins, {user, full, inherited}}},
         {InstalledItem, {system, admins, users}},
-        {InstallationFolder,
-         {system,
-          admins,
-          users,
-          {"S-1-5-32-545", FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY, 0},
-          {"S-1-3-0", full, inherited | INHERIT_ONLY_ACE}}},
         {SettingsFile,
          {system, admins, {"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE, 0}}},
+        {SaveFolder,
+         {system,
+          admins,
+          {"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE, inherited}}},
     };
+    // Whose folder that was there before an administrator's installation may take over: the bench
+    // runs as an administrator.
+    const std::pair<std::string, bool> owners[] = {
+        {"S-1-5-32-544", true},
+        {"S-1-5-18", true},
+        {"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", true},
+        {user, true},
+        {"S-1-5-32-545", false},
+        {"S-1-5-7", false},
+        {"S-1-5-21-1004336348-1177238915-682003330-1001", false},
+    };
+    for (const auto& [owner, taken] : owners) {
+        PSID sid = nullptr;
+        ASSERT_TRUE(ConvertStringSidToSidA(owner.c_str(), &sid)) << owner;
+        EXPECT_EQ(administratorOwner(sid), taken) << owner;
+        LocalFree(sid);
+    }
     LocalFree(user);
     for (const auto& [kind, expected] : kinds) {
         AccessList list;

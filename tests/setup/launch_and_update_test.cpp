@@ -67,9 +67,13 @@ TEST_F(Opening, ReadmeFromTheMediumBeforeAndFromTheInstallationAfter)
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
 
+    // From the installation: the system's Notepad, never one placed in the installation folder,
+    // even with the launcher's current folder there.
     std::string dir = fakeInstallation("n:\\Veyla");
     kit::writeFile(dir + "\\readme.txt", "installed readme");
-    launcher = open();
+    ASSERT_TRUE(kit::copyFile(kit::binPath("..\\tests\\probe.exe"), dir + "\\notepad.exe"));
+    ASSERT_TRUE(kit::start(process, "n:\\setup.exe", "/log=z:\\readme.log", dir));
+    launcher = kit::waitWindow(process.pid, L"#32770", L"Veyla Setup", 20000);
     ASSERT_NE(launcher, nullptr);
     kit::click(launcher, 1006);
     notepad = kit::waitWindow(0, L"Notepad", nullptr, 20000);
@@ -80,6 +84,16 @@ TEST_F(Opening, ReadmeFromTheMediumBeforeAndFromTheInstallationAfter)
     kit::waitGone(notepad, 10000);
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
+    EXPECT_FALSE(kit::fileExists(kit::scratchPath("probe.log"))) << "the planted notepad.exe never ran";
+    std::string log;
+    ASSERT_TRUE(kit::readFile(kit::scratchPath("readme.log"), log));
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    // Wine's launcher runs elevated: the desktop shell starts Notepad with the player's rights.
+    EXPECT_NE(
+        log.find(std::string(" started as the signed-in user: ") + system + "\\notepad.exe " + dir + "\\readme.txt"),
+        std::string::npos)
+        << log;
 }
 
 TEST_F(Opening, ManualFromTheMediumRootAndTheHomePageAddress)
@@ -103,6 +117,11 @@ TEST_F(Opening, ManualFromTheMediumRootAndTheHomePageAddress)
     lines = kit::probeLines(4);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_NE(lines[2].find("http://www.tesmafromkuvel.co.jp/product/veyla/"), std::string::npos) << lines[2];
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    for (size_t folderLine : {1u, 3u})
+        EXPECT_EQ(_stricmp(lines[folderLine].c_str(), system), 0)
+            << "started in the system folder: " << lines[folderLine];
     EXPECT_TRUE(IsWindow(launcher)) << "the launcher stays open";
     kit::click(launcher, 2);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);

@@ -52,6 +52,20 @@ bool writableByOthers(const std::string& path)
     return false;
 }
 
+// Gives the folder an access list that lets everyone change it.
+bool openToEveryone(const std::string& path)
+{
+    DWORD sid[4] = {}, acl[64];
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    SECURITY_DESCRIPTOR descriptor;
+    return InitializeSid(sid, &world, 1) && (*GetSidSubAuthority(sid, 0) = SECURITY_WORLD_RID, true) &&
+           InitializeAcl((PACL)acl, sizeof acl, ACL_REVISION) &&
+           AddAccessAllowedAce((PACL)acl, ACL_REVISION, FILE_ALL_ACCESS, sid) &&
+           InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           SetSecurityDescriptorDacl(&descriptor, TRUE, (PACL)acl, FALSE) &&
+           SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, &descriptor);
+}
+
 class Unattended : public ::testing::Test {
 protected:
     void SetUp() override
@@ -91,9 +105,16 @@ protected:
 
 TEST_F(Unattended, QuietInstallationAndRemovalShowNothingAndLogEveryStep)
 {
+    // The installation folder is there already, open to everyone: an administrator's earlier
+    // folder is taken over and locked like a new one.
+    ASSERT_TRUE(kit::makeFolders(installDir));
+    ASSERT_TRUE(openToEveryone(installDir) && writableByOthers(installDir));
     bool seen = true;
     EXPECT_EQ(run("n:\\setup.exe", "/QUIET -log=z:\\install.log", &seen), 0);
     EXPECT_FALSE(seen) << "no window";
+    for (const std::string& folder : {installDir, std::string("c:\\TesmafromKuvel")})
+        EXPECT_FALSE(writableByOthers(folder)) << folder;
+    EXPECT_TRUE(kit::fileExists(installDir + "\\save")) << "the players' save folder (its list: AccessLists)";
     for (const char* const* n = veylaFiles(); *n; ++n) {
         std::string bytes;
         EXPECT_TRUE(kit::readFile(installDir + "\\" + *n, bytes) && bytes == veylaFileBytes(*n)) << *n;
@@ -178,6 +199,8 @@ TEST_F(Unattended, ExitCodesOneToFive)
         {"nothing to update", [] {}, kit::binPath("update.exe"), "/quiet", 3},
         {"no medium", [] { kit::emptyAllDrives(); }, kit::binPath("setup.exe"), "/quiet", 4},
         {"no space", [] { layOutVeyla(kit::driveRoot('n')); }, "n:\\setup.exe", "/quiet /dir=" + tiny, 5},
+        {"a publisher folder another user made", [] {}, "n:\\setup.exe",
+         "/quiet /dir=z:\\fixtures\\foreign /log=z:\\foreign.log", 1},
     };
     for (const Case& c : cases) {
         c.arrange();
@@ -186,6 +209,19 @@ TEST_F(Unattended, ExitCodesOneToFive)
             EXPECT_FALSE(kit::fileExists(installDir)) << c.what << ": nothing was changed";
         }
     }
+    EXPECT_NE(logOf("foreign.log")
+                  .find(kit::utf8(L"z:\\fixtures\\foreign\\TesmafromKuvel このフォルダは別のユーザーが作成したため")),
+              std::string::npos)
+        << "refused, and said why";
+    EXPECT_FALSE(kit::fileExists("z:\\fixtures\\foreign\\TesmafromKuvel\\Veyla"));
+    // A product file whose name cannot be freed (a folder stands there) fails the installation,
+    // which is rolled back, rather than leaving someone else's uninst.exe as if installed.
+    ASSERT_TRUE(kit::makeFolders(installDir + "\\uninst.exe"));
+    EXPECT_EQ(run("n:\\setup.exe", "/quiet /log=z:\\unplaced.log"), 6);
+    EXPECT_NE(logOf("unplaced.log").find("cannot place: " + installDir + "\\uninst.exe (error "), std::string::npos);
+    EXPECT_FALSE(kit::fileExists(installDir + "\\Veyla.exe")) << "rolled back";
+    std::string value;
+    EXPECT_FALSE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", value));
     // A second copy while the launcher runs; it leaves the launcher's log as it was.
     kit::Process launcher;
     ASSERT_TRUE(kit::start(launcher, "n:\\setup.exe", "/log=z:\\first.log"));

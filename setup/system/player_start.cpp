@@ -1,0 +1,131 @@
+// Programs, documents and pages the launcher opens for the player (the game, the README, the
+// manual, the home page). An installation runs elevated from Vista on; what it starts inherits
+// that token unless it is started by a program that runs with the player's own rights. The
+// desktop shell is such a program: asked through its automation object, it starts the file as
+// the signed-in user, as the common installers do for the programs of their last page.
+#include <exdisp.h>
+#include <shellapi.h>
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shlobj.h>
+
+#include "engine/access_list.h"
+#include "engine/installer.h"
+#include "engine/run_log.h"
+#include "engine/system_library.h"
+#include "system/com_bracket.h"
+
+namespace {
+
+typedef BSTR(WINAPI* SysAllocStringFn)(const OLECHAR*);
+typedef void(WINAPI* SysFreeStringFn)(BSTR);
+
+// Releases a COM interface at the end of its scope.
+template <typename T>
+struct Held {
+    T* p = nullptr;
+    Held() = default;
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+    ~Held()
+    {
+        if (p) p->Release();
+    }
+};
+
+// A text of the system's code page as a BSTR (nullptr when it cannot be made).
+BSTR systemBstr(const char* text, SysAllocStringFn allocate)
+{
+    WCHAR wide[MessageSize];
+    if (!MultiByteToWideChar(CP_ACP, 0, text ? text : "", -1, wide, MessageSize)) return nullptr;
+    return allocate(wide);
+}
+
+// The desktop shell's own ShellExecute: the desktop's view, its folder-view automation object,
+// the shell's application object. False when any step is missing (no shell, another shell).
+bool startThroughDesktop(const char* file, const char* parameters, const char* directory, const char* verb)
+{
+    SysAllocStringFn allocate = (SysAllocStringFn)(void*)systemFunction("oleaut32.dll", "SysAllocString");
+    SysFreeStringFn release = (SysFreeStringFn)(void*)systemFunction("oleaut32.dll", "SysFreeString");
+    if (!allocate || !release) return false;
+    Held<IShellWindows> windows;
+    Held<IDispatch> desktop, background, application;
+    Held<IServiceProvider> services;
+    Held<IShellBrowser> browser;
+    Held<IShellView> view;
+    Held<IShellFolderViewDual> folderView;
+    Held<IShellDispatch2> shell;
+    VARIANT location = {}, empty = {};
+    location.vt = VT_I4;
+    location.lVal = CSIDL_DESKTOP;
+    long window = 0;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                (void**)&windows.p)) ||
+        windows.p->FindWindowSW(&location, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, &desktop.p) != S_OK ||
+        !desktop.p || FAILED(desktop.p->QueryInterface(IID_IServiceProvider, (void**)&services.p)) ||
+        FAILED(services.p->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, (void**)&browser.p)) ||
+        FAILED(browser.p->QueryActiveShellView(&view.p)) ||
+        FAILED(view.p->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, (void**)&background.p)) ||
+        FAILED(background.p->QueryInterface(IID_IShellFolderViewDual, (void**)&folderView.p)) ||
+        FAILED(folderView.p->get_Application(&application.p)) || !application.p ||
+        FAILED(application.p->QueryInterface(IID_IShellDispatch2, (void**)&shell.p)))
+        return false;
+    BSTR fileText = systemBstr(file, allocate);
+    VARIANT arguments = {}, folder = {}, operation = {}, show = {};
+    arguments.vt = folder.vt = operation.vt = VT_BSTR;
+    arguments.bstrVal = systemBstr(parameters, allocate);
+    folder.bstrVal = systemBstr(directory, allocate);
+    operation.bstrVal = systemBstr(verb, allocate);
+    show.vt = VT_I4;
+    show.lVal = SW_SHOWNORMAL;
+    bool started = fileText && arguments.bstrVal && folder.bstrVal && operation.bstrVal &&
+                   SUCCEEDED(shell.p->ShellExecute(fileText, arguments, folder, operation, show));
+    BSTR made[] = {fileText, arguments.bstrVal, folder.bstrVal, operation.bstrVal};
+    for (BSTR text : made)
+        if (text) release(text);
+    return started;
+}
+
+}  // namespace
+
+bool Installer::startForPlayer(const char* path, const char* parameters, int mode)
+{
+    // Nothing is started in the installation folder but the game, in its own folder: a program
+    // found there first by its bare name, or a DLL it would load from there, never runs.
+    char system[PathSize], notepad[PathSize], gameFolder[PathSize];
+    UINT n = GetSystemDirectoryA(system, sizeof system);
+    if (n == 0 || n >= sizeof system) return false;
+    const char* file = path;
+    const char* arguments = parameters ? parameters : "";
+    const char* folder = system;
+    const char* verb = "open";
+    switch (mode) {
+    case LaunchOpen:
+        // The game (or a document of the medium) in its own folder.
+        copyText(gameFolder, sizeof gameFolder, path);
+        if (char* slash = lastBackslash(gameFolder)) *slash = '\0';
+        if (_stricmp(gameFolder, installDir) == 0) folder = gameFolder;
+        break;
+    case LaunchNotepad:
+        // The system's Notepad; the 95/98/Me family keeps it in the Windows folder.
+        if (!formatText(notepad, sizeof notepad, "%s\\notepad.exe", system)) return false;
+        if (!pathExists(notepad)) {
+            n = GetWindowsDirectoryA(notepad, sizeof notepad);
+            if (n == 0 || n >= sizeof notepad || !appendText(notepad, sizeof notepad, "\\notepad.exe")) return false;
+        }
+        file = notepad;
+        arguments = path;
+        break;
+    case LaunchDefault: verb = ""; break;
+    default: return true;
+    }
+    if (comStartFailed(CoInitialize(nullptr))) return false;
+    if (runsElevated() && startThroughDesktop(file, arguments, folder, verb)) {
+        logLine("started as the signed-in user: %s %s", file, arguments);
+    } else {
+        HINSTANCE started = ShellExecuteA(nullptr, verb[0] ? verb : nullptr, file, arguments, folder, SW_SHOWNORMAL);
+        logLine("started: %s %s (%s)", file, arguments, (INT_PTR)started > 32 ? "done" : "failed");
+    }
+    CoUninitialize();
+    return true;
+}
