@@ -4,9 +4,11 @@
 // (the copy starts right after it is made) to the installation record: the wall time up to the
 // record's last write as the registry stamps it, and the processor time setup.exe used meanwhile
 // (read when the folder and then the record appear; both are looked for every millisecond). The record and the
-// installed-programs entry are removed afterwards, so that the next run installs again.
+// installed-programs entry are removed afterwards, so that the next run installs again. A third
+// figure is the peak working set of setup.exe up to the record, in KiB.
 //   launcher_bench launcher|quiet BASEFOLDER
 #include <windows.h>
+#include <psapi.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -44,6 +46,7 @@ static bool recordWritten()
 struct Span {
     FILETIME start = {};
     double cpuStart = 0, cpuEnd = 0;
+    SIZE_T peakWorkingSet = 0;
 };
 static bool awaitCopy(HANDLE process, const std::string& folder, Span& span)
 {
@@ -59,6 +62,9 @@ static bool awaitCopy(HANDLE process, const std::string& folder, Span& span)
         Sleep(1);
     }
     span.cpuEnd = processorTime(process);
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    if (GetProcessMemoryInfo(process, &memory, sizeof memory)) span.peakWorkingSet = memory.PeakWorkingSetSize;
     return true;
 }
 
@@ -112,6 +118,7 @@ int main(int argc, char** argv)
         fprintf(stderr, "launcher_bench: no time stamps of the folder and the record\n");
         return 1;
     }
-    printf("%.0f %.0f\n", milliseconds(recorded) - milliseconds(span.start), span.cpuEnd - span.cpuStart);
+    printf("%.0f %.0f %lu\n", milliseconds(recorded) - milliseconds(span.start), span.cpuEnd - span.cpuStart,
+           (unsigned long)(span.peakWorkingSet / 1024));
     return 0;
 }

@@ -52,6 +52,17 @@ struct CompareProgress {
             if (GetTickCount() - lastShown >= 15) show();
         }
     }
+    // count blocks at once, as count calls of block() would move the bar: where a step is at least
+    // count blocks long, the percentage can change at most once over them.
+    void blocks(DWORD count)
+    {
+        if (wholeBlocks < 100 * (uint64_t)count) {
+            while (count--) block();
+            return;
+        }
+        blocksDone += count - 1;
+        block();
+    }
     void show()
     {
         if (pending > 0) SendMessageA(bar, PBM_DELTAPOS, (WPARAM)pending, 0);
@@ -138,7 +149,7 @@ int Installer::compareWithSource(const char* name, HWND progressBar)
         if (!okA || !okB) break;  // a failing read is a mismatch
         // Whole equal chunks are the common case: compared at once, then counted block by block.
         if (gotA == CompareChunk && gotB == CompareChunk && sameBytes(a, b, CompareChunk)) {
-            for (DWORD block = 0; block < CompareChunk / CompareBlock; ++block) progress.block();
+            progress.blocks(CompareChunk / CompareBlock);
             continue;
         }
         for (DWORD at = 0; result < 0; at += CompareBlock) {

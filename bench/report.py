@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""The bench's figures: medians of each row, the ratios to the peers with their targets, a last
+line that says which targets hold, and the same ratios as a small SVG bar chart.
+  report.py ROUNDS FIGURES CHART MACHINE
+FIGURES holds one 'name,round value' a line (milliseconds, or KiB for the peak working sets)."""
+import statistics
+import sys
+
+rounds, figures, chart, machine = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+t = {}
+with open(figures) as f:
+    for line in f:
+        key, value = line.split()
+        t[key] = float(value)
+
+
+def runs(tool):
+    return [t['%s,%d' % (tool, r)] for r in range(1, rounds + 1)]
+
+
+def ratio(a, b):
+    return statistics.median(x / max(y, 1) for x, y in zip(runs(a), runs(b)))
+
+
+ROWS = [('engine', 'engine, plain files', 'ms'), ('copyfile', 'CopyFileA under Wine, plain files', 'ms'),
+        ('nsiscopy', 'NSIS CopyFiles under Wine, plain files', 'ms'), ('enginezip', 'engine, archives', 'ms'),
+        ('nsisextract', 'NSIS File /r under Wine, same tree', 'ms'), ('compare', 'data check, plain files', 'ms'),
+        ('readcompare', 'read both, compare, under Wine', 'ms'), ('launcher', 'launcher, copy to record', 'ms'),
+        ('quiet', 'setup.exe /quiet, copy to record', 'ms'), ('launchercpu', 'launcher, processor time', 'ms'),
+        ('quietcpu', 'setup.exe /quiet, processor time', 'ms'), ('launchermem', 'launcher, peak working set', 'KiB'),
+        ('quietmem', 'setup.exe /quiet, peak working set', 'KiB')]
+NATIVE = [('dd', 'native dd bs=64K, plain files'), ('cp', 'native cp, plain files'),
+          ('unzip', 'native unzip, archives'), ('cmp', 'native cmp -s, plain files')]
+
+print()
+print('%-40s %10s' % ('median of %d runs' % rounds, ''))
+for tool, label, unit in ROWS:
+    print('%-40s %10.0f %s' % (label, statistics.median(runs(tool)), unit))
+print('information only (native, not on the same runtime):')
+for tool, label in NATIVE:
+    print('%-40s %10.0f ms' % (label, statistics.median(runs(tool))))
+
+# Wine counts a process's time in 10 ms ticks: the processor times are compared as totals.
+cpu = sum(runs('launchercpu')) / max(sum(runs('quietcpu')), 1)
+targets = [
+    ('engine / CopyFileA, plain files', ratio('engine', 'copyfile'), 0.9),
+    ('engine / NSIS CopyFiles, plain files', ratio('engine', 'nsiscopy'), 0.9),
+    ('engine / NSIS extraction, archives', ratio('enginezip', 'nsisextract'), 0.9),
+    ('data check / read and compare', ratio('compare', 'readcompare'), 1.1),
+    ('launcher / quiet, processor time (%d / %d ms)' % (sum(runs('launchercpu')), sum(runs('quietcpu'))), cpu, 1.1),
+    ('launcher / quiet, peak working set', ratio('launchermem', 'quietmem'), 1.2),
+]
+print()
+print('median of per-run ratios (processor time: totals of %d rounds)' % rounds)
+for label, value, target in targets:
+    print('  %-40s %5.2f   target <= %.2f  %s' % (label, value, target, 'met' if value <= target else 'MISSED'))
+print('  %-40s %5.2f   (wall time, no target)' % ('launcher / quiet, wall time', ratio('launcher', 'quiet')))
+for tool, label in [('dd', 'engine / native dd'), ('unzip', 'engine archives / native unzip'),
+                    ('cmp', 'data check / native cmp -s')]:
+    mine = {'dd': 'engine', 'unzip': 'enginezip', 'cmp': 'compare'}[tool]
+    print('  %-40s %5.2f   (information)' % (label, ratio(mine, tool)))
+
+# The chart: one bar a ratio, the target as a line across it.
+width, left, bar, gap, scale = 740, 330, 22, 12, 200
+height = 60 + len(targets) * (bar + gap)
+svg = ['<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" font-family="sans-serif" font-size="12">'
+       % (width, height), '<rect width="100%" height="100%" fill="white"/>',
+       '<text x="10" y="18" font-size="14">What the kit costs against its peers (ratio; lower is better)</text>',
+       '<text x="10" y="36" fill="#555">%s, median of %d rounds</text>' % (machine, rounds)]
+for i, (label, value, target) in enumerate(targets):
+    y = 50 + i * (bar + gap)
+    colour = '#3a7' if value <= target else '#d54'
+    svg.append('<text x="10" y="%d">%s</text>' % (y + 15, label))
+    svg.append('<rect x="%d" y="%d" width="%.0f" height="%d" fill="%s"/>' % (left, y, min(value, 1.8) * scale, bar,
+                                                                               colour))
+    svg.append('<text x="%.0f" y="%d">%.2f</text>' % (left + min(value, 1.8) * scale + 4, y + 15, value))
+    svg.append('<line x1="%.0f" y1="%d" x2="%.0f" y2="%d" stroke="black" stroke-dasharray="3,2"/>' %
+               (left + target * scale, y - 3, left + target * scale, y + bar + 3))
+svg.append('</svg>')
+with open(chart, 'w') as f:
+    f.write('\n'.join(svg) + '\n')
+
+missed = [label for label, value, target in targets if value > target]
+print()
+print('chart: %s' % chart)
+print('bench: %d of %d targets met%s' % (len(targets) - len(missed), len(targets),
+                                          '; missed: ' + ', '.join(missed) if missed else ''))
