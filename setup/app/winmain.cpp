@@ -76,6 +76,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     installer.setProgressControl(IDC_PROGRESS);
     folderBrowser.init(appInstance, mainWindowHandle);
 
+    // What an installation that never ended placed goes before anything else is shown or done.
+    if (buildMode == Launcher && !specialUninstallerBuild) installer.clearInterruptedInstallation();
     if (buildMode == Uninstaller) {
         bool removesHere = switches.relaunched || switches.removeDirectly;
         if (!removesHere && hasCommandLine) return endRun(installer.removeThroughCopy(commandLine));

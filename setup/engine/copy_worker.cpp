@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "engine/access_list.h"
+#include "engine/changing_step.h"
 #include "engine/installer.h"
 #include "engine/progress_report.h"
 #include "engine/run_log.h"
@@ -33,6 +34,7 @@ bool Installer::makeDirectories(const char* path)
 
 HANDLE createNewTarget(const char* target, DWORD access)
 {
+    changingStep();
     HANDLE file = CreateFileA(target, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
         // An earlier installation's file, read-only or not, goes; a name that cannot be freed
@@ -92,6 +94,7 @@ bool Installer::copyFile(const char* target, const char* source)
         for (;;) {
             size_t got = fread(copyBuffer, 1, sizeof copyBuffer, copySource);
             storeBytesCopied(*this, loadBytesCopied(*this) + got);
+            changingStep();
             if (ferror(copySource) || fwrite(copyBuffer, 1, got, copyTarget) != got) {
                 damaged = true;
                 break;
@@ -127,6 +130,7 @@ bool Installer::copyFile(const char* target, const char* source)
         }
     }
     installedBytes += t;
+    changingStep();
     lockPath(target, installedFileKind(target));
     logLine("file %s, %.0f bytes", target, (double)t);
     return true;

@@ -72,11 +72,16 @@ static void holdingPrograms(char paths[][PathSize], int count, char* out, size_t
 int Installer::findFilesInUse(const char* folder, const char* sourceFolder, char held[][PathSize])
 {
     int count = 0;
+    char self[PathSize] = "";
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (n == 0 || n >= sizeof self) self[0] = '\0';
     forEachProductFile(folder, [&](const char* name, const char* path) {
         char source[PathSize];
         // The uninstaller's temporary copy does not count the uninstaller that started it, which
-        // has ended or waits for it; a file held for another reason is removed at restart.
+        // has ended or waits for it, and the uninstaller removing directly does not count itself:
+        // such a file, or one held for another reason, is removed at restart.
         if (switches.relaunched && _stricmp(name, "uninst.exe") == 0) return true;
+        if (_stricmp(path, self) == 0) return true;
         if (sourceFolder && (!formatText(source, sizeof source, "%s\\%s", sourceFolder, name) || !pathExists(source)))
             return true;
         if (!fileInUse(path)) return true;

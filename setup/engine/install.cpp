@@ -21,7 +21,11 @@ bool Installer::install()
     logLine("folder %s", installDir);
     // Over an earlier installation, no file the copy would replace may be held by the game.
     if (!waitUntilFilesFree(installDir, nullptr) || !checkFreeSpace()) return false;
+    // From the first folder it makes, the installation is journaled: ended half-way, the next start
+    // removes what it placed.
+    if (!beginInstallJournal()) logLine("installation journal not written");  // a start after a crash cannot clean up
     if (!createInstallFolder(installDir)) {
+        endInstallJournal();  // nothing copied; a folder made stays, as it always did
         // A folder someone else made was refused with a message of its own.
         if (declined) return false;
         formatWithPaths(text, sizeof text, "%s フォルダを作成できませんでした。", installDir);
@@ -30,16 +34,21 @@ bool Installer::install()
     }
     if (!runCopy()) {
         removeInstalledFiles(installDir);
+        endInstallJournal();  // rolled back: nothing for the next start to clear (a journal left clears nothing more)
         return false;
     }
+    // What an earlier removal left to the next restart would otherwise delete the new files then.
+    dropPendingRemovals();
     progress->showRegisteringSlide();
     setStatusText("レジストリにゲーム情報を書き込んでいます。");
     if (!writeInstallRecord()) {
         removeInstalledFiles(installDir);
         deleteRegistryKey(productConfig.installRecordKey);
         deleteUninstallEntry();
+        endInstallJournal();  // rolled back, as above
         return false;
     }
+    if (!endInstallJournal()) logLine("installation journal left");  // the record is there: the next start drops it
     char name[PathSize];
     logLine("record HKEY_LOCAL_MACHINE\\%s: Dir=%s, CD=%s, InstType=%d",
             systemText(productConfig.installRecordKey, name, sizeof name), installDir, sourceDir, (int)installType);

@@ -96,6 +96,12 @@ public:
 
     // Install, data check, update
     bool install();
+    // The installation's journal (the folder it copies into), written before the copy and removed
+    // once the record is there or the roll-back is done; at the start of the launcher, what an
+    // installation that never ended placed is removed (the player is told).
+    bool beginInstallJournal();
+    bool endInstallJournal();
+    void clearInterruptedInstallation();
     int probeInstalledFile(int index, char* buffer, size_t size);
     int compareWithSource(const char* name, HWND progressBar);
     // False when the player declined (files in use, Cancel): nothing changed, the dialog stays.
@@ -142,9 +148,14 @@ public:
     BOOL deleteFileIfPresent(const char* path);
     bool removeInstallFolders(uint8_t leaveFolder);
     // Product files still in installDir after the removal (not in use: the player was asked about
-    // those) are deleted at the next restart; true when there were any. Then the folders.
-    bool removeLeftoversAtRestart();
+    // those) are deleted at the next restart. RestartNone, RestartScheduled when every one of them
+    // is down for deletion, RestartNotScheduled when one could not be. Then the folders.
+    enum RestartRemoval { RestartNone, RestartScheduled, RestartNotScheduled };
+    RestartRemoval removeLeftoversAtRestart();
     void removeFoldersAtRestart();
+    // Takes back the restart deletions an earlier removal left for the paths this installation
+    // placed; false when they could not be read or rewritten (logged).
+    bool dropPendingRemovals();
 
     // Temporary copies. On the NT family each copy is made in a new folder of its own in the
     // temporary folder, with a name nobody can tell beforehand and open to this user, Administrators
@@ -162,7 +173,9 @@ public:
     // numberedBase; out: the copy's path.
     bool copyToTemp(const char* fileName, const char* sourceFolder, const char* numberedBase, char* out, size_t size,
                     HANDLE& held);
-    void scheduleDeleteAtRestart(const char* path);
+    // True when the path is really down for deletion at the next restart (MoveFileEx on the NT
+    // family, WININIT.INI on 95/98/Me).
+    bool scheduleDeleteAtRestart(const char* path);
 
     // Unattended removal: the uninstaller's side (returns the exit code) and its copy's report
     int removeThroughCopy(const char* commandLine);

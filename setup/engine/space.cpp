@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "engine/access_list.h"
+#include "engine/changing_step.h"
 #include "engine/installer.h"
 #include "engine/display_text.h"
 #include "engine/run_log.h"
@@ -80,6 +81,7 @@ bool Installer::ensureDirectory(const char* path) { return folderExists(path) ||
 // refused: a standard user who made it first keeps every right to it and to what it holds.
 bool Installer::placeProductFolder(const char* path, AccessListKind kind, const char* except)
 {
+    changingStep();
     if (createLockedFolder(path, kind)) return true;
     if (GetLastError() != ERROR_ALREADY_EXISTS || !folderExists(path)) return false;
     if (!folderOwnedByAdministrator(path, except)) {

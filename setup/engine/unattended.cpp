@@ -45,14 +45,15 @@ const char* switchValue(const char* word, const char* name)
     return word + len + 1;
 }
 
-// "/parent=<process id>,<event>,<word>", as the uninstaller hands it to its copy.
+// "/parent=<process id>,<event>,<word>,<start time high>,<start time low>", as the uninstaller
+// hands it to its copy.
 bool parseParent(const char* value, Switches& out)
 {
-    DWORD* fields[3] = {&out.parent, &out.resultEvent, &out.resultWord};
-    for (int i = 0; i < 3; ++i) {
+    DWORD* fields[5] = {&out.parent, &out.resultEvent, &out.resultWord, &out.parentStartHigh, &out.parentStartLow};
+    for (int i = 0; i < 5; ++i) {
         char* end = nullptr;
         unsigned long n = strtoul(value, &end, 10);
-        if (end == value || *end != (i < 2 ? ',' : '\0')) return false;
+        if (end == value || *end != (i < 4 ? ',' : '\0')) return false;
         *fields[i] = (DWORD)n;
         value = end + 1;
     }

@@ -34,6 +34,9 @@ struct Switches {
     // In the waiting uninstaller: the event the copy sets once it has put its exit code into the
     // shared word, both without a name (the copy takes them from that process by their handles).
     DWORD resultEvent, resultWord;
+    // When the waiting uninstaller started (its creation time): a process that has ended and whose
+    // number another process got meanwhile is not it.
+    DWORD parentStartHigh, parentStartLow;
 };
 
 // The switches of this process.

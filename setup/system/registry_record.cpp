@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "config/product_config.h"
+#include "engine/changing_step.h"
 #include "engine/installer.h"
 
 LONG Installer::closeRegistryKey()
@@ -81,9 +82,13 @@ static DWORD textValueBytes(const char* text)
 
 bool Installer::writeInstallRecord()
 {
+    changingStep();
     if (!createRegistryKey(productConfig.installRecordKey)) return false;
+    changingStep();
     if (!setRegistryValue("Dir", REG_SZ, installDir, textValueBytes(installDir))) return false;
+    changingStep();
     if (!setRegistryValue("CD", REG_SZ, sourceDir, textValueBytes(sourceDir))) return false;
+    changingStep();
     if (!setRegistryValue("InstType", REG_DWORD, &installType, 4)) return false;
     closeRegistryKey();
     return true;

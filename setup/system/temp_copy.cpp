@@ -6,6 +6,7 @@
 #include "engine/access_list.h"
 #include "engine/display_text.h"
 #include "engine/installer.h"
+#include "engine/run_log.h"
 #include "engine/system_library.h"
 
 static bool tempFolder(char* out, size_t size)
@@ -134,9 +135,10 @@ bool Installer::copyToTemp(const char* fileName, const char* sourceFolder, const
     // program held open for reading alone can still be started.
     held = CreateFileA(out, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (held == INVALID_HANDLE_VALUE) held = nullptr;
-    // The restart removes the copy and then its own folder, empty by then.
-    scheduleDeleteAtRestart(out);
-    if (nt) scheduleDeleteAtRestart(folder);
+    // The restart removes the copy and then its own folder, empty by then; where it cannot be
+    // scheduled the copy stays in the temporary folder, which harms nothing.
+    if (!scheduleDeleteAtRestart(out)) logLine("not removed at restart: %s", out);
+    if (nt && !scheduleDeleteAtRestart(folder)) logLine("not removed at restart: %s", folder);
     return true;
 }
 
@@ -210,13 +212,14 @@ bool scheduleDeleteInWininit(const char* iniPath, const char* shortPath)
     return ok;
 }
 
-void Installer::scheduleDeleteAtRestart(const char* path)
+bool Installer::scheduleDeleteAtRestart(const char* path)
 {
-    if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return;
+    // The NT family reads its own list; WININIT.INI is read by 95/98/Me only.
+    if (ntFamily()) return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
     char windows[PathSize], iniPath[PathSize], shortPath[PathSize];
     UINT n = GetWindowsDirectoryA(windows, sizeof windows);
-    if (n == 0 || n >= sizeof windows || !formatText(iniPath, sizeof iniPath, "%s\\WININIT.INI", windows)) return;
+    if (n == 0 || n >= sizeof windows || !formatText(iniPath, sizeof iniPath, "%s\\WININIT.INI", windows)) return false;
     DWORD s = GetShortPathNameA(path, shortPath, sizeof shortPath);
-    if (s == 0 || s >= sizeof shortPath) return;
-    scheduleDeleteInWininit(iniPath, shortPath);
+    if (s == 0 || s >= sizeof shortPath) return false;
+    return scheduleDeleteInWininit(iniPath, shortPath);
 }

@@ -5,9 +5,20 @@
 #include "engine/display_text.h"
 #include "engine/installer.h"
 #include "engine/run_log.h"
+#include "engine/system_library.h"
 #include "engine/unattended.h"
 
 enum { ResultCodes = 8 };
+
+// When the process started; zero where the system cannot tell (95/98/Me).
+static FILETIME startTime(HANDLE process)
+{
+    typedef BOOL(WINAPI * GetProcessTimesFn)(HANDLE, LPFILETIME, LPFILETIME, LPFILETIME, LPFILETIME);
+    GetProcessTimesFn times = (GetProcessTimesFn)(void*)loadedFunction("kernel32.dll", "GetProcessTimes");
+    FILETIME started = {}, ended, kernel, user;
+    if (!times || !times(process, &started, &ended, &kernel, &user)) started = FILETIME{};
+    return started;
+}
 
 // The copy's result reaches the uninstaller through an event and a shared word that have no name:
 // the copy duplicates them out of the waiting process, which no other user's process may open, so
@@ -33,9 +44,11 @@ int Installer::removeThroughCopy(const char* commandLine)
     HANDLE process = nullptr;
     int code = ExitFailed;
     if (result) *result = -1;
+    FILETIME started = startTime(GetCurrentProcess());
     if (done && result &&
-        formatText(parameters, sizeof parameters, "/r /parent=%lu,%lu,%lu %s", (unsigned long)GetCurrentProcessId(),
-                   (unsigned long)(ULONG_PTR)done, (unsigned long)(ULONG_PTR)word, commandLine) &&
+        formatText(parameters, sizeof parameters, "/r /parent=%lu,%lu,%lu,%lu,%lu %s",
+                   (unsigned long)GetCurrentProcessId(), (unsigned long)(ULONG_PTR)done, (unsigned long)(ULONG_PTR)word,
+                   (unsigned long)started.dwHighDateTime, (unsigned long)started.dwLowDateTime, commandLine) &&
         (process = shellLaunchProcess(copy, parameters)) != nullptr) {
         if (held) CloseHandle(held);
         held = nullptr;
@@ -71,11 +84,39 @@ static void sendResult(HANDLE waiter, int code)
     if (done) CloseHandle(done);
 }
 
+// The waiting uninstaller, opened by its number and recognised by its start time: a number that
+// another process got after it ended is never written into. Null when it is not there.
+static HANDLE openWaitingUninstaller()
+{
+    HANDLE waiter = OpenProcess(SYNCHRONIZE | PROCESS_DUP_HANDLE | PROCESS_QUERY_INFORMATION, FALSE, switches.parent);
+    FILETIME started = waiter ? startTime(waiter) : FILETIME{};
+    if (waiter && started.dwHighDateTime == switches.parentStartHigh &&
+        started.dwLowDateTime == switches.parentStartLow && WaitForSingleObject(waiter, 0) == WAIT_TIMEOUT)
+        return waiter;
+    if (waiter) CloseHandle(waiter);
+    logLine("the uninstaller that started this copy is gone: no result sent");
+    return nullptr;
+}
+
 void Installer::reportRemoval(int code)
 {
     if (switches.parent == 0) return;
-    HANDLE waiter = OpenProcess(SYNCHRONIZE | PROCESS_DUP_HANDLE, FALSE, switches.parent);
+    HANDLE waiter = openWaitingUninstaller();
     if (!waiter) return;
+    // Before the result goes, the installed uninstaller (which the waiting one runs from, and a
+    // running program may be renamed) is moved aside in its folder, to be deleted once it has
+    // ended. One that another program holds cannot be: it goes at the restart, and the result
+    // says so.
+    char path[PathSize] = "", aside[PathSize] = "";
+    bool movedAside = false;
+    if ((code == ExitDone || code == ExitRestartNeeded) && installDir[0] != '\0' &&
+        formatText(path, sizeof path, "%s\\uninst.exe", installDir) &&
+        formatText(aside, sizeof aside, "%s\\uninst.exe.del~", installDir) && pathExists(path) &&
+        !(movedAside = MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING) != FALSE)) {
+        bool scheduled = scheduleDeleteAtRestart(path);
+        logLine(scheduled ? "removed at restart: %s" : "cannot be removed, not even at restart: %s", path);
+        code = scheduled ? ExitRestartNeeded : ExitFailed;
+    }
     sendResult(waiter, code);
     // A removal that failed leaves the uninstaller in place, for the next try.
     if (code != ExitDone && code != ExitRestartNeeded) {
@@ -86,13 +127,14 @@ void Installer::reportRemoval(int code)
     // folders it kept can go.
     WaitForSingleObject(waiter, 30000);
     CloseHandle(waiter);
-    char path[PathSize];
-    if (installDir[0] == '\0' || !formatText(path, sizeof path, "%s\\uninst.exe", installDir)) return;
+    if (path[0] == '\0') return;
+    if (movedAside && !deleteFileIfPresent(aside) && !scheduleDeleteAtRestart(aside))
+        logLine("uninstaller left: %s", aside);  // the game is removed; only a spare copy stays
     deleteFileIfPresent(path);
     removeInstallFolders(1);
     // Held still (a program of another user, a scanner): at the next restart, then the folders.
     if (pathExists(path)) {
-        scheduleDeleteAtRestart(path);
+        if (!scheduleDeleteAtRestart(path)) logLine("uninstaller left: %s", path);
         removeFoldersAtRestart();
     }
 }

@@ -92,22 +92,27 @@ bool Installer::removeInstallFolders(uint8_t leaveFolder)
     return true;
 }
 
-bool Installer::removeLeftoversAtRestart()
+Installer::RestartRemoval Installer::removeLeftoversAtRestart()
 {
-    bool any = false;
+    RestartRemoval result = RestartNone;
     forEachProductFile(installDir, [&](const char* name, const char* path) {
         if (heldByWaitingUninstaller(name) || !pathExists(path)) return true;
-        logLine("removed at restart: %s", path);
-        scheduleDeleteAtRestart(path);
-        return any = true;
+        if (scheduleDeleteAtRestart(path)) {
+            logLine("removed at restart: %s", path);
+            if (result == RestartNone) result = RestartScheduled;
+        } else {
+            logLine("cannot be removed, not even at restart: %s (error %lu)", path, (unsigned long)GetLastError());
+            result = RestartNotScheduled;
+        }
+        return true;
     });
-    return any;
+    return result;
 }
 
 void Installer::removeFoldersAtRestart()
 {
     // WININIT.INI of the 95/98/Me family deletes files only. A folder that still holds files then
-    // simply stays.
+    // simply stays, and so does one that cannot be scheduled: an empty folder harms nothing.
     if (!ntFamily()) return;
     char path[PathSize];
     if (formatText(path, sizeof path, "%s\\movie", installDir) && pathExists(path)) scheduleDeleteAtRestart(path);
@@ -127,11 +132,21 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
                              MB_ICONQUESTION | MB_YESNO, switches.deleteSave ? IDYES : IDNO) == IDYES)
         deleteSaveData(*this);
     // An empty installation folder would turn the names into paths at the root of the current drive.
-    bool restart = false;
+    RestartRemoval left = RestartNone;
     if (installDir[0] != '\0') {
         removeInstalledFiles(installDir);
-        restart = removeLeftoversAtRestart();
+        left = removeLeftoversAtRestart();
     }
+    // A file that stays for good leaves the game installed and listed, to be removed again.
+    if (left == RestartNotScheduled) {
+        noteExit(ExitFailed);
+        showMessage(
+            messageOwner,
+            "アンインストールが正常に行われませんでした。\n一部のファイルを削除できませんでした。\nもう一度アンインストールを行ってください。",
+            "確認", MB_ICONWARNING);
+        return false;
+    }
+    bool restart = left == RestartScheduled;
     removeInstallFolders(leaveFolder);
     if (restart) removeFoldersAtRestart();
     removeShortcuts();

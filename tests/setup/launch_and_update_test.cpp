@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <string.h>
+
+#include <string>
 
 #include "veyla_medium.h"
 
@@ -167,6 +170,9 @@ TEST_F(Update, ReplacesExactlyTheFilesOfItsFolderWithTheirTimes)
     SetFileAttributesA((dir + "\\update2.tpk").c_str(), FILE_ATTRIBUTE_HIDDEN);
     SetFileAttributesA((dir + "\\update1.tpk").c_str(), FILE_ATTRIBUTE_READONLY);
     kit::writeFile(dir + "\\update1.tpk.new~", "left by an update that was ended half-way");
+    // A kept-aside name that no journal of an update lists is nobody's old file: never moved into place.
+    DeleteFileA((dir + "\\update4.tpk").c_str());
+    kit::writeFile(dir + "\\update4.tpk.old~", "planted");
     std::string folder = updateFolder({{"update1.tpk", "new update one"}, {"grd_2.pac", "new pack"}});
     for (const char* name : {"update1.tpk", "grd_2.pac"}) {
         HANDLE f =
@@ -192,6 +198,7 @@ TEST_F(Update, ReplacesExactlyTheFilesOfItsFolderWithTheirTimes)
     EXPECT_EQ(box.text, L"アップデートが完了しました。");
     kit::answer(box, IDOK);
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
+    EXPECT_FALSE(kit::fileExists(dir + "\\update4.tpk")) << "the planted file stays out of the installation";
 
     HANDLE f =
         CreateFileA((dir + "\\update1.tpk").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -288,6 +295,65 @@ TEST_F(Update, ChangesNothingUnlessEveryFileCanBeReplaced)
     EXPECT_EQ(kit::waitExit(process, 15000), 0);
     std::string bytes;
     EXPECT_TRUE(kit::readFile(dir + "\\Veyla.exe", bytes) && bytes == "new game");
+}
+
+// Ended at each of its changing steps in turn, as a power cut would end it, an update leaves an
+// installation that the next run (here one with nothing to update) brings to one whole state: every
+// file old or every file new, no temporary file and no journal.
+TEST_F(Update, EndedAtEveryStepTheNextRunLeavesItWhole)
+{
+    const std::pair<const char*, std::string> fresh[] = {
+        {"update1.tpk", "new update one"}, {"update2.tpk", "new update two"}, {"grd_2.pac", "a new pack"}};
+    std::string folder = updateFolder({fresh[0], fresh[1], fresh[2]});
+    std::string next = kit::freshFolder("next");
+    ASSERT_TRUE(kit::makeFolders(next + "\\Veyla"));
+    for (const std::string& f : {folder, next})
+        ASSERT_TRUE(kit::copyFile(kit::binPath("..\\tests\\update_crash.exe"), f + "\\update.exe"));
+    std::string dir;
+    auto reset = [&] {
+        dir = fakeInstallation("n:\\Veyla");
+        DeleteFileA((dir + "\\grd_2.pac").c_str());
+        SetFileAttributesA((dir + "\\update2.tpk").c_str(), FILE_ATTRIBUTE_READONLY);  // replaced too
+    };
+    auto run = [](const std::string& f, long crashAt) {
+        SetEnvironmentVariableA("KIT_CRASH_AT", std::to_string(crashAt).c_str());
+        kit::Process update;
+        long code = kit::start(update, f + "\\update.exe", "/quiet") ? kit::waitExit(update, 60000) : -2;
+        SetEnvironmentVariableA("KIT_CRASH_AT", nullptr);
+        return code;
+    };
+    reset();
+    SetEnvironmentVariableA("KIT_STEP_COUNT", kit::scratchPath("steps.txt").c_str());
+    ASSERT_EQ(run(folder, 0), 0);
+    SetEnvironmentVariableA("KIT_STEP_COUNT", nullptr);
+    std::string count;
+    ASSERT_TRUE(kit::readFile(kit::scratchPath("steps.txt"), count));
+    const long steps = atol(count.c_str());
+    ASSERT_GT(steps, 20) << "journal, three new files, three replacements";
+    for (long k = 1; k <= steps; ++k) {
+        reset();
+        ASSERT_EQ(run(folder, k), 99) << "ended at step " << k;
+        ASSERT_EQ(run(next, 0), 0) << "the run after step " << k;
+        bool allOld = true, allNew = true;
+        for (const auto& f : fresh) {
+            std::string bytes, old = strcmp(f.first, "grd_2.pac") == 0 ? "" : veylaFileBytes(f.first);
+            bool there = kit::readFile(dir + "\\" + f.first, bytes);
+            allOld = allOld && (old.empty() ? !there : there && bytes == old);
+            allNew = allNew && there && bytes == f.second;
+        }
+        EXPECT_TRUE(allOld != allNew) << "step " << k << ": a mix of old and new files";
+        for (const char* const* n = veylaFiles(); *n; ++n) {
+            std::string bytes;
+            bool updated = !strcmp(*n, "update1.tpk") || !strcmp(*n, "update2.tpk");
+            EXPECT_TRUE(updated || (kit::readFile(dir + "\\" + *n, bytes) && bytes == veylaFileBytes(*n))) << k << *n;
+        }
+        WIN32_FIND_DATAA found;
+        HANDLE left = FindFirstFileA((dir + "\\*~*").c_str(), &found);
+        EXPECT_EQ(left, INVALID_HANDLE_VALUE)
+            << "step " << k << " left " << (left != INVALID_HANDLE_VALUE ? found.cFileName : "");
+        if (left != INVALID_HANDLE_VALUE) FindClose(left);
+        if (HasFailure()) break;
+    }
 }
 
 TEST_F(Update, RefusesWhenNothingIsInstalled)

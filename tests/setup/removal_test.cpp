@@ -281,6 +281,70 @@ TEST_F(Removal, QuietRemovalEndsWithTheCopysCode)
     EXPECT_GE(restartPosition(installDir + "\\readme.txt"), 0);
     EXPECT_GT(restartPosition(installDir), restartPosition(installDir + "\\readme.txt")) << "then its folder";
     EXPECT_GT(restartPosition("c:\\TesmafromKuvel"), restartPosition(installDir));
+
+    // An installation before the restart takes those deletions back: the restart would delete it.
+    ASSERT_TRUE(kit::removeTree(installDir + "\\readme.txt"));
+    ASSERT_TRUE(layOutVeyla(kit::driveRoot('n')));
+    ASSERT_TRUE(kit::start(process, "n:\\setup.exe", "/quiet /nodesktop"));
+    EXPECT_EQ(kit::waitExit(process, 60000), 0);
+    for (const std::string& path : {installDir + "\\readme.txt", installDir, std::string("c:\\TesmafromKuvel")})
+        EXPECT_LT(restartPosition(path), 0) << path;
+
+    // Where nothing can be scheduled (the restart list refuses this run), a file that stays is a
+    // removal that did not finish: 6, and the game stays installed and listed.
+    ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));
+    ASSERT_TRUE(kit::makeFolders(installDir + "\\update9.tpk.d") &&
+                DeleteFileA((installDir + "\\update9.tpk").c_str()) &&
+                MoveFileA((installDir + "\\update9.tpk.d").c_str(), (installDir + "\\update9.tpk").c_str()) &&
+                kit::writeFile(installDir + "\\update9.tpk\\x", "x"));
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
+                            READ_CONTROL | WRITE_DAC, &key),
+              0);
+    DWORD kept[512], size = sizeof kept;
+    ASSERT_EQ(RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, kept, &size), 0);
+    SECURITY_DESCRIPTOR refusing;
+    DWORD everyone[3] = {0x101, 0x1000000, 0}, acl[32];  // S-1-1-0
+    ASSERT_TRUE(InitializeAcl((PACL)acl, sizeof acl, ACL_REVISION) &&
+                AddAccessAllowedAce((PACL)acl, ACL_REVISION, KEY_READ | WRITE_DAC, everyone) &&
+                InitializeSecurityDescriptor(&refusing, SECURITY_DESCRIPTOR_REVISION) &&
+                SetSecurityDescriptorDacl(&refusing, TRUE, (PACL)acl, FALSE));
+    ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &refusing), 0);
+    bool started = kit::start(process, installDir + "\\uninst.exe", "/quiet");
+    long code = started ? kit::waitExit(process, 60000) : -2;
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, kept), 0);
+    RegCloseKey(key);
+    EXPECT_EQ(code, 6) << "not 3010: nothing was scheduled";
+    EXPECT_TRUE(recordExists() && entryExists());
+    EXPECT_LT(restartPosition(installDir + "\\update9.tpk"), 0);
+
+    // The installed uninstaller held by another program: the quiet removal says 3010 for it.
+    ASSERT_TRUE(kit::removeTree(installDir + "\\update9.tpk"));
+    HANDLE holder = CreateFileA((installDir + "\\uninst.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(kit::start(process, installDir + "\\uninst.exe", "/quiet"));
+    EXPECT_EQ(kit::waitExit(process, 60000), 3010);
+    CloseHandle(holder);
+    EXPECT_GE(restartPosition(installDir + "\\uninst.exe"), 0);
+}
+
+// The installed uninstaller started with a command line it does not understand (/S, as tools pass
+// it) removes the game itself, asking as always, and leaves its own file to the restart.
+TEST_F(Removal, TheInstalledUninstallerRemovesWhateverItsCommandLine)
+{
+    fakeInstallation("n:\\Veyla");
+    ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));
+    ASSERT_TRUE(kit::start(process, installDir + "\\uninst.exe", "/S"));
+    kit::MessageBoxView box = answerBox(IDYES);
+    EXPECT_EQ(box.text, L"Veyla のアンインストールを開始します。\n開始してもよろしいですか？");
+    box = answerBox(IDNO);
+    EXPECT_EQ(box.text, L"セーブデータを削除してもよろしいですか？") << "not asked about uninst.exe in use";
+    box = answerBox(IDOK);
+    EXPECT_EQ(box.text, L"アンインストールが完了しました。\n一部のファイルは再起動後に削除されます。");
+    EXPECT_EQ(kit::waitExit(process, 30000), 0);
+    EXPECT_FALSE(recordExists() || entryExists());
+    EXPECT_FALSE(kit::fileExists(installDir + "\\data.tpk"));
+    EXPECT_GE(restartPosition(installDir + "\\uninst.exe"), 0);
 }
 
 // The special uninstaller's earlier products: README links whose working folders hold left-overs.

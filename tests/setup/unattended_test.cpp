@@ -3,6 +3,8 @@
 #include "driver.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 #include <sddl.h>
 #include <shlobj.h>
 
@@ -229,6 +231,54 @@ TEST_F(Unattended, ExitCodesOneToFive)
     EXPECT_EQ(run("n:\\setup.exe", "/quiet /log=z:\\first.log"), 2);
     EXPECT_NE(logOf("first.log").find("command line: /log=z:\\first.log,"), std::string::npos);
     kit::terminate(launcher);
+}
+
+// Ended at each of its changing steps in turn, an installation is, at the next start of setup.exe,
+// either complete (its record was written) or cleared: none of its files and folders stay, and the
+// next start goes on as a fresh one (here into another folder).
+TEST_F(Unattended, AnInstallationEndedAtEveryStepIsClearedOrCompleteAtTheNextStart)
+{
+    ASSERT_TRUE(layOutVeyla(kit::driveRoot('n'), "..\\tests\\setup_crash.exe"));
+    std::string other = kit::scratchPath("other");
+    auto quiet = [&](long crashAt, const std::string& args) {
+        SetEnvironmentVariableA("KIT_CRASH_AT", std::to_string(crashAt).c_str());
+        long code = run("n:\\setup.exe", "/quiet /nodesktop" + args);
+        SetEnvironmentVariableA("KIT_CRASH_AT", nullptr);
+        return code;
+    };
+    SetEnvironmentVariableA("KIT_STEP_COUNT", kit::scratchPath("steps.txt").c_str());
+    ASSERT_EQ(quiet(0, ""), 0);
+    SetEnvironmentVariableA("KIT_STEP_COUNT", nullptr);
+    std::string count;
+    ASSERT_TRUE(kit::readFile(kit::scratchPath("steps.txt"), count));
+    const long steps = atol(count.c_str());
+    ASSERT_GT(steps, 40) << "folders, journal, sixteen files, record";
+    for (long k = 1; k <= steps; ++k) {
+        clearVeylaInstallation();
+        kit::removeTree(other);
+        ASSERT_EQ(quiet(k, ""), 99) << "ended at step " << k;
+        bool placed = kit::fileExists(installDir);
+        long next = quiet(0, " /log=z:\\next.log /dir=" + other);
+        std::string value;
+        if (next == 3) {
+            for (const char* const* n = veylaFiles(); *n; ++n)
+                EXPECT_TRUE(kit::fileExists(installDir + "\\" + *n)) << k << *n;
+        } else {
+            EXPECT_EQ(next, 0) << "step " << k;
+            EXPECT_FALSE(kit::fileExists("c:\\TesmafromKuvel")) << "step " << k << ": what it placed stays";
+            EXPECT_TRUE(!placed || logOf("next.log").find("interrupted installation in " + installDir + ": removed") !=
+                                       std::string::npos)
+                << "step " << k;
+            EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", value) &&
+                        strcmp(value.c_str(), (other + "\\TesmafromKuvel\\Veyla").c_str()) == 0)
+                << "step " << k << ": then installed afresh";
+        }
+        EXPECT_FALSE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE,
+                                            (std::string(veylaRecordKey) + " (installation)").c_str(), "Dir", value))
+            << "step " << k << ": the journal is gone";
+        if (HasFailure()) break;
+    }
+    kit::removeTree(other);
 }
 
 TEST_F(Unattended, InteractiveInstallationWritesTheLogToo)

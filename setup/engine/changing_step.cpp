@@ -1,0 +1,3 @@
+#include "engine/changing_step.h"
+
+void changingStep() {}

@@ -1,0 +1,7 @@
+// Every file or registry operation of an update or an installation that changes the disk passes
+// here first. The shipped programs do nothing here; the tests' builds of setup.exe and update.exe
+// end the process at the step they are told, to prove that an installation or an update ended at
+// any moment is brought back to one whole state by the next run.
+#pragma once
+
+void changingStep();

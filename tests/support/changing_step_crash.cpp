@@ -1,0 +1,30 @@
+// The tests' changingStep: KIT_CRASH_AT=k ends the process, as a power cut would, just before its
+// k-th changing operation; KIT_STEP_COUNT names a file that gets the number of steps a run made.
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "engine/changing_step.h"
+
+static long steps;
+
+static void writeCount()
+{
+    const char* file = getenv("KIT_STEP_COUNT");
+    if (!file || !*file) return;
+    if (FILE* out = fopen(file, "wb")) {
+        fprintf(out, "%ld", steps);
+        fclose(out);
+    }
+}
+
+void changingStep()
+{
+    static long crashAt = -1;
+    if (crashAt < 0) {
+        const char* at = getenv("KIT_CRASH_AT");
+        crashAt = at ? atol(at) : 0;
+        atexit(writeCount);
+    }
+    if (++steps == crashAt) TerminateProcess(GetCurrentProcess(), 99);
+}
