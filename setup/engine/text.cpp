@@ -6,18 +6,24 @@
 #include <stdio.h>
 #include <string.h>
 
-bool formatText(char* buf, size_t size, const char* format, ...)
+static bool formatArguments(char* buf, size_t size, const char* format, va_list args)
 {
     if (size == 0) return false;
-    va_list args;
-    va_start(args, format);
     int n = vsnprintf(buf, size, format, args);
-    va_end(args);
     if (n < 0 || (size_t)n >= size) {
         buf[0] = '\0';
         return false;
     }
     return true;
+}
+
+bool formatText(char* buf, size_t size, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    bool ok = formatArguments(buf, size, format, args);
+    va_end(args);
+    return ok;
 }
 
 bool copyText(char* dst, size_t size, const char* src)
@@ -77,13 +83,9 @@ bool formatWithPaths(char* buf, size_t size, const char* format, ...)
     marked[at] = '\0';
     va_list args;
     va_start(args, format);
-    int n = vsnprintf(buf, size, marked, args);
+    bool ok = formatArguments(buf, size, marked, args);
     va_end(args);
-    if (n < 0 || (size_t)n >= size) {
-        buf[0] = '\0';
-        return false;
-    }
-    return true;
+    return ok;
 }
 
 const char* withoutPathMarks(const char* text, char* out, size_t size)

@@ -200,7 +200,7 @@ bool recoverFromJournal(const Installer& in, char* failed)
         if (forward) {
             // Every target was replaced: only the old files are left to go.
             changingStep();
-            SetFileAttributesA(f.old, FILE_ATTRIBUTE_NORMAL);
+            SetFileAttributesA(f.old, FILE_ATTRIBUTE_NORMAL);  // the delete below says whether it went
             if (Installer::pathExists(f.old) && !DeleteFileA(f.old)) logLine("old file left: %s", f.old);
         } else if (!rollBack(f, failed)) {
             whole = false;

@@ -316,19 +316,13 @@ TEST_F(Update, EndedAtEveryStepTheNextRunLeavesItWhole)
         SetFileAttributesA((dir + "\\update2.tpk").c_str(), FILE_ATTRIBUTE_READONLY);  // replaced too
     };
     auto run = [](const std::string& f, long crashAt) {
-        SetEnvironmentVariableA("KIT_CRASH_AT", std::to_string(crashAt).c_str());
-        kit::Process update;
-        long code = kit::start(update, f + "\\update.exe", "/quiet") ? kit::waitExit(update, 60000) : -2;
-        SetEnvironmentVariableA("KIT_CRASH_AT", nullptr);
-        return code;
+        return runEndingAtStep(crashAt, [&] {
+            kit::Process update;
+            return kit::start(update, f + "\\update.exe", "/quiet") ? kit::waitExit(update, 60000) : -2;
+        });
     };
     reset();
-    SetEnvironmentVariableA("KIT_STEP_COUNT", kit::scratchPath("steps.txt").c_str());
-    ASSERT_EQ(run(folder, 0), 0);
-    SetEnvironmentVariableA("KIT_STEP_COUNT", nullptr);
-    std::string count;
-    ASSERT_TRUE(kit::readFile(kit::scratchPath("steps.txt"), count));
-    const long steps = atol(count.c_str());
+    const long steps = changingSteps([&] { return run(folder, 0); });
     ASSERT_GT(steps, 20) << "journal, three new files, three replacements";
     for (long k = 1; k <= steps; ++k) {
         reset();

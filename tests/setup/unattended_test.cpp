@@ -241,17 +241,9 @@ TEST_F(Unattended, AnInstallationEndedAtEveryStepIsClearedOrCompleteAtTheNextSta
     ASSERT_TRUE(layOutVeyla(kit::driveRoot('n'), "..\\tests\\setup_crash.exe"));
     std::string other = kit::scratchPath("other");
     auto quiet = [&](long crashAt, const std::string& args) {
-        SetEnvironmentVariableA("KIT_CRASH_AT", std::to_string(crashAt).c_str());
-        long code = run("n:\\setup.exe", "/quiet /nodesktop" + args);
-        SetEnvironmentVariableA("KIT_CRASH_AT", nullptr);
-        return code;
+        return runEndingAtStep(crashAt, [&] { return run("n:\\setup.exe", "/quiet /nodesktop" + args); });
     };
-    SetEnvironmentVariableA("KIT_STEP_COUNT", kit::scratchPath("steps.txt").c_str());
-    ASSERT_EQ(quiet(0, ""), 0);
-    SetEnvironmentVariableA("KIT_STEP_COUNT", nullptr);
-    std::string count;
-    ASSERT_TRUE(kit::readFile(kit::scratchPath("steps.txt"), count));
-    const long steps = atol(count.c_str());
+    const long steps = changingSteps([&] { return quiet(0, ""); });
     ASSERT_GT(steps, 40) << "folders, journal, sixteen files, record";
     for (long k = 1; k <= steps; ++k) {
         clearVeylaInstallation();

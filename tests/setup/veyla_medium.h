@@ -3,6 +3,7 @@
 #pragma once
 #include <shlobj.h>
 
+#include <functional>
 #include <string>
 
 #include "driver.h"
@@ -167,4 +168,24 @@ inline void fakeLinks(const std::string& dir)
     writeLink(group + "\\README.lnk", dir + "\\readme.txt", dir);
     writeLink(group + "\\Veyla アンインストール.lnk", dir + "\\uninst.exe", dir);
     writeLink(specialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veyla.lnk", dir + "\\Veyla.exe", dir);
+}
+
+// A run of the tests' build of setup.exe or update.exe told to end just before its changing step
+// crashAt (0: never), as a power cut would; its exit code (99 when it was ended).
+inline long runEndingAtStep(long crashAt, const std::function<long()>& run)
+{
+    SetEnvironmentVariableA("KIT_CRASH_AT", std::to_string(crashAt).c_str());
+    long code = run();
+    SetEnvironmentVariableA("KIT_CRASH_AT", nullptr);
+    return code;
+}
+
+// The changing steps one whole run of such a build makes; 0 when the run did not end with 0.
+inline long changingSteps(const std::function<long()>& run)
+{
+    std::string file = kit::scratchPath("steps.txt"), count;
+    SetEnvironmentVariableA("KIT_STEP_COUNT", file.c_str());
+    long code = runEndingAtStep(0, run);
+    SetEnvironmentVariableA("KIT_STEP_COUNT", nullptr);
+    return code == 0 && kit::readFile(file, count) ? atol(count.c_str()) : 0;
 }
