@@ -348,6 +348,31 @@ TEST_F(Update, EndedAtEveryStepTheNextRunLeavesItWhole)
         if (left != INVALID_HANDLE_VALUE) FindClose(left);
         if (HasFailure()) break;
     }
+
+    // Ended during its replacements, then the next update meets the game running: the Cancel to the
+    // files in use comes after the repair, which leaves every file old, and the log says so.
+    reset();
+    ASSERT_EQ(run(folder, steps - 6), 99);
+    std::string journal, log;
+    ASSERT_TRUE(kit::readFile(dir + "\\update~.jnl", journal) && journal.find("phase replacing") != std::string::npos);
+    std::string withGame = kit::freshFolder("withgame");
+    ASSERT_TRUE(kit::makeFolders(withGame + "\\Veyla") && kit::writeFile(withGame + "\\Veyla\\Veyla.exe", "new game") &&
+                kit::copyFile(kit::binPath("update.exe"), withGame + "\\update.exe"));
+    kit::Process game, update;
+    ASSERT_TRUE(startGame(game));
+    ASSERT_TRUE(kit::start(update, withGame + "\\update.exe", "/quiet /log=z:\\cancel.log"));
+    EXPECT_EQ(kit::waitExit(update, 60000), 6);
+    endGame(game);
+    for (const auto& f : fresh) {
+        std::string bytes;
+        bool there = kit::readFile(dir + "\\" + f.first, bytes);
+        EXPECT_TRUE(strcmp(f.first, "grd_2.pac") == 0 ? !there : there && bytes == veylaFileBytes(f.first)) << f.first;
+    }
+    EXPECT_FALSE(kit::fileExists(dir + "\\update~.jnl"));
+    ASSERT_TRUE(kit::readFile(kit::scratchPath("cancel.log"), log));
+    EXPECT_NE(log.find("interrupted update (replacing): the installation is whole again, as before the update"),
+              std::string::npos)
+        << log;
 }
 
 TEST_F(Update, RefusesWhenNothingIsInstalled)
