@@ -25,17 +25,28 @@ FARPROC security(const char* name) { return loadedFunction("advapi32.dll", name)
 enum { FullControl = FILE_ALL_ACCESS, ReadExecute = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE };
 enum { Inherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE };
 
-// A well-known SID of one or two sub-authorities, written into out.
-PSID wellKnownSid(DWORD* out, BYTE authority, DWORD first, DWORD second = 0, bool two = false)
+// A SID of the authority and sub-authorities given, written into out (17 DWORDs hold any SID).
+PSID sidOf(DWORD* out, BYTE authority, const DWORD* subAuthorities, BYTE count)
 {
     SID* sid = (SID*)out;
     sid->Revision = SID_REVISION;
-    sid->SubAuthorityCount = two ? 2 : 1;
+    sid->SubAuthorityCount = count;
     memset(&sid->IdentifierAuthority, 0, sizeof sid->IdentifierAuthority);
     sid->IdentifierAuthority.Value[5] = authority;
-    sid->SubAuthority[0] = first;
-    if (two) sid->SubAuthority[1] = second;
+    memcpy(sid->SubAuthority, subAuthorities, count * sizeof(DWORD));
     return sid;
+}
+
+// A well-known SID of one or two sub-authorities, written into out.
+PSID wellKnownSid(DWORD* out, BYTE authority, DWORD first, DWORD second = 0, bool two = false)
+{
+    const DWORD subAuthorities[] = {first, second};
+    return sidOf(out, authority, subAuthorities, two ? 2 : 1);
+}
+
+PSID administratorsSid(DWORD* out)
+{
+    return wellKnownSid(out, 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, true);
 }
 
 size_t sidLength(const void* sid) { return 8 + 4 * (size_t)((const SID*)sid)->SubAuthorityCount; }
@@ -75,7 +86,7 @@ bool runsAsAdministrator()
 {
     static DWORD buffer[4096];
     DWORD admins[17];
-    wellKnownSid(admins, 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, true);
+    administratorsSid(admins);
     if (!tokenInformation(TokenGroups, buffer, sizeof buffer)) return false;
     const TOKEN_GROUPS* groups = (const TOKEN_GROUPS*)buffer;
     for (DWORD i = 0; i < groups->GroupCount; ++i)
@@ -114,7 +125,7 @@ bool buildAccessList(AccessListKind kind, AccessList& list)
 
     memset(&list, 0, sizeof list);
     PSID system = wellKnownSid(list.sids[0], 5, SECURITY_LOCAL_SYSTEM_RID);
-    PSID admins = wellKnownSid(list.sids[1], 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, true);
+    PSID admins = administratorsSid(list.sids[1]);
     PSID users = wellKnownSid(list.sids[2], 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS, true);
     PACL acl = (PACL)list.acl;
     bool ok = initAcl(acl, sizeof list.acl, ACL_REVISION) &&
@@ -171,13 +182,9 @@ bool administratorOwner(PSID owner)
 {
     DWORD known[17];
     static const DWORD trustedInstaller[] = {80, 956008885, 3418522649u, 1831038044, 1853292631, 2271478464u};
-    if (sameSid(owner, wellKnownSid(known, 5, SECURITY_LOCAL_SYSTEM_RID)) ||
-        sameSid(owner, wellKnownSid(known, 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, true)))
+    if (sameSid(owner, wellKnownSid(known, 5, SECURITY_LOCAL_SYSTEM_RID)) || sameSid(owner, administratorsSid(known)) ||
+        sameSid(owner, sidOf(known, 5, trustedInstaller, 6)))
         return true;
-    wellKnownSid(known, 5, 0);
-    ((SID*)known)->SubAuthorityCount = 6;
-    memcpy(((SID*)known)->SubAuthority, trustedInstaller, sizeof trustedInstaller);
-    if (sameSid(owner, known)) return true;
     return currentUserSid(known, sizeof known) && sameSid(owner, known) && runsAsAdministrator();
 }
 
@@ -217,7 +224,7 @@ bool lockExistingFolder(const char* path, AccessListKind kind)
     if (!buildAccessList(kind, list) || !setSecurity) return lockPath(path, kind);
     // Whoever else owns it (this administrator, unelevated, or SYSTEM) the folder becomes the group's.
     SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
-    wellKnownSid(admins, 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, true);
+    administratorsSid(admins);
     if (setOwner && ownerOf(path, owner, sizeof owner) && !sameSid(owner, admins) &&
         setOwner(&list.descriptor, (PSID)admins, FALSE))
         what |= OWNER_SECURITY_INFORMATION;

@@ -58,28 +58,27 @@ void Installer::clearInterruptedInstallation()
         return;
     }
     char saved[PathSize];
-    // Its folder never made, or gone: the publisher folder it may have made goes if it is empty.
-    if (!pathExists(folder)) {
-        char* slash = lastBackslash(folder);
-        if (slash) *slash = '\0';
-        if (slash) RemoveDirectoryA(folder);  // only an empty folder goes; one that holds anything stays
+    copyText(saved, sizeof saved, installDir);
+    copyText(installDir, sizeof installDir, folder);
+    // Its folder never made, or gone: only the folders it may have made go, if they are empty.
+    bool placed = pathExists(installDir), whole = true;
+    if (placed) {
+        removeInstalledFiles(installDir);
+        // A record begun but not finished, and the entry, go with the files.
+        deleteRegistryKey(productConfig.installRecordKey);
+        deleteUninstallEntry();
+        forEachProductFile(installDir, [&](const char*, const char* path) {
+            if (pathExists(path)) logLine("not removed: %s", path);
+            whole = whole && !pathExists(path);
+            return true;
+        });
+    }
+    removeInstallFolders(0);
+    copyText(installDir, sizeof installDir, saved);
+    if (!placed) {
         if (!endInstallJournal()) logLine("installation journal left: HKEY_LOCAL_MACHINE\\%s", key);
         return;
     }
-    copyText(saved, sizeof saved, installDir);
-    copyText(installDir, sizeof installDir, folder);
-    removeInstalledFiles(installDir);
-    // A record begun but not finished, and the entry, go with the files.
-    deleteRegistryKey(productConfig.installRecordKey);
-    deleteUninstallEntry();
-    bool whole = true;
-    forEachProductFile(installDir, [&](const char*, const char* path) {
-        if (pathExists(path)) logLine("not removed: %s", path);
-        whole = whole && !pathExists(path);
-        return true;
-    });
-    removeInstallFolders(0);
-    copyText(installDir, sizeof installDir, saved);
     logLine("interrupted installation in %s: %s", folder, whole ? "removed" : "not all removed");
     // Kept where a file stays, so that the next start tries again.
     if (whole && !endInstallJournal()) logLine("installation journal left: HKEY_LOCAL_MACHINE\\%s", key);

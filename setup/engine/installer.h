@@ -147,6 +147,10 @@ public:
     bool uninstall(uint8_t leaveFolder, uint8_t deleteRecord);
     BOOL deleteFileIfPresent(const char* path);
     bool removeInstallFolders(uint8_t leaveFolder);
+    // The publisher folder under which the installation folder was made: the first bytes of
+    // installDir up to its last folderName; false when installDir is not longer than folderName
+    // and a backslash.
+    bool publisherFolder(char* parent) const;
     // Product files still in installDir after the removal (not in use: the player was asked about
     // those) are deleted at the next restart. RestartNone, RestartScheduled when every one of them
     // is down for deletion, RestartNotScheduled when one could not be. Then the folders.

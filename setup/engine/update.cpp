@@ -338,22 +338,26 @@ bool notPutBack(Installer& in, const char* path)
     return true;
 }
 
-// Runs step on each of the first count files; on a failure every installed file is put back and
-// the update fails on that file.
+// The update failed on path: every installed file is put back and the journal goes; where a file
+// cannot be put back, the journal stays for the next run and that file is named.
+bool failAndPutBack(Installer& in, int count, const char* path, DWORD error)
+{
+    char failed[PathSize];
+    if (!putBack(count, failed)) {
+        if (journal != INVALID_HANDLE_VALUE) CloseHandle(journal);  // kept for the next run
+        journal = INVALID_HANDLE_VALUE;
+        return notPutBack(in, failed);
+    }
+    closeJournal();
+    return updateFailed(in, path, error);
+}
+
+// Runs step on each of the first count files; false once one failed and the update failed on it.
 bool everyFile(Installer& in, int count, bool (*step)(UpdateFile&))
 {
     for (int i = 0; i < count; ++i)
         if (!step(files[i])) {
-            DWORD error = GetLastError();
-            char failed[PathSize];
-            if (!putBack(count, failed)) {
-                if (journal != INVALID_HANDLE_VALUE) CloseHandle(journal);  // kept for the next run
-                journal = INVALID_HANDLE_VALUE;
-                notPutBack(in, failed);
-                return false;
-            }
-            closeJournal();
-            updateFailed(in, files[i].target, error);
+            failAndPutBack(in, count, files[i].target, GetLastError());
             return false;
         }
     return true;
@@ -397,12 +401,7 @@ bool Installer::applyUpdate()
     for (int i = 0; i < count; ++i) files[i].oldAttributes = GetFileAttributesA(files[i].target);
     if (!openJournal(installDir, count)) return updateFailed(*this, journalPath, GetLastError());
     if (!everyFile(*this, count, writeNewFile)) return true;
-    if (!journalPhase(PhaseReplacing)) {
-        DWORD error = GetLastError();
-        if (!putBack(count, failed)) return notPutBack(*this, failed);
-        closeJournal();
-        return updateFailed(*this, journalPath, error);
-    }
+    if (!journalPhase(PhaseReplacing)) return failAndPutBack(*this, count, journalPath, GetLastError());
     if (!everyFile(*this, count, replaceOne)) return true;
     // Every target holds its new file: from here a run that is ended goes forward.
     if (!journalPhase(PhaseDone)) logLine("journal not advanced: %s", journalPath);

@@ -25,10 +25,7 @@ bool placedByInstallation(const Installer& in, const char* path)
     char folder[PathSize];
     if (placed || _stricmp(path, in.installDir) == 0) return true;
     if (formatText(folder, sizeof folder, "%s\\save", in.installDir) && _stricmp(path, folder) == 0) return true;
-    copyText(folder, sizeof folder, in.installDir);
-    char* slash = lastBackslash(folder);
-    if (slash) *slash = '\0';
-    return slash && _stricmp(path, folder) == 0;
+    return in.publisherFolder(folder) && _stricmp(path, folder) == 0;
 }
 
 // The NT family: pairs of names, the source ("\??\" and its path) and the target, empty for a

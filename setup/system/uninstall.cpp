@@ -65,13 +65,11 @@ static void deleteSaveData(Installer& in)
     removeFolder("%s\\%s", in.installDir, "save");
 }
 
-// The publisher folder under which the installation folder was made: the first bytes of installDir
-// up to its last folderName; false when installDir is not longer than folderName and a backslash.
-static bool publisherFolder(const Installer& in, char* parent)
+bool Installer::publisherFolder(char* parent) const
 {
-    size_t dirLen = strlen(in.installDir), folderLen = strlen(in.folderName);
+    size_t dirLen = strlen(installDir), folderLen = strlen(folderName);
     if (dirLen <= folderLen + 1) return false;
-    memcpy(parent, in.installDir, dirLen - folderLen - 1);
+    memcpy(parent, installDir, dirLen - folderLen - 1);
     parent[dirLen - folderLen - 1] = '\0';
     return true;
 }
@@ -88,7 +86,7 @@ bool Installer::removeInstallFolders(uint8_t leaveFolder)
     removeFolder("%s\\%s", installDir, "save");
     RemoveDirectoryA(installDir);
     char parent[PathSize];
-    if (publisherFolder(*this, parent)) RemoveDirectoryA(parent);
+    if (publisherFolder(parent)) RemoveDirectoryA(parent);
     return true;
 }
 
@@ -118,7 +116,7 @@ void Installer::removeFoldersAtRestart()
     if (formatText(path, sizeof path, "%s\\movie", installDir) && pathExists(path)) scheduleDeleteAtRestart(path);
     if (formatText(path, sizeof path, "%s\\save", installDir) && pathExists(path)) scheduleDeleteAtRestart(path);
     if (pathExists(installDir)) scheduleDeleteAtRestart(installDir);
-    if (publisherFolder(*this, path) && pathExists(path)) scheduleDeleteAtRestart(path);
+    if (publisherFolder(path) && pathExists(path)) scheduleDeleteAtRestart(path);
 }
 
 bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
