@@ -170,10 +170,20 @@ bool rollBack(const UpdateFile& f, char* failed)
     return ok;
 }
 
+// A kept-aside old file once the update is whole: deleted, or else at the next restart.
+void removeOldFile(Installer& in, const UpdateFile& f)
+{
+    changingStep();
+    if (!Installer::pathExists(f.old)) return;
+    SetFileAttributesA(f.old, FILE_ATTRIBUTE_NORMAL);  // the delete below says whether it went
+    if (!DeleteFileA(f.old) && !in.scheduleDeleteAtRestart(f.old))
+        logLine("old file left: %s", f.old);  // the update is whole; only a spare copy stays
+}
+
 // Brings the installation to one whole state from the journal an interrupted update left: before
 // its replacements began, or during them, all old; once they were all done, all new. False, with
 // the journal kept for the next run, when a file could not be brought back (named in failed).
-bool recoverFromJournal(const Installer& in, char* failed)
+bool recoverFromJournal(Installer& in, char* failed)
 {
     failed[0] = '\0';
     if (!formatText(journalPath, sizeof journalPath, "%s\\%s", in.installDir, JournalName)) return true;
@@ -198,10 +208,7 @@ bool recoverFromJournal(const Installer& in, char* failed)
     for (int i = 0; i < count; ++i) {
         UpdateFile& f = files[i];
         if (forward) {
-            // Every target was replaced: only the old files are left to go.
-            changingStep();
-            SetFileAttributesA(f.old, FILE_ATTRIBUTE_NORMAL);  // the delete below says whether it went
-            if (Installer::pathExists(f.old) && !DeleteFileA(f.old)) logLine("old file left: %s", f.old);
+            removeOldFile(in, f);  // every target was replaced: only the old files are left to go
         } else if (!rollBack(f, failed)) {
             whole = false;
         }
@@ -403,17 +410,19 @@ bool Installer::applyUpdate()
     if (!everyFile(*this, count, writeNewFile)) return true;
     if (!journalPhase(PhaseReplacing)) return failAndPutBack(*this, count, journalPath, GetLastError());
     if (!everyFile(*this, count, replaceOne)) return true;
-    // Every target holds its new file: from here a run that is ended goes forward.
-    if (!journalPhase(PhaseDone)) logLine("journal not advanced: %s", journalPath);
+    // Every target holds its new file: from here a run that is ended goes forward. The old files go
+    // only once the journal says so, or is gone; a journal that still says "replacing" needs them
+    // to put the installation back, so then it is put back now and the update fails.
+    if (!journalPhase(PhaseDone)) {
+        DWORD error = GetLastError();
+        if (!closeJournal()) return failAndPutBack(*this, count, journalPath, error);
+    }
     for (int i = 0; i < count; ++i) {
         logLine("updated %s", files[i].target);
-        changingStep();
-        if (files[i].oldAttributes != INVALID_FILE_ATTRIBUTES &&
-            SetFileAttributesA(files[i].old, FILE_ATTRIBUTE_NORMAL) && !DeleteFileA(files[i].old) &&
-            !scheduleDeleteAtRestart(files[i].old))
-            logLine("old file left: %s", files[i].old);  // the update is whole; only a spare copy stays
+        if (files[i].oldAttributes != INVALID_FILE_ATTRIBUTES) removeOldFile(*this, files[i]);
     }
-    if (!closeJournal()) logLine("journal left: %s", journalPath);  // the next run finds the update done
+    if (journal != INVALID_HANDLE_VALUE && !closeJournal())
+        logLine("journal left: %s", journalPath);  // it says "done": the next run only finds the update whole
     // Installed files the update does not hold get normal attributes, as the new ones have.
     forEachProductFile(installDir, [](const char*, const char* target) {
         SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
