@@ -6,6 +6,9 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 sources=$(find setup tunewell -name '*.cpp' | sort)
 
+echo "lint: layers"
+python3 scripts/check-layers.py
+
 echo "lint: clang-format"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 

@@ -4,9 +4,9 @@
 #include <string.h>
 
 #include "config/product_config.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
 #include "engine/installer.h"
-#include "engine/run_log.h"
+#include "platform/run_log.h"
 #include "engine/unattended.h"
 #include "ui/folder_browser.h"
 

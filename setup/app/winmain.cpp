@@ -4,11 +4,12 @@
 
 #include "app/main_window.h"
 #include "app/unattended_run.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
+#include "platform/unicode_dialog.h"
 #include "config/product_config.h"
 #include "engine/installer.h"
 #include "resources/resource.h"
-#include "engine/system_library.h"
+#include "platform/system_library.h"
 #include "engine/unattended.h"
 #include "ui/launcher_dialog.h"
 #include "ui/progress_display.h"
@@ -59,6 +60,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     }
     // The special uninstaller takes no switches; its command line means nothing.
     if (!specialUninstallerBuild && !beginRun(commandLine)) return endRun(ExitBadCommandLine);
+    answerMessagesUnattended(unattendedRun());
     bool checkSingleInstance = buildMode == Launcher || buildMode == UpdateInstaller;
     int created = specialUninstallerBuild
                       ? createSpecialUninstallerWindow(instance, previous, showCommand, checkSingleInstance)

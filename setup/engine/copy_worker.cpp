@@ -3,11 +3,12 @@
 #include <io.h>
 #include <string.h>
 
-#include "engine/access_list.h"
+#include "platform/access_list.h"
+#include "engine/installed_file_kind.h"
 #include "engine/changing_step.h"
 #include "engine/installer.h"
 #include "engine/progress_report.h"
-#include "engine/run_log.h"
+#include "platform/run_log.h"
 
 // Files move in blocks of 256 KiB: a quarter of the calls of 64 KiB blocks, and still small enough
 // to stay in the processor's cache (make bench measured 1 MiB blocks slower). A cancel request

@@ -1,6 +1,6 @@
 // The installed-data check: which product files are installed, and whether each one equals its source.
 #include "engine/installer.h"
-#include "engine/system_library.h"
+#include "platform/system_library.h"
 
 #include <cpuid.h>
 #include <commctrl.h>

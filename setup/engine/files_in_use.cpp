@@ -6,10 +6,11 @@
 #include <restartmanager.h>
 #include <string.h>
 
-#include "engine/display_text.h"
+#include "config/kit_names.h"
+#include "platform/display_text.h"
 #include "engine/installer.h"
-#include "engine/run_log.h"
-#include "engine/system_library.h"
+#include "platform/run_log.h"
+#include "platform/system_library.h"
 #include "engine/unattended.h"
 
 enum { MaxHeldFiles = 16, MaxHolders = 16 };
@@ -58,7 +59,8 @@ static void holdingPrograms(char paths[][PathSize], int count, char* out, size_t
         // Only the entries the call says it filled.
         for (UINT i = 0; i < found && i < needed && i < MaxHolders; ++i) {
             char name[NameSize * 2];
-            if (WideCharToMultiByte(932, 0, holders[i].strAppName, -1, name, sizeof name, nullptr, nullptr) <= 1)
+            if (WideCharToMultiByte(ProgramCodePage, 0, holders[i].strAppName, -1, name, sizeof name, nullptr,
+                                    nullptr) <= 1)
                 continue;
             if (out[0] != '\0' && !appendText(out, size, "、")) break;
             if (!appendText(out, size, name)) break;
@@ -80,7 +82,7 @@ int Installer::findFilesInUse(const char* folder, const char* sourceFolder, char
         // The uninstaller's temporary copy does not count the uninstaller that started it, which
         // has ended or waits for it, and the uninstaller removing directly does not count itself:
         // such a file, or one held for another reason, is removed at restart.
-        if (switches.relaunched && _stricmp(name, "uninst.exe") == 0) return true;
+        if (switches.relaunched && _stricmp(name, UninstallerName) == 0) return true;
         if (_stricmp(path, self) == 0) return true;
         if (sourceFolder && (!formatText(source, sizeof source, "%s\\%s", sourceFolder, name) || !pathExists(source)))
             return true;

@@ -2,10 +2,10 @@
 #include <string.h>
 
 #include "config/product_config.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
 #include "engine/installer.h"
 #include "engine/progress_report.h"
-#include "engine/run_log.h"
+#include "platform/run_log.h"
 
 bool Installer::install()
 {

@@ -5,9 +5,9 @@
 // administrator may write it.
 #include "config/product_config.h"
 #include "engine/changing_step.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
 #include "engine/installer.h"
-#include "engine/run_log.h"
+#include "platform/run_log.h"
 
 // The journal's key: the record's own name with " (installation)".
 static bool journalKey(char* out, size_t size)

@@ -5,8 +5,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "engine/access_list.h"
-#include "engine/text.h"
+#include "platform/access_list.h"
+#include "platform/text.h"
 
 struct ProgressReport;
 

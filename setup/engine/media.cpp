@@ -2,8 +2,8 @@
 #include <string.h>
 
 #include "engine/installer.h"
-#include "engine/display_text.h"
-#include "engine/run_log.h"
+#include "platform/display_text.h"
+#include "platform/run_log.h"
 #include "engine/unattended.h"
 
 DriveKind driveKind(const char* root, char* label, size_t labelSize)

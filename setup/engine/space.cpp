@@ -1,11 +1,12 @@
 // Sizes, free space, the installation folder and removal of installed files.
 #include <string.h>
 
-#include "engine/access_list.h"
+#include "config/kit_names.h"
+#include "platform/access_list.h"
 #include "engine/changing_step.h"
 #include "engine/installer.h"
-#include "engine/display_text.h"
-#include "engine/run_log.h"
+#include "platform/display_text.h"
+#include "platform/run_log.h"
 #include "engine/unattended.h"
 
 uint64_t Installer::fileSize(const char* path)
@@ -122,7 +123,8 @@ bool Installer::createInstallFolder(const char* path)
                                        : !ensureDirectory(prefix))
             return false;
     }
-    if (!placeProductFolder(path, InstalledItem, "save") || !formatText(save, sizeof save, "%s\\save", path))
+    if (!placeProductFolder(path, InstalledItem, SaveFolderName) ||
+        !formatText(save, sizeof save, "%s\\%s", path, SaveFolderName))
         return false;
     // The save folder is the players': one that was there holds their saves and stays theirs.
     if (createLockedFolder(save, SaveFolder)) return true;

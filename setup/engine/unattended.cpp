@@ -1,3 +1,4 @@
+#include "config/kit_names.h"
 #include "engine/unattended.h"
 
 #include <stdlib.h>
@@ -116,4 +117,4 @@ void noteExit(int code)
 
 int exitCode() { return runExitCode < 0 ? ExitDone : runExitCode; }
 
-bool heldByWaitingUninstaller(const char* name) { return switches.parent != 0 && _stricmp(name, "uninst.exe") == 0; }
+bool heldByWaitingUninstaller(const char* name) { return switches.parent != 0 && _stricmp(name, UninstallerName) == 0; }

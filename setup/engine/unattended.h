@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "engine/text.h"
+#include "platform/text.h"
 
 // The exit codes; where several conditions apply, the first of this list gives the code.
 enum ExitCode {

@@ -6,12 +6,13 @@
 // it got) into the installation folder; an update ended half-way (killed, power lost) is brought
 // by the next run to one whole state from that journal: all old, or all new once every target was
 // replaced. Files of those names that no journal lists are never moved into place.
-#include "engine/access_list.h"
+#include "platform/access_list.h"
+#include "engine/installed_file_kind.h"
 #include "engine/changing_step.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
 #include "engine/installer.h"
-#include "engine/run_log.h"
-#include "engine/system_library.h"
+#include "platform/run_log.h"
+#include "platform/system_library.h"
 #include "engine/unattended.h"
 
 #include <stdio.h>

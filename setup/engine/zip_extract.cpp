@@ -7,9 +7,9 @@
 #include <unzip.h>
 #include <zlib.h>
 
-#include "engine/access_list.h"
+#include "platform/access_list.h"
 #include "engine/installer.h"
-#include "engine/run_log.h"
+#include "platform/run_log.h"
 
 namespace {
 

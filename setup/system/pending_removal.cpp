@@ -5,9 +5,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "config/kit_names.h"
 #include "engine/installer.h"
-#include "engine/run_log.h"
-#include "engine/system_library.h"
+#include "platform/run_log.h"
+#include "platform/system_library.h"
 
 namespace {
 
@@ -24,7 +25,8 @@ bool placedByInstallation(const Installer& in, const char* path)
     });
     char folder[PathSize];
     if (placed || _stricmp(path, in.installDir) == 0) return true;
-    if (formatText(folder, sizeof folder, "%s\\save", in.installDir) && _stricmp(path, folder) == 0) return true;
+    if (formatText(folder, sizeof folder, "%s\\%s", in.installDir, SaveFolderName) && _stricmp(path, folder) == 0)
+        return true;
     return in.publisherFolder(folder) && _stricmp(path, folder) == 0;
 }
 

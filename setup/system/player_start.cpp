@@ -9,10 +9,10 @@
 #include <shlguid.h>
 #include <shlobj.h>
 
-#include "engine/access_list.h"
+#include "platform/access_list.h"
 #include "engine/installer.h"
-#include "engine/run_log.h"
-#include "engine/system_library.h"
+#include "platform/run_log.h"
+#include "platform/system_library.h"
 #include "system/com_bracket.h"
 
 namespace {

@@ -3,12 +3,12 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include "config/kit_names.h"
 #include "engine/installer.h"
-#include "engine/display_text.h"
-#include "engine/system_library.h"
+#include "platform/display_text.h"
+#include "platform/system_library.h"
 #include "system/com_bracket.h"
-#include "ui/system_info.h"
-#include "engine/run_log.h"
+#include "platform/run_log.h"
 #include "engine/unattended.h"
 
 bool getSpecialFolder(int csidl, char* out, size_t size)
@@ -66,10 +66,11 @@ static bool widePath(const char* path, WCHAR* wide)
 static bool shellName(const char* path, const char* base, WCHAR* wide)
 {
     size_t n = strlen(base);
-    bool names932 = wideDisplay() && n > 0 && strncmp(path, base, n) == 0 && path[n] == '\\';
-    if (!names932) return widePath(path, wide);
+    bool programNames = wideDisplay() && n > 0 && strncmp(path, base, n) == 0 && path[n] == '\\';
+    if (!programNames) return widePath(path, wide);
     int done = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path, (int)n, wide, MAX_PATH);
-    return done > 0 && done < MAX_PATH && MultiByteToWideChar(932, 0, path + n, -1, wide + done, MAX_PATH - done) > 0;
+    return done > 0 && done < MAX_PATH &&
+           MultiByteToWideChar(ProgramCodePage, 0, path + n, -1, wide + done, MAX_PATH - done) > 0;
 }
 
 // Folders and files of the shell by those names: the W-functions on the wide path, where they exist.
@@ -154,7 +155,7 @@ bool Installer::readStartMenuShortcutDir(int location, const char* relativeLink,
 bool Installer::createStartMenuEntries(int location)
 {
     programsDir[0] = '\0';
-    bool family9x = isWindows9xFamily() == 1;
+    bool family9x = !ntFamily();
     if (location == 0) {
         if (family9x)
             getFolderByIdList(mainWindow, CSIDL_STARTMENU, programsDir);
@@ -180,7 +181,7 @@ bool Installer::createStartMenuEntries(int location)
     if (!formatText(uninstallName, sizeof uninstallName, "%s アンインストール", gameName)) return false;
     if (!createShortcut(group, installDir, installFiles[0], gameName)) return false;
     if (!createShortcut(group, installDir, "readme.txt", "README")) return false;
-    if (!createShortcut(group, installDir, "uninst.exe", uninstallName)) return false;
+    if (!createShortcut(group, installDir, UninstallerName, uninstallName)) return false;
 
     if (showMessageAnswering(messageOwner, "デスクトップにショートカットを作成しますか？", "確認", MB_YESNO,
                              switches.noDesktop ? IDNO : IDYES) != IDYES)
@@ -200,7 +201,7 @@ static void deleteLink(const char* path, bool formatted, const char* base)
 
 void Installer::removeShortcuts()
 {
-    bool family9x = isWindows9xFamily() == 1;
+    bool family9x = !ntFamily();
     if (family9x)
         getFolderByIdList(mainWindow, CSIDL_PROGRAMS, programsDir);
     else

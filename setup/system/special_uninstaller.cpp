@@ -1,5 +1,5 @@
 #include "system/special_uninstaller.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
 
 #include <string.h>
 

@@ -3,11 +3,12 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "engine/access_list.h"
-#include "engine/display_text.h"
+#include "config/kit_names.h"
+#include "platform/access_list.h"
+#include "platform/display_text.h"
 #include "engine/installer.h"
-#include "engine/run_log.h"
-#include "engine/system_library.h"
+#include "platform/run_log.h"
+#include "platform/system_library.h"
 
 static bool tempFolder(char* out, size_t size)
 {
@@ -78,7 +79,7 @@ void Installer::startUninstallerCopy()
 
 bool Installer::placeUninstallerCopy(char* copy, size_t size, HANDLE& held)
 {
-    return copyToTemp("uninst.exe", installDir, nullptr, copy, size, held);
+    return copyToTemp(UninstallerName, installDir, nullptr, copy, size, held);
 }
 
 void Installer::relaunchFromTemp()

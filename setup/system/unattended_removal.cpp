@@ -2,10 +2,11 @@
 // "/r" and its switches. In an unattended removal it does not end before the result is known: the
 // copy hands the exit code back, and removes uninst.exe and the game folder only once the
 // uninstaller that waits has ended.
-#include "engine/display_text.h"
+#include "config/kit_names.h"
+#include "platform/display_text.h"
 #include "engine/installer.h"
-#include "engine/run_log.h"
-#include "engine/system_library.h"
+#include "platform/run_log.h"
+#include "platform/system_library.h"
 #include "engine/unattended.h"
 
 enum { ResultCodes = 8 };
@@ -110,8 +111,8 @@ void Installer::reportRemoval(int code)
     char path[PathSize] = "", aside[PathSize] = "";
     bool movedAside = false;
     if ((code == ExitDone || code == ExitRestartNeeded) && installDir[0] != '\0' &&
-        formatText(path, sizeof path, "%s\\uninst.exe", installDir) &&
-        formatText(aside, sizeof aside, "%s\\uninst.exe.del~", installDir) && pathExists(path) &&
+        formatText(path, sizeof path, "%s\\%s", installDir, UninstallerName) &&
+        formatText(aside, sizeof aside, "%s\\%s.del~", installDir, UninstallerName) && pathExists(path) &&
         !(movedAside = MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING) != FALSE)) {
         bool scheduled = scheduleDeleteAtRestart(path);
         logLine(scheduled ? "removed at restart: %s" : "cannot be removed, not even at restart: %s", path);

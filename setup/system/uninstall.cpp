@@ -2,11 +2,12 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include "config/kit_names.h"
 #include "config/product_config.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
 #include "engine/installer.h"
-#include "engine/run_log.h"
-#include "engine/system_library.h"
+#include "platform/run_log.h"
+#include "platform/system_library.h"
 #include "engine/unattended.h"
 
 BOOL Installer::deleteFileIfPresent(const char* path)
@@ -50,19 +51,20 @@ static void deleteSaveData(Installer& in)
         removeFolder("%s\\%s\\%s", appData, in.publisherName, in.gameName);
         removeFolder("%s\\%s", appData, in.publisherName);
     }
-    if (in.installDir[0] == '\0' || !formatText(base, sizeof base, "%s\\%s", in.installDir, "save")) return;
+    if (in.installDir[0] == '\0' || !formatText(base, sizeof base, "%s\\%s", in.installDir, SaveFolderName)) return;
     deleteNumbered(in, base, "\\savedata.%03d");
     deleteNumbered(in, base, "\\savedata%03d.bmp");
     deleteNumbered(in, base, "\\ss\\SS_%03d.bmp");
-    removeFolder("%s\\%s\\%s", in.installDir, "save", "ss");
-    removeFolder("%s\\%s", in.installDir, "save");
+    removeFolder("%s\\%s\\%s", in.installDir, SaveFolderName, "ss");
+    removeFolder("%s\\%s", in.installDir, SaveFolderName);
     deleteNumbered(in, base, "\\save%05d.sd");
     static const char* const fixed[] = {"save10001.sd", "gsd.sd", "kidoku.sd", "seld.sd"};
     for (const char* name : fixed) {
         char path[1024];
-        if (formatText(path, sizeof path, "%s\\save\\%s", in.installDir, name)) in.deleteFileIfPresent(path);
+        if (formatText(path, sizeof path, "%s\\%s\\%s", in.installDir, SaveFolderName, name))
+            in.deleteFileIfPresent(path);
     }
-    removeFolder("%s\\%s", in.installDir, "save");
+    removeFolder("%s\\%s", in.installDir, SaveFolderName);
 }
 
 bool Installer::publisherFolder(char* parent) const
@@ -83,7 +85,7 @@ bool Installer::removeInstallFolders(uint8_t leaveFolder)
     if (installDir[0] == '\0') return true;
     removeFolder("%s\\%s", installDir, "movie");
     // The save folder the installation made goes when it is empty: kept saves keep it.
-    removeFolder("%s\\%s", installDir, "save");
+    removeFolder("%s\\%s", installDir, SaveFolderName);
     RemoveDirectoryA(installDir);
     char parent[PathSize];
     if (publisherFolder(parent)) RemoveDirectoryA(parent);
@@ -114,7 +116,8 @@ void Installer::removeFoldersAtRestart()
     if (!ntFamily()) return;
     char path[PathSize];
     if (formatText(path, sizeof path, "%s\\movie", installDir) && pathExists(path)) scheduleDeleteAtRestart(path);
-    if (formatText(path, sizeof path, "%s\\save", installDir) && pathExists(path)) scheduleDeleteAtRestart(path);
+    if (formatText(path, sizeof path, "%s\\%s", installDir, SaveFolderName) && pathExists(path))
+        scheduleDeleteAtRestart(path);
     if (pathExists(installDir)) scheduleDeleteAtRestart(installDir);
     if (publisherFolder(path) && pathExists(path)) scheduleDeleteAtRestart(path);
 }

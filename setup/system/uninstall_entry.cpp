@@ -3,10 +3,11 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "config/kit_names.h"
 #include "config/product_config.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
 #include "engine/installer.h"
-#include "engine/system_library.h"
+#include "platform/system_library.h"
 
 namespace {
 
@@ -61,10 +62,10 @@ bool Installer::writeUninstallEntryValues()
         return false;
     const char* version = productConfig.displayVersion;
     if (version && !setTextValue(*this, "DisplayVersion", version)) return false;
-    if (!formatText(text, sizeof text, "\"%s\\uninst.exe\"", installDir) ||
+    if (!formatText(text, sizeof text, "\"%s\\%s\"", installDir, UninstallerName) ||
         !setTextValue(*this, "UninstallString", text))
         return false;
-    if (!formatText(text, sizeof text, "\"%s\\uninst.exe\" /quiet", installDir) ||
+    if (!formatText(text, sizeof text, "\"%s\\%s\" /quiet", installDir, UninstallerName) ||
         !setTextValue(*this, "QuietUninstallString", text))
         return false;
     if (!formatText(text, sizeof text, "%s\\%s", installDir, installFiles[0]) ||

@@ -1,5 +1,6 @@
 #include "ui/data_check_dialog.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
+#include "platform/unicode_dialog.h"
 
 #include <commctrl.h>
 #include <stdlib.h>

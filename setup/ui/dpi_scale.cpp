@@ -1,6 +1,6 @@
 #include "ui/dpi_scale.h"
 
-#include "engine/system_library.h"
+#include "platform/system_library.h"
 
 namespace {
 

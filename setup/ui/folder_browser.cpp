@@ -1,12 +1,12 @@
 #include "ui/folder_browser.h"
 #include "ui/system_info.h"
-#include "engine/display_text.h"
-#include "engine/system_library.h"
+#include "platform/display_text.h"
+#include "platform/system_library.h"
 
 #include <shlobj.h>
 #include <string.h>
 
-#include "engine/text.h"
+#include "platform/text.h"
 
 void FolderBrowser::init(HINSTANCE inst, HWND ownerWindow)
 {

@@ -1,11 +1,12 @@
 #include "ui/launcher_dialog.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
+#include "platform/unicode_dialog.h"
 
 #include <string.h>
 
 #include "config/product_config.h"
 #include "engine/installer.h"
-#include "engine/run_log.h"
+#include "platform/run_log.h"
 #include "engine/unattended.h"
 #include "resources/resource.h"
 #include "ui/data_check_dialog.h"

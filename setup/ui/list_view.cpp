@@ -3,9 +3,10 @@
 #include <commctrl.h>
 #include <string.h>
 
-#include "engine/display_text.h"
-#include "engine/system_library.h"
-#include "engine/text.h"
+#include "config/kit_names.h"
+#include "platform/display_text.h"
+#include "platform/system_library.h"
+#include "platform/text.h"
 
 // The list view takes UTF-16 through its W messages whatever the dialog is; a Unicode dialog shows
 // the rows through them (display_text.h), and reads them back as code page 932.
@@ -68,7 +69,7 @@ void getListItemText(HWND listView, int item, int subItem, char* buffer, size_t 
         cell.pszText = wide;
         cell.cchTextMax = MessageSize;
         wideSend(listView, LVM_GETITEMW, 0, (LPARAM)&cell);
-        if (size > 0 && WideCharToMultiByte(932, 0, wide, -1, buffer, (int)size, nullptr, nullptr) == 0)
+        if (size > 0 && WideCharToMultiByte(ProgramCodePage, 0, wide, -1, buffer, (int)size, nullptr, nullptr) == 0)
             buffer[0] = '\0';
         return;
     }

@@ -1,5 +1,5 @@
 #include "ui/notice_dialog.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
 
 #include "config/product_config.h"
 #include "resources/resource.h"

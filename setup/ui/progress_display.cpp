@@ -1,6 +1,6 @@
 #include "ui/progress_display.h"
 #include "ui/dpi_scale.h"
-#include "engine/display_text.h"
+#include "platform/display_text.h"
 
 #include <commctrl.h>
 #include <mmsystem.h>
@@ -8,7 +8,7 @@
 
 #include "engine/installer.h"
 #include "resources/resource.h"
-#include "engine/system_library.h"
+#include "platform/system_library.h"
 #include "ui/window_state.h"
 
 uint32_t elapsedBase;

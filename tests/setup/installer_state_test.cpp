@@ -8,7 +8,7 @@
 
 #include "config/product_config.h"
 #include "driver.h"
-#include "engine/access_list.h"
+#include "platform/access_list.h"
 #include "engine/installer.h"
 
 static const char* recordKey = "SOFTWARE\\TesmafromKuvel\\Veyla者";

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include "engine/text.h"
+#include "platform/text.h"
 
 TEST(BoundedText, FormatFitsExactlyOrFailsEmpty)
 {

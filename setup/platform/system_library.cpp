@@ -1,6 +1,6 @@
-#include "engine/system_library.h"
+#include "platform/system_library.h"
 
-#include "engine/text.h"
+#include "platform/text.h"
 
 void restrictDllSearch()
 {

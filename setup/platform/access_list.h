@@ -31,10 +31,6 @@ bool buildAccessList(AccessListKind kind, AccessList& list);
 // permissions on this system or this drive, or the call failed); the unattended log says so.
 bool lockPath(const char* path, AccessListKind kind);
 
-// The kind of a file the installation places: SettingsFile for the settings file (by its name, the
-// last part of path), InstalledItem for every other.
-AccessListKind installedFileKind(const char* path);
-
 // Makes the folder at path with the list of that kind from its first moment (on 95/98/Me, and
 // where no list can be built, as CreateDirectoryA makes it). False when it was not made; then
 // GetLastError() says why (ERROR_ALREADY_EXISTS: something of that name was there).

@@ -13,18 +13,12 @@ bool wideDisplay();
 // Code page 932 text, its marked paths in the system's code page, as UTF-16 (out always terminated).
 void toDisplayText(const char* text, WCHAR* out, size_t count);
 
+// Set once the run's switches are read: in an unattended run no message box is shown.
+void answerMessagesUnattended(bool on);
+
 // A message box; in an unattended run none is shown and the answer is the one that loses nothing
 // (yes to a question, OK otherwise), or unattendedAnswer. Either way it goes to the log, if any.
 int showMessage(HWND owner, const char* text, const char* caption, UINT type);
 int showMessageAnswering(HWND owner, const char* text, const char* caption, UINT type, int unattendedAnswer);
 BOOL setItemText(HWND dialog, int id, const char* text);
 BOOL setWindowText(HWND window, const char* text);
-
-// A modal dialog from a template of the program. Shown through the W-functions, it is a Unicode
-// dialog, so the texts of its template survive, and its controls get a font with the Japanese
-// glyphs when the template's font has none and the system offers one.
-INT_PTR openDialog(HINSTANCE instance, int templateId, HWND owner, DLGPROC proc, LPARAM param);
-
-// After a change of DPI: the controls of a Unicode dialog get the Japanese font at the dialog's
-// new size.
-void refreshDialogFont(HWND dialog);

@@ -1,11 +1,12 @@
-#include "engine/run_log.h"
+#include "platform/run_log.h"
 
 #include <windows.h>
 #include <stdarg.h>
 #include <stdio.h>
 
-#include "engine/system_library.h"
-#include "engine/text.h"
+#include "config/kit_names.h"
+#include "platform/system_library.h"
+#include "platform/text.h"
 
 static HANDLE logFile = INVALID_HANDLE_VALUE;
 // On the NT family the log is opened for appending only; the 95/98/Me family knows no such access
@@ -66,7 +67,7 @@ void logLine(const char* format, ...)
 const char* systemText(const char* text, char* out, size_t size)
 {
     WCHAR wide[MessageSize];
-    if (GetACP() == 932 || !MultiByteToWideChar(932, 0, text, -1, wide, MessageSize) ||
+    if (GetACP() == ProgramCodePage || !MultiByteToWideChar(ProgramCodePage, 0, text, -1, wide, MessageSize) ||
         !WideCharToMultiByte(CP_ACP, 0, wide, -1, out, (int)size, nullptr, nullptr))
         return text;
     return out;
@@ -102,7 +103,7 @@ void logMessage(const char* caption, const char* text, int answer)
     char line[MessageSize];
     if (snprintf(line, sizeof line, "message (%s): %s -> %s", caption ? caption : "", text ? text : "",
                  answer >= 0 && answer < 8 ? names[answer] : "?") >= 0)
-        writeLine(932, line);
+        writeLine(ProgramCodePage, line);
 }
 
 void closeRunLog(int code)

@@ -1,10 +1,10 @@
-#include "engine/access_list.h"
+#include "platform/access_list.h"
 
 #include <string.h>
 
-#include "engine/run_log.h"
-#include "engine/system_library.h"
-#include "engine/text.h"
+#include "platform/run_log.h"
+#include "platform/system_library.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -231,13 +231,4 @@ bool lockExistingFolder(const char* path, AccessListKind kind)
     if (setSecurity(path, what, &list.descriptor)) return true;
     // The owner could not be changed (a right this run lacks): the list alone still closes it.
     return lockPath(path, kind);
-}
-
-// The settings file, which the settings tool writes as the player: standard users may change it.
-AccessListKind installedFileKind(const char* path)
-{
-    char copy[PathSize];
-    if (!copyText(copy, sizeof copy, path)) return InstalledItem;
-    const char* slash = lastBackslash(copy);
-    return _stricmp(slash ? slash + 1 : copy, "tncfg.dat") == 0 ? SettingsFile : InstalledItem;
 }

@@ -1,0 +1,24 @@
+#!/usr/bin/env python3
+"""Fails when a file of setup/ includes a header of a folder above its own.
+
+From the bottom: config and resources (the product table, the control ids), platform (the Windows
+wrappers that know nothing of the product), engine and system (which meet through the Installer's
+operations), ui, app."""
+import pathlib
+import re
+import sys
+
+LEVEL = {"config": 0, "resources": 0, "platform": 1, "engine": 2, "system": 2, "ui": 3, "app": 4}
+root = pathlib.Path(__file__).resolve().parent.parent / "setup"
+include = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/[^"]+"', re.M)
+faults = []
+for path in sorted(root.rglob("*")):
+    if path.suffix not in (".h", ".cpp", ".rc") or path.parent == root:
+        continue
+    own = path.relative_to(root).parts[0]
+    for folder in include.findall(path.read_text(encoding="latin-1")):
+        if folder in LEVEL and LEVEL[folder] > LEVEL[own]:
+            faults.append(f"{path.relative_to(root.parent)}: includes {folder}/ from {own}/")
+for fault in faults:
+    print("layers:", fault)
+sys.exit(1 if faults else 0)

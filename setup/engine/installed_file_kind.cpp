@@ -1,0 +1,15 @@
+#include "engine/installed_file_kind.h"
+
+#include <string.h>
+
+#include "config/kit_names.h"
+#include "platform/text.h"
+
+// The settings file, which the settings tool writes as the player: standard users may change it.
+AccessListKind installedFileKind(const char* path)
+{
+    char copy[PathSize];
+    if (!copyText(copy, sizeof copy, path)) return InstalledItem;
+    const char* slash = lastBackslash(copy);
+    return _stricmp(slash ? slash + 1 : copy, SettingsFileName) == 0 ? SettingsFile : InstalledItem;
+}
