@@ -65,24 +65,21 @@ bool beginRun(const char* commandLine)
 int runQuietInstall()
 {
     logLine("notice taken as read");
-    return installer.install() ? ExitDone : ExitFailed;
+    return exitCodeOf(installer.installOutcome());
 }
 
 int runQuietUpdate()
 {
-    if (installer.installed == 0) {
+    if (installer.installed == GameNotInstalled) {
         showMessage(nullptr, "インストールがされてませんでした。\nインストールを行ってからアップデートしてください。",
                     "確認", MB_ICONWARNING);
         return ExitNothingToDo;
     }
-    installer.applyUpdate();
-    return ExitDone;  // an update that failed or found files in use has noted its code
+    return exitCodeOf(installer.applyUpdate());
 }
 
 int endRun(int code)
 {
-    noteExit(code);
-    int result = exitCode();
-    if (runLogOpen()) closeRunLog(result);
-    return switches.any ? result : 0;
+    if (runLogOpen()) closeRunLog(code);
+    return switches.any ? code : 0;
 }

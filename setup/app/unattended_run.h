@@ -10,6 +10,6 @@ bool beginRun(const char* commandLine);
 int runQuietInstall();
 int runQuietUpdate();
 
-// Ends the log with the run's exit code (the first condition noted, else code); the process's exit
-// code: that code where switches were given, else 0 as always.
+// Ends the log with the run's exit code; the process's exit code: that code where switches were
+// given, else 0 (a run started by a person, whose result the screen told).
 int endRun(int code);

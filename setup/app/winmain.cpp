@@ -87,15 +87,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
             installer.startUninstallerCopy();
             return endRun(installer.installed ? ExitDone : ExitNothingToDo);
         }
-        int code = installer.uninstall(1, 1) ? ExitDone : ExitFailed;
+        int code = exitCodeOf(installer.removalOutcome(1, 1));
         // The log ends before the uninstaller that waits learns the result and writes its own end.
         int result = endRun(code);
-        installer.reportRemoval(exitCode());
+        installer.reportRemoval(code);
         return result;
     }
     if (unattendedRun() && !specialUninstallerBuild) {
         if (buildMode == UpdateInstaller) return endRun(runQuietUpdate());
-        if (installer.installed == 1) return endRun(ExitNothingToDo);
+        if (installer.installed == GameInstalled) return endRun(ExitNothingToDo);
         // Neither the product's disc in a drive nor a data folder beside setup.exe.
         if (!Installer::pathExists(installer.sourceDir)) return endRun(ExitNoMedium);
         if (switches.quiet) {

@@ -70,71 +70,80 @@ static FILE* createTarget(const char* target)
 
 bool Installer::copyFile(const char* target, const char* source)
 {
-    copySource = fopen(source, "rb");
-    if (!copySource) {
-        // A file that is simply not there lies on another disc; one that is there but cannot be
-        // read is damage on the medium, and the copy run fails on it.
-        if (pathExists(source)) copyFailed = 1;
-        return false;
-    }
-    copyTarget = createTarget(target);
-    if (!copyTarget) {
-        // A product file that cannot be placed fails the installation.
-        fclose(copySource);
-        copySource = nullptr;
-        copyFailed = 1;
-        return false;
-    }
-    setvbuf(copySource, nullptr, _IONBF, 0);
-    setvbuf(copyTarget, nullptr, _IONBF, 0);
-    uint64_t saved = loadBytesCopied(*this);
-    bool damaged = false;
-    if (cancelState == 1) {
-        cancelState = 2;
-    } else {
-        for (;;) {
-            size_t got = fread(copyBuffer, 1, sizeof copyBuffer, copySource);
-            storeBytesCopied(*this, loadBytesCopied(*this) + got);
-            changingStep();
-            if (ferror(copySource) || fwrite(copyBuffer, 1, got, copyTarget) != got) {
-                damaged = true;
-                break;
-            }
-            if (got < sizeof copyBuffer) break;
-            if (cancelState == 1) {
-                cancelState = 2;
-                break;
-            }
-        }
-    }
-    fclose(copySource);
-    if (fclose(copyTarget) != 0) damaged = true;
-    copySource = copyTarget = nullptr;
-    if (damaged) {
-        // A file that could not be read or written completely is never left as if installed.
-        DeleteFileA(target);
-        copyFailed = 1;
+    FileCopy result = copyPlainFile(target, source);
+    if (result == FileCopy::NotOpened || result == FileCopy::Damaged) copyFailed = FileNotCopied;
+    return result != FileCopy::NotThere && result != FileCopy::NotOpened;
+}
+
+// Moves the source's blocks into the target until the end or a cancel request; false when a
+// block could not be read or written.
+static bool copyBlocks(Installer& in)
+{
+    if (in.cancelState == CancelRequested) {
+        in.cancelState = CancelCopyStopped;
         return true;
     }
-    if (cancelState != 0) return true;
-
-    SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
-    uint64_t s = fileSize(source), t = fileSize(target);
-    if (t > s + CopyChunkSize || s > t + CopyChunkSize) {
-        CopyFileA(source, target, FALSE);
-        storeBytesCopied(*this, saved + s);
-        t = fileSize(target);
-        if (t != s) {
-            DeleteFileA(target);
-            copyFailed = 1;
+    for (;;) {
+        size_t got = fread(copyBuffer, 1, sizeof copyBuffer, in.copySource);
+        storeBytesCopied(in, loadBytesCopied(in) + got);
+        changingStep();
+        if (ferror(in.copySource) || fwrite(copyBuffer, 1, got, in.copyTarget) != got) return false;
+        if (got < sizeof copyBuffer) return true;
+        if (in.cancelState == CancelRequested) {
+            in.cancelState = CancelCopyStopped;
             return true;
         }
     }
-    installedBytes += t;
+}
+
+// The target checked by size against the source; one that differs by more than a chunk is copied
+// again whole. False (the target removed) when the sizes still differ.
+static bool sizeMatches(Installer& in, const char* target, const char* source, uint64_t bytesBefore, uint64_t& size)
+{
+    uint64_t s = Installer::fileSize(source);
+    size = Installer::fileSize(target);
+    if (size <= s + CopyChunkSize && s <= size + CopyChunkSize) return true;
+    CopyFileA(source, target, FALSE);  // the size below says whether it helped
+    storeBytesCopied(in, bytesBefore + s);
+    size = Installer::fileSize(target);
+    if (size == s) return true;
+    DeleteFileA(target);  // never left as if installed; a name that stays is the roll-back's
+    return false;
+}
+
+FileCopy Installer::copyPlainFile(const char* target, const char* source)
+{
+    copySource = fopen(source, "rb");
+    // A file that is simply not there lies on another disc; one that is there but cannot be read
+    // is damage on the medium.
+    if (!copySource) return pathExists(source) ? FileCopy::NotOpened : FileCopy::NotThere;
+    copyTarget = createTarget(target);
+    if (!copyTarget) {
+        fclose(copySource);
+        copySource = nullptr;
+        return FileCopy::NotOpened;
+    }
+    setvbuf(copySource, nullptr, _IONBF, 0);
+    setvbuf(copyTarget, nullptr, _IONBF, 0);
+    uint64_t before = loadBytesCopied(*this);
+    bool whole = copyBlocks(*this);
+    fclose(copySource);
+    if (fclose(copyTarget) != 0) whole = false;
+    copySource = copyTarget = nullptr;
+    if (!whole) {
+        // A file that could not be read or written completely is never left as if installed.
+        DeleteFileA(target);  // a name that stays is the roll-back's
+        return FileCopy::Damaged;
+    }
+    if (cancelState != CancelNone) return FileCopy::Cancelled;
+    SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);  // the checks below say whether the file is right
+    uint64_t size = 0;
+    if (!sizeMatches(*this, target, source, before, size)) return FileCopy::Damaged;
+    installedBytes += size;
     changingStep();
     lockPath(target, installedFileKind(target));
-    logLine("file %s, %.0f bytes", target, (double)t);
-    return true;
+    logLine("file %s, %.0f bytes", target, (double)size);
+    return FileCopy::Copied;
 }
 
 static bool isArchiveName(const char* name)
@@ -143,66 +152,64 @@ static bool isArchiveName(const char* name)
     return len >= 4 && _stricmp(name + len - 4, ".zip") == 0;
 }
 
+// Copies, or extracts when it is an archive, the listed file of index i where it is selected;
+// false when the run cannot go on.
+static bool copyListedFile(Installer& in, int32_t i)
+{
+    if (i >= MaxFiles || in.fileSelected[i] != 1) return true;
+    const char* name = in.installFiles[i];
+    char target[PathSize], source[PathSize], root[PathSize];
+    if (!formatText(target, sizeof target, "%s\\%s", in.installDir, name) ||
+        !formatText(source, sizeof source, "%s\\%s", in.sourceDir, name) ||
+        !formatText(root, sizeof root, "%s\\", in.installDir)) {
+        in.copyFailed = FileNotCopied;  // a path that does not fit cannot be installed
+        return false;
+    }
+    // A file missing because the medium itself is gone (taken out during the copy) must not pass
+    // for a file of another disc.
+    if (!Installer::pathExists(source) && !Installer::pathExists(in.sourceDir)) {
+        in.copyFailed = FileNotCopied;
+        return false;
+    }
+    setStatusLine(name);
+    if (isArchiveName(name)) {
+        // An archive that is there but cannot be read as one is damaged; one that is not there at
+        // all lies on another disc.
+        if (!in.extractZip(source, root) && Installer::pathExists(source)) in.copyFailed = FileNotCopied;
+        storeBytesCopied(in, loadBytesCopied(in) + Installer::fileSize(source));
+    } else {
+        in.copyFile(target, source);
+    }
+    return true;
+}
+
 DWORD WINAPI copyWorker(LPVOID param)
 {
     Installer& in = *(Installer*)param;
-    int32_t i = in.firstFileIndex;
-    int32_t end = in.endFileIndex;
     in.workerRunning = 1;
     in.progress->resetElapsedClock();
-    int32_t disc = 0;
-    bool listEnd = false;
+    int32_t i = in.firstFileIndex, disc = 0;
     bool checkDisc = in.discCount > 1;
     for (;;) {
-        bool atEnd = i >= in.installFileCount || in.installFiles[i][0] == '\0';
-        if (in.discCount == 1) {
-            if (atEnd || i == end) break;
-        } else {
-            if (atEnd) listEnd = true;
-            if (i == end || listEnd) {
-                if (++disc == in.discCount) break;
-                setStatusLine("Disc Check...");
-                i = in.firstFileIndex;
-                checkDisc = true;
-                listEnd = false;
-                continue;
-            }
+        if (i >= in.installFileCount || in.installFiles[i][0] == '\0' || i == in.endFileIndex) {
+            // Each further disc walks the list again from the first index.
+            if (in.discCount == 1 || ++disc == in.discCount) break;
+            setStatusLine("Disc Check...");
+            i = in.firstFileIndex;
+            checkDisc = true;
+            continue;
         }
-        if (in.cancelState == 2) {
-            in.cancelState = 3;
+        if (in.cancelState == CancelCopyStopped) {
+            in.cancelState = CancelWorkerStopped;
             break;
         }
         if (in.copyFailed) break;
-        if (in.discCount > 1 && checkDisc) {
+        if (checkDisc) {
             in.waitForDisc(disc);
             checkDisc = false;
             if (in.copyFailed) break;
         }
-        if (i < MaxFiles && in.fileSelected[i] == 1) {
-            const char* name = in.installFiles[i];
-            char target[PathSize], source[PathSize], root[PathSize];
-            if (!formatText(target, sizeof target, "%s\\%s", in.installDir, name) ||
-                !formatText(source, sizeof source, "%s\\%s", in.sourceDir, name) ||
-                !formatText(root, sizeof root, "%s\\", in.installDir)) {
-                in.copyFailed = 1;  // a path that does not fit cannot be installed
-                break;
-            }
-            // A file missing because the medium itself is gone (taken out during the copy) must
-            // not pass for a file of another disc.
-            if (!Installer::pathExists(source) && !Installer::pathExists(in.sourceDir)) {
-                in.copyFailed = 1;
-                break;
-            }
-            setStatusLine(name);
-            if (isArchiveName(name)) {
-                // An archive that is there but cannot be read as one is damaged; one that is not
-                // there at all lies on another disc.
-                if (!in.extractZip(source, root) && Installer::pathExists(source)) in.copyFailed = 1;
-                storeBytesCopied(in, loadBytesCopied(in) + Installer::fileSize(source));
-            } else {
-                in.copyFile(target, source);
-            }
-        }
+        if (!copyListedFile(in, i)) break;
         ++i;
     }
     in.workerRunning = 0;
@@ -211,18 +218,40 @@ DWORD WINAPI copyWorker(LPVOID param)
 
 enum { PumpTickMs = 50 };
 
+// Draws and serves messages on the install thread until the worker ends. Each turn draws what
+// changed and serves one message; with none waiting it sleeps until a message comes, the worker ends
+// or a tick passes, so the display costs no processor of its own. The slideshow is asked about every
+// step the bar passed, so a turn that moves the bar by many steps still changes the picture at each
+// step key.
+static void pumpUntilWorkerEnds(Installer& in, HANDLE thread)
+{
+    int32_t slideStep = -1;
+    while (in.workerRunning != 0) {
+        in.progress->tickStatusAndClock();
+        in.updateProgress();
+        while (slideStep < in.progressSteps) in.progress->advanceSlideshow(++slideStep);
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        } else {
+            MsgWaitForMultipleObjects(1, &thread, FALSE, PumpTickMs, QS_ALLINPUT);
+        }
+    }
+}
+
 bool Installer::runCopy()
 {
     uint64_t total = totalInstallBytes();
     if (discCount == 1 && total == 0) return false;
     if (discCount != 1) total = multiDiscTotalBytes;
-    resetProgressBar(1000);
+    resetProgressBar(ProgressBarSteps);
     workerRunning = 1;
-    cancelState = 0;
-    copyFailed = 0;
+    cancelState = CancelNone;
+    copyFailed = NoCopyFault;
     installedBytes = 0;
     storeBytesCopied(*this, 0);
-    progressUnitSize = total / 1000;
+    progressUnitSize = total / ProgressBarSteps;
     progressUnits = progressUnitsShown = 0;
     progressSteps = 0;
     progress->resetSlideshow();
@@ -232,28 +261,12 @@ bool Installer::runCopy()
         workerRunning = 0;
         return false;
     }
-    // Each turn draws what changed and serves one message; with none waiting it sleeps until a
-    // message comes, the worker ends or a tick passes, so the display costs no processor of its own.
-    // The slideshow is asked about every step the bar passed, so a turn that moves the bar by many
-    // steps still changes the picture at each step key.
-    int32_t slideStep = -1;
-    while (workerRunning != 0) {
-        progress->tickStatusAndClock();
-        updateProgress();
-        while (slideStep < progressSteps) progress->advanceSlideshow(++slideStep);
-        MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        } else {
-            MsgWaitForMultipleObjects(1, &thread, FALSE, PumpTickMs, QS_ALLINPUT);
-        }
-    }
+    pumpUntilWorkerEnds(*this, thread);
     CloseHandle(thread);
     updateProgress();
-    if (cancelState > 0 || copyFailed) return false;
+    if (cancelState != CancelNone || copyFailed) return false;
     if (discCount > 1) {
-        storeBytesCopied(*this, progressUnitSize * 1000);
+        storeBytesCopied(*this, progressUnitSize * ProgressBarSteps);
         updateProgress();
     }
     return true;

@@ -94,14 +94,13 @@ int Installer::findFilesInUse(const char* folder, const char* sourceFolder, char
     return count;
 }
 
-bool Installer::waitUntilFilesFree(const char* folder, const char* sourceFolder)
+Outcome Installer::waitUntilFilesFree(const char* folder, const char* sourceFolder)
 {
-    declined = false;
-    if (folder[0] == '\0') return true;
+    if (folder[0] == '\0') return Outcome::Done;
     static char held[MaxHeldFiles][PathSize];
     for (;;) {
         int count = findFilesInUse(folder, sourceFolder, held);
-        if (count == 0) return true;
+        if (count == 0) return Outcome::Done;
         char programs[MessageSize], text[MessageSize], line[MessageSize];
         holdingPrograms(held, count, programs, sizeof programs);
         formatWithPaths(text, sizeof text,
@@ -109,10 +108,7 @@ bool Installer::waitUntilFilesFree(const char* folder, const char* sourceFolder)
         // The message, with the programs, goes to the log of an unattended run.
         if (programs[0] != '\0' && formatText(line, sizeof line, "\n使用中のプログラム: %s", programs))
             appendText(text, sizeof text, line);
-        if (unattendedRun()) noteExit(ExitFailed);
-        if (showMessageAnswering(messageOwner, text, "確認", MB_ICONWARNING | MB_RETRYCANCEL, IDCANCEL) != IDRETRY) {
-            declined = !unattendedRun();
-            return false;
-        }
+        if (showMessageAnswering(messageOwner, text, "確認", MB_ICONWARNING | MB_RETRYCANCEL, IDCANCEL) != IDRETRY)
+            return unattendedRun() ? Outcome::Failed : Outcome::Declined;
     }
 }

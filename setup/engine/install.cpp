@@ -7,67 +7,103 @@
 #include "engine/progress_report.h"
 #include "platform/run_log.h"
 
-bool Installer::install()
+bool Installer::install() { return succeeded(installOutcome()); }
+
+// The copy run's end, told apart: a missing disc and a cancel have exit codes of their own.
+static Outcome copyOutcome(const Installer& in, bool copied)
 {
-    declined = false;
-    dropTrailingBackslash(baseDir);
-    char text[MessageSize];
-    if (!formatText(installDir, sizeof installDir, "%s\\%s\\%s", baseDir, publisherName, folderName)) {
-        formatWithPaths(text, sizeof text, "%s\\%s\\%s フォルダを作成できませんでした。", baseDir, publisherName,
-                        folderName);
-        showMessage(messageOwner, text, "確認", MB_ICONWARNING);
-        return false;
-    }
-    logLine("folder %s", installDir);
-    // Over an earlier installation, no file the copy would replace may be held by the game.
-    if (!waitUntilFilesFree(installDir, nullptr) || !checkFreeSpace()) return false;
+    if (copied) return Outcome::Done;
+    if (in.copyFailed == DiscMissing) return Outcome::NoDisc;
+    return in.cancelState != CancelNone ? Outcome::Cancelled : Outcome::Failed;
+}
+
+// The folder: made after the question, or refused with a message of its own; any other failure
+// says here that it was not made.
+static Outcome prepareInstallFolder(Installer& in)
+{
     // From the first folder it makes, the installation is journaled: ended half-way, the next start
     // removes what it placed.
-    if (!beginInstallJournal()) logLine("installation journal not written");  // a start after a crash cannot clean up
-    if (!createInstallFolder(installDir)) {
-        endInstallJournal();  // nothing copied; a folder made stays, as it always did
-        // A folder someone else made was refused with a message of its own.
-        if (declined) return false;
-        formatWithPaths(text, sizeof text, "%s フォルダを作成できませんでした。", installDir);
-        showMessage(messageOwner, text, "確認", MB_ICONWARNING);
+    if (!in.beginInstallJournal())
+        logLine("installation journal not written");  // a start after a crash cannot clean up
+    Outcome placed = in.placeInstallFolder(in.installDir);
+    if (placed == Outcome::Done) return placed;
+    in.endInstallJournal();  // nothing copied; a folder made stays for the next installation to use
+    if (placed == Outcome::Refused) return placed;
+    char text[MessageSize];
+    formatWithPaths(text, sizeof text, "%s フォルダを作成できませんでした。", in.installDir);
+    showMessage(in.messageOwner, text, "確認", MB_ICONWARNING);
+    return Outcome::Failed;
+}
+
+// The record, and the entry in the installed-programs list beside it; false, everything copied
+// and recorded undone, when the record cannot be written.
+static bool recordInstallation(Installer& in)
+{
+    in.progress->showRegisteringSlide();
+    in.setStatusText("レジストリにゲーム情報を書き込んでいます。");
+    if (!in.writeInstallRecord()) {
+        in.removeInstalledFiles(in.installDir);
+        in.deleteRegistryKey(productConfig.installRecordKey);
+        in.deleteUninstallEntry();
+        in.endInstallJournal();  // rolled back: nothing for the next start to clear
         return false;
     }
-    if (!runCopy()) {
-        removeInstalledFiles(installDir);
-        endInstallJournal();  // rolled back: nothing for the next start to clear (a journal left clears nothing more)
-        return false;
-    }
-    // What an earlier removal left to the next restart would otherwise delete the new files then.
-    dropPendingRemovals();
-    progress->showRegisteringSlide();
-    setStatusText("レジストリにゲーム情報を書き込んでいます。");
-    if (!writeInstallRecord()) {
-        removeInstalledFiles(installDir);
-        deleteRegistryKey(productConfig.installRecordKey);
-        deleteUninstallEntry();
-        endInstallJournal();  // rolled back, as above
-        return false;
-    }
-    if (!endInstallJournal()) logLine("installation journal left");  // the record is there: the next start drops it
+    if (!in.endInstallJournal()) logLine("installation journal left");  // the record is there: the next start drops it
     char name[PathSize];
     logLine("record HKEY_LOCAL_MACHINE\\%s: Dir=%s, CD=%s, InstType=%d",
-            systemText(productConfig.installRecordKey, name, sizeof name), installDir, sourceDir, (int)installType);
+            systemText(productConfig.installRecordKey, name, sizeof name), in.installDir, in.sourceDir,
+            (int)in.installType);
     // Like the links, a missing entry in the list of installed programs does not undo the game.
-    if (writeUninstallEntry())
+    if (in.writeUninstallEntry())
         logLine("installed-programs entry %s", systemText(productConfig.uninstallEntry, name, sizeof name));
-    setStatusText("スタートメニューに登録しています。");
-    if (!createStartMenuEntries(1)) {
+    return true;
+}
+
+static void announceInstallation(Installer& in)
+{
+    in.setStatusText("スタートメニューに登録しています。");
+    if (!in.createStartMenuEntries(1)) {
+        char text[MessageSize];
         formatWithPaths(
             text, sizeof text,
             "スタートメニューにショートカットが作成できませんでした。\n管理者アカウントで再インストールを行うか、\n[ %s\\%s ]を起動させてください。",
-            installDir, installFiles[0]);
-        showMessage(messageOwner, text, "終了", MB_ICONWARNING);
+            in.installDir, in.installFiles[0]);
+        showMessage(in.messageOwner, text, "終了", MB_ICONWARNING);
     }
-    setStatusText("インストールが完了しました。");
-    showMessage(messageOwner, "インストールが完了しました。", "終了", MB_ICONWARNING);
-    setStatusText("");
-    installed = 1;
-    return true;
+    in.setStatusText("インストールが完了しました。");
+    showMessage(in.messageOwner, "インストールが完了しました。", "終了", MB_ICONWARNING);
+    in.setStatusText("");
+}
+
+Outcome Installer::installOutcome()
+{
+    dropTrailingBackslash(baseDir);
+    if (!formatText(installDir, sizeof installDir, "%s\\%s\\%s", baseDir, publisherName, folderName)) {
+        char text[MessageSize];
+        formatWithPaths(text, sizeof text, "%s\\%s\\%s フォルダを作成できませんでした。", baseDir, publisherName,
+                        folderName);
+        showMessage(messageOwner, text, "確認", MB_ICONWARNING);
+        return Outcome::Failed;
+    }
+    logLine("folder %s", installDir);
+    // Over an earlier installation, no file the copy would replace may be held by the game.
+    Outcome free = waitUntilFilesFree(installDir, nullptr);
+    if (free != Outcome::Done) return free;
+    if (!checkFreeSpace()) return Outcome::NoSpace;
+    Outcome step = prepareInstallFolder(*this);
+    if (step != Outcome::Done) return step;
+    step = copyOutcome(*this, runCopy());
+    if (step != Outcome::Done) {
+        removeInstalledFiles(installDir);
+        endInstallJournal();  // rolled back: nothing for the next start to clear (a journal left clears nothing more)
+        return step;
+    }
+    // What an earlier removal left to the next restart would otherwise delete the new files then.
+    dropPendingRemovals();
+    if (!recordInstallation(*this)) return Outcome::Failed;
+    announceInstallation(*this);
+    installed = GameInstalled;
+    return Outcome::Done;
 }
 
 void Installer::installedBaseDir(char* dest, size_t size) const

@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "engine/outcome.h"
 #include "platform/access_list.h"
 #include "platform/text.h"
 
@@ -16,6 +17,31 @@ typedef char** NameList;
 enum class DriveKind { Unknown = 0, Fixed = 1, CdRom = 2, Removable = 3, RamDisk = 4, Remote = 5 };
 enum LaunchMode { LaunchOpen = 0, LaunchNotepad = 1, LaunchDefault = 2 };
 enum { MaxFiles = 100, CopyChunkSize = 65536, ZipBlockSize = 8192, NoEndIndex = 9999 };
+// The progress bar's range: the copy moves it a thousandth of the bytes at a time.
+enum { ProgressBarSteps = 1000 };
+
+// installed: whether the game is installed (from the record at start, then by installation and removal).
+enum InstalledState : int32_t { GameNotInstalled = 0, GameInstalled = 1 };
+
+// The copy's cancel protocol (cancelState): the launcher asks, the plain-file copy stops, then the
+// worker; each state has one writer.
+enum CancelState : LONG { CancelNone = 0, CancelRequested = 1, CancelCopyStopped = 2, CancelWorkerStopped = 3 };
+
+// Why the last copy run failed other than by a cancel (copyFailed).
+enum CopyFault : LONG {
+    NoCopyFault = 0,
+    FileNotCopied = 1,  // damaged data, a file that could not be placed or written, a path that does not fit
+    DiscMissing = 2,    // a further disc is in no drive, in an unattended run
+};
+
+// How one plain file's turn of the copy ended.
+enum class FileCopy {
+    Copied,
+    Cancelled,  // stopped at a cancel request; the partly written file stays for the roll-back
+    NotThere,   // not on this disc: it lies on another
+    NotOpened,  // there but unreadable, or its target could not be placed
+    Damaged,    // not read or written completely; the partly written target is removed
+};
 
 // Classifies the drive at root and, when its volume can be read, copies its label into label.
 DriveKind driveKind(const char* root, char* label, size_t labelSize);
@@ -64,8 +90,11 @@ public:
     // The message that the drive of installDir has freeMB where neededMB are needed.
     void showNoSpace(uint32_t freeMB, uint32_t neededMB);
     static bool ensureDirectory(const char* path);
-    bool placeProductFolder(const char* path, AccessListKind kind, const char* except);
+    Outcome placeProductFolder(const char* path, AccessListKind kind, const char* except);
     bool createInstallFolder(const char* path);
+    // createInstallFolder's three ways: made (or taken over), refused, or failed or declined at the question.
+    Outcome placeInstallFolder(const char* path);
+    Outcome placeFoldersAbove(const char* path);
     bool removeInstalledFiles(const char* folder);
     // Calls visit(name, path) for each name of installFiles and then of extraFiles, path being
     // folder\name (a name whose path does not fit is passed over); visit returns false to stop.
@@ -90,12 +119,16 @@ public:
     // Copy worker and archives
     bool runCopy();
     bool copyFile(const char* target, const char* source);
+    FileCopy copyPlainFile(const char* target, const char* source);
     bool extractZip(const char* archive, const char* destRoot);
     static bool makeDirectories(const char* path);
     static bool pathExists(const char* path);
 
     // Install, data check, update
     bool install();
+    // install's outcome: done, declined (a refused folder), or failed in one of the ways that have
+    // an exit code of their own.
+    Outcome installOutcome();
     // The installation's journal (the folder it copies into), written before the copy and removed
     // once the record is there or the roll-back is done; at the start of the launcher, what an
     // installation that never ended placed is removed (the player is told).
@@ -104,19 +137,19 @@ public:
     void clearInterruptedInstallation();
     int probeInstalledFile(int index, char* buffer, size_t size);
     int compareWithSource(const char* name, HWND progressBar);
-    // False when the player declined (files in use, Cancel): nothing changed, the dialog stays.
-    bool applyUpdate();
+    // Declined when the player cancelled at the files in use: nothing changed, the dialog stays.
+    Outcome applyUpdate();
 
     // Files in use: until no product file in folder (of the names sourceFolder holds, when given)
-    // is held by another program, the player is asked to end it (Retry or Cancel). False when
-    // cancelled, or at once in an unattended run (exit code 6); nothing has changed then.
-    bool waitUntilFilesFree(const char* folder, const char* sourceFolder);
+    // is held by another program, the player is asked to end it (Retry or Cancel). Declined when
+    // cancelled, failed at once in an unattended run; nothing has changed then.
+    Outcome waitUntilFilesFree(const char* folder, const char* sourceFolder);
     void installedBaseDir(char* dest, size_t size) const;
 
     // Progress display: the bar, and the report that shows the rest (nullptr: nothing is shown)
     void setProgressReport(const ProgressReport* report);
     void resetProgressBar(int range);
-    // Moves the bar forward by steps, never past 1000, with one message to the bar.
+    // Moves the bar forward by steps, never past ProgressBarSteps, with one message to the bar.
     void advanceProgressBar(uint64_t steps);
     void updateProgress();
 
@@ -145,6 +178,8 @@ public:
 
     // Uninstall
     bool uninstall(uint8_t leaveFolder, uint8_t deleteRecord);
+    // uninstall's outcome: done (DoneAtRestart where files go at the restart), declined, or failed.
+    Outcome removalOutcome(uint8_t leaveFolder, uint8_t deleteRecord);
     BOOL deleteFileIfPresent(const char* path);
     bool removeInstallFolders(uint8_t leaveFolder);
     // The publisher folder under which the installation folder was made: the first bytes of
@@ -227,17 +262,13 @@ public:
     HWND messageOwner;
     HKEY registryKey;
 
-    // Set when the last copy run met damaged data or a file it could not write completely: the run
-    // then fails like a cancel.
+    // A CopyFault, set when the last copy run met damaged data, a file it could not write completely
+    // or a missing disc: the run then fails like a cancel.
     volatile LONG copyFailed;
 
     // Bytes the last copy run put into the installation folder: plain files and extracted archive
     // entries. Written by the worker, read once it has ended.
     uint64_t installedBytes;
-
-    // Set when the operation was declined, not failed, and the player was told why: Cancel to the
-    // files in use, or a folder another user made. Nothing changed; no failure message follows.
-    bool declined;
 
 private:
     int findFilesInUse(const char* folder, const char* sourceFolder, char held[][PathSize]);

@@ -9,12 +9,12 @@
 Installer installer;
 
 Installer::Installer()
-    : installFiles(nullptr), installFileCount(0), extraFiles(nullptr), discLabels(nullptr), installed(0),
+    : installFiles(nullptr), installFileCount(0), extraFiles(nullptr), discLabels(nullptr), installed(GameNotInstalled),
       installType(0), discCount(1), multiDiscTotalBytes(0), requiredSpaceMB(0), freeSpaceMB(0), firstFileIndex(0),
-      endFileIndex(NoEndIndex), cancelState(0), workerRunning(0), workerThreadId(0), bytesCopied(0),
+      endFileIndex(NoEndIndex), cancelState(CancelNone), workerRunning(0), workerThreadId(0), bytesCopied(0),
       progressUnitSize(0), progressUnits(0), progressUnitsShown(0), progressSteps(0), progressCtrlId(0),
       progress(&noProgressReport), copySource(nullptr), copyTarget(nullptr), mainWindow(nullptr), messageOwner(nullptr),
-      registryKey(nullptr), copyFailed(0), installedBytes(0), declined(false)
+      registryKey(nullptr), copyFailed(NoCopyFault), installedBytes(0)
 {
     publisherName[0] = gameName[0] = folderName[0] = installDir[0] = sourceDir[0] = sourceRoot[0] = '\0';
     programsDir[0] = desktopDir[0] = '\0';
@@ -71,9 +71,8 @@ bool Installer::initialise(const char** mainFiles, const char** extraNames, cons
     copyText(sourceRoot, sizeof sourceRoot, sourceDir);
     formatText(sourceDir, sizeof sourceDir, "%s\\%s", sourceRoot, folderName);
 
-    installed = 0;
-    if (readInstallRecord()) installed = 1;
-    return installed == 1;
+    installed = readInstallRecord() ? GameInstalled : GameNotInstalled;
+    return installed == GameInstalled;
 }
 
 void Installer::setDiscLayout(int32_t discs, uint32_t totalMB)

@@ -94,8 +94,7 @@ void Installer::waitForDisc(int32_t discIndex)
     // Nobody can insert a disc in an unattended run: a disc in no drive fails the copy.
     if (unattendedRun() && !findDisc(discIndex)) {
         logLine("disc %d is in no drive", (int)(discIndex + 1));
-        noteExit(ExitNoMedium);
-        copyFailed = 1;
+        copyFailed = DiscMissing;
         return;
     }
     while (!findDisc(discIndex)) {

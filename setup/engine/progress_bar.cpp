@@ -5,7 +5,7 @@
 #include <commctrl.h>
 #include <stdio.h>
 
-char statusText[1024];
+char statusText[StatusTextSize];
 
 void setStatusLine(const char* text) { snprintf(statusText, sizeof statusText - 1, "%s", text); }
 
@@ -28,8 +28,8 @@ void Installer::resetProgressBar(int range)
 
 void Installer::advanceProgressBar(uint64_t steps)
 {
-    if (progressSteps >= 1000 || steps == 0) return;
-    uint64_t room = (uint64_t)(1000 - progressSteps);
+    if (progressSteps >= ProgressBarSteps || steps == 0) return;
+    uint64_t room = (uint64_t)(ProgressBarSteps - progressSteps);
     progressSteps += (int32_t)(steps < room ? steps : room);
     // One message however far the bar moves: each costs a round trip to the launcher's thread.
     SendDlgItemMessageA(messageOwner, progressCtrlId, PBM_SETPOS, (WPARAM)progressSteps, 0);
@@ -37,8 +37,8 @@ void Installer::advanceProgressBar(uint64_t steps)
 
 void Installer::updateProgress()
 {
-    // Below 1000 bytes in all there is no whole thousandth: the bar then counts single bytes,
-    // which still ends within its 1000 steps.
+    // Below ProgressBarSteps bytes in all there is no whole step: the bar then counts single
+    // bytes, which still ends within its steps.
     uint64_t copied = loadBytesCopied(*this);
     uint64_t units = progressUnitSize ? copied / progressUnitSize : copied;
     progressUnits = units;

@@ -18,5 +18,6 @@ extern const ProgressReport noProgressReport;
 
 // The status line: the name of the file being copied, or "Disc Check..." while the worker waits for a
 // disc. Written by the copy worker, read by the display; its last byte stays a terminator.
-extern char statusText[1024];
+enum { StatusTextSize = 1024 };
+extern char statusText[StatusTextSize];
 void setStatusLine(const char* text);

@@ -56,8 +56,6 @@ bool Installer::checkFreeSpace()
 
 void Installer::showNoSpace(uint32_t freeMB, uint32_t neededMB)
 {
-    // Interactively the player may choose another folder and go on.
-    if (unattendedRun()) noteExit(ExitNoSpace);
     char drive[4] = "";
     memcpy(drive, installDir, strnlen(installDir, 3));
     char text[MessageSize];
@@ -80,57 +78,69 @@ bool Installer::ensureDirectory(const char* path) { return folderExists(path) ||
 // moment, or, where it was there before, taken over only when an administrator made it and what
 // it holds (but except, the players' saves), and then given the list. A folder someone else made is
 // refused: a standard user who made it first keeps every right to it and to what it holds.
-bool Installer::placeProductFolder(const char* path, AccessListKind kind, const char* except)
+Outcome Installer::placeProductFolder(const char* path, AccessListKind kind, const char* except)
 {
     changingStep();
-    if (createLockedFolder(path, kind)) return true;
-    if (GetLastError() != ERROR_ALREADY_EXISTS || !folderExists(path)) return false;
+    if (createLockedFolder(path, kind)) return Outcome::Done;
+    if (GetLastError() != ERROR_ALREADY_EXISTS || !folderExists(path)) return Outcome::Failed;
     if (!folderOwnedByAdministrator(path, except)) {
-        declined = true;
-        if (unattendedRun()) noteExit(ExitBadCommandLine);
         char text[MessageSize];
         formatWithPaths(
             text, sizeof text,
             "%s\nこのフォルダは別のユーザーが作成したため、インストールできません。\n別のフォルダを指定してください。",
             path);
         showMessage(messageOwner, text, "確認", MB_ICONWARNING);
-        return false;
+        return Outcome::Refused;
     }
     lockExistingFolder(path, kind);  // a drive without permissions: logged, the installation goes on
-    return true;
+    return Outcome::Done;
 }
 
-bool Installer::createInstallFolder(const char* path)
+bool Installer::createInstallFolder(const char* path) { return placeInstallFolder(path) == Outcome::Done; }
+
+// The folders above the installation folder: the player's own up to the publisher folder, which is
+// the product's.
+Outcome Installer::placeFoldersAbove(const char* path)
 {
-    if (!folderExists(path)) {
-        char text[MessageSize];
-        if (!formatWithPaths(text, sizeof text, "%s\nフォルダを作成します。\nよろしいですか？", path)) return false;
-        if (showMessage(messageOwner, text, "確認", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
-    }
-    // The folders above the publisher folder are the player's; the publisher folder, the
-    // installation folder and its save folder are the product's.
-    char prefix[PathSize], publisher[PathSize], save[PathSize];
-    copyText(publisher, sizeof publisher, path);
+    char prefix[PathSize], publisher[PathSize];
+    if (!copyText(publisher, sizeof publisher, path)) return Outcome::Failed;
     if (char* slash = lastBackslash(publisher)) *slash = '\0';
     size_t publisherLength = strlen(publisher);
     for (const char* p = path; *p; p = nextPathChar(p)) {
         if (*p != '\\') continue;
         size_t len = (size_t)(p - path) + 1;
-        if (len >= sizeof prefix) return false;
+        if (len >= sizeof prefix) return Outcome::Failed;
         memcpy(prefix, path, len);
         prefix[len] = '\0';
-        if (len - 1 == publisherLength ? !placeProductFolder(publisher, InstalledItem, nullptr)
-                                       : !ensureDirectory(prefix))
-            return false;
+        if (len - 1 == publisherLength) {
+            Outcome placed = placeProductFolder(publisher, InstalledItem, nullptr);
+            if (placed != Outcome::Done) return placed;
+        } else if (!ensureDirectory(prefix)) {
+            return Outcome::Failed;
+        }
     }
-    if (!placeProductFolder(path, InstalledItem, SaveFolderName) ||
-        !formatText(save, sizeof save, "%s\\%s", path, SaveFolderName))
-        return false;
+    return Outcome::Done;
+}
+
+// A No to the question fails like a folder that cannot be made: the caller says it was not made.
+Outcome Installer::placeInstallFolder(const char* path)
+{
+    if (!folderExists(path)) {
+        char text[MessageSize];
+        if (!formatWithPaths(text, sizeof text, "%s\nフォルダを作成します。\nよろしいですか？", path) ||
+            showMessage(messageOwner, text, "確認", MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return Outcome::Failed;
+    }
+    Outcome placed = placeFoldersAbove(path);
+    if (placed == Outcome::Done) placed = placeProductFolder(path, InstalledItem, SaveFolderName);
+    char save[PathSize];
+    if (placed != Outcome::Done) return placed;
+    if (!formatText(save, sizeof save, "%s\\%s", path, SaveFolderName)) return Outcome::Failed;
     // The save folder is the players': one that was there holds their saves and stays theirs.
-    if (createLockedFolder(save, SaveFolder)) return true;
-    if (!folderExists(save)) return false;
+    if (createLockedFolder(save, SaveFolder)) return Outcome::Done;
+    if (!folderExists(save)) return Outcome::Failed;
     lockExistingFolder(save, SaveFolder);  // a drive without permissions: logged, the installation goes on
-    return true;
+    return Outcome::Done;
 }
 
 bool Installer::removeInstalledFiles(const char* folder)

@@ -5,7 +5,6 @@
 #include <string.h>
 
 Switches switches;
-static int runExitCode = -1;
 
 namespace {
 
@@ -110,11 +109,20 @@ bool parseSwitches(const char* commandLine, SwitchRole role, Switches& out)
 
 bool unattendedRun() { return switches.quiet || switches.passive; }
 
-void noteExit(int code)
+int exitCodeOf(Outcome outcome)
 {
-    if (runExitCode < 0) runExitCode = code;
+    switch (outcome) {
+    case Outcome::Done: return ExitDone;
+    case Outcome::DoneAtRestart: return ExitRestartNeeded;
+    case Outcome::Refused: return ExitBadCommandLine;  // the folder given is one the run may not take
+    case Outcome::NoDisc: return ExitNoMedium;
+    case Outcome::NoSpace: return ExitNoSpace;
+    case Outcome::Cancelled: return ExitCancelled;
+    // A declined run did nothing: it never claims more.
+    case Outcome::Declined:
+    case Outcome::Failed: break;
+    }
+    return ExitFailed;
 }
-
-int exitCode() { return runExitCode < 0 ? ExitDone : runExitCode; }
 
 bool heldByWaitingUninstaller(const char* name) { return switches.parent != 0 && _stricmp(name, UninstallerName) == 0; }

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include "engine/outcome.h"
 #include "platform/text.h"
 
 // The exit codes; where several conditions apply, the first of this list gives the code.
@@ -53,6 +54,5 @@ bool heldByWaitingUninstaller(const char* name);
 // True in a quiet or passive run: no message box is shown, each one is logged with its answer.
 bool unattendedRun();
 
-// The exit code of the run; the first condition noted stays.
-void noteExit(int code);
-int exitCode();
+// The exit code a run ends with after an operation ended so.
+int exitCodeOf(Outcome outcome);

@@ -14,6 +14,7 @@
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 #include "engine/unattended.h"
+#include "engine/update_journal.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -21,15 +22,7 @@
 
 namespace {
 
-enum { MaxUpdateFiles = 2 * MaxFiles, UpdateBlockSize = 65536 };
-
-// A file of the update: its source, its target and the two names beside the target, for the new
-// file until it is put in place and for the old one until the update has succeeded.
-struct UpdateFile {
-    char source[PathSize], target[PathSize], fresh[PathSize], old[PathSize];
-    DWORD oldAttributes;  // INVALID_FILE_ATTRIBUTES: nothing was installed under the name
-    bool replaced;
-};
+enum { MaxUpdateFiles = 2 * MaxFiles, UpdateBlockSize = 65536, TemporaryNameTries = 10, MegaByte = 1 << 20 };
 
 UpdateFile files[MaxUpdateFiles];
 char block[UpdateBlockSize];
@@ -38,7 +31,7 @@ char block[UpdateBlockSize];
 // name is there that this update did not make and cannot delete (it is never used).
 bool temporaryNames(const char* target, char* fresh, char* old)
 {
-    for (int n = 0; n < 10; ++n) {
+    for (int n = 0; n < TemporaryNameTries; ++n) {
         char number[4] = "";
         if (n > 0) formatText(number, sizeof number, "%d", n);
         if (!formatText(fresh, PathSize, "%s.new%s~", target, number) ||
@@ -55,93 +48,6 @@ bool temporaryNames(const char* target, char* fresh, char* old)
         if (free) return true;
     }
     return false;
-}
-
-// ---- the journal: "kit update journal", the phase, then a line a file:
-// "<1 when the target was installed> <its attributes, hex> <target>|<new name>|<old name>".
-const char JournalName[] = "update~.jnl";
-const char JournalHead[] = "kit update journal\r\nphase ";
-const char PhaseWriting[] = "writing  ", PhaseReplacing[] = "replacing", PhaseDone[] = "done     ";
-
-HANDLE journal = INVALID_HANDLE_VALUE;
-char journalPath[PathSize];
-
-bool journalWrite(const char* text)
-{
-    changingStep();
-    DWORD put = 0, length = (DWORD)strlen(text);
-    return WriteFile(journal, text, length, &put, nullptr) && put == length;
-}
-
-// Written and on the disk before the first file changes; false (no journal left) when it cannot be.
-bool openJournal(const char* installDir, int count)
-{
-    if (!formatText(journalPath, sizeof journalPath, "%s\\%s", installDir, JournalName)) return false;
-    AccessList list;
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
-    if (buildAccessList(InstalledItem, list)) attributes.lpSecurityDescriptor = &list.descriptor;
-    changingStep();
-    journal = CreateFileA(journalPath, GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (journal == INVALID_HANDLE_VALUE) return false;
-    bool ok = journalWrite(JournalHead) && journalWrite(PhaseWriting) && journalWrite("\r\n");
-    for (int i = 0; ok && i < count; ++i) {
-        char line[4 * PathSize];
-        ok = formatText(line, sizeof line, "%d %08lx %s|%s|%s\r\n", files[i].oldAttributes != INVALID_FILE_ATTRIBUTES,
-                        (unsigned long)files[i].oldAttributes, files[i].target, files[i].fresh, files[i].old) &&
-             journalWrite(line);
-    }
-    if (ok && FlushFileBuffers(journal)) return true;
-    CloseHandle(journal);
-    journal = INVALID_HANDLE_VALUE;
-    DeleteFileA(journalPath);  // never written whole: nothing has changed yet
-    return false;
-}
-
-// The phase, written in place and flushed before the next step.
-bool journalPhase(const char* phase)
-{
-    return journal != INVALID_HANDLE_VALUE &&
-           SetFilePointer(journal, (LONG)strlen(JournalHead), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-           journalWrite(phase) && FlushFileBuffers(journal);
-}
-
-// The update is whole (or was never begun): the journal goes.
-bool closeJournal()
-{
-    if (journal != INVALID_HANDLE_VALUE) CloseHandle(journal);
-    journal = INVALID_HANDLE_VALUE;
-    changingStep();
-    return DeleteFileA(journalPath) != FALSE;
-}
-
-// A journal line names a product file of this installation and its own two temporary names; any
-// other line is not the update's, and nothing is done with it.
-bool journalLine(const Installer& in, char* line, UpdateFile& f)
-{
-    if ((line[0] != '0' && line[0] != '1') || line[1] != ' ') return false;
-    bool existed = line[0] == '1';
-    char* target = nullptr;
-    unsigned long attributes = strtoul(line + 2, &target, 16);
-    if (target != line + 10 || *target++ != ' ') return false;
-    char* fresh = strchr(target, '|');
-    char* old = fresh ? strchr(fresh + 1, '|') : nullptr;
-    if (!old) return false;
-    *fresh++ = '\0';
-    *old++ = '\0';
-    bool product = false;
-    in.forEachProductFile(in.installDir, [&](const char*, const char* path) {
-        product = _stricmp(path, target) == 0;
-        return !product;
-    });
-    size_t length = strlen(target);
-    auto ownName = [&](const char* name, const char* kind) {
-        return _strnicmp(name, target, length) == 0 && _strnicmp(name + length, kind, 4) == 0 &&
-               strlen(name) <= length + 6 && name[strlen(name) - 1] == '~';
-    };
-    if (!product || !ownName(fresh, ".new") || !ownName(old, ".old")) return false;
-    f.oldAttributes = existed ? (DWORD)attributes : INVALID_FILE_ATTRIBUTES;
-    f.replaced = false;
-    return copyText(f.target, PathSize, target) && copyText(f.fresh, PathSize, fresh) && copyText(f.old, PathSize, old);
 }
 
 // Back to the installed version: the old file where it was kept, no new file without an old one,
@@ -181,44 +87,64 @@ void removeOldFile(Installer& in, const UpdateFile& f)
         logLine("old file left: %s", f.old);  // the update is whole; only a spare copy stays
 }
 
+// True when target is a product file of the installation: a journal line that names any other
+// file is not the update's, and nothing is done with it.
+bool productTarget(const Installer& in, const char* target)
+{
+    bool product = false;
+    in.forEachProductFile(in.installDir, [&](const char*, const char* path) {
+        product = _stricmp(path, target) == 0;
+        return !product;
+    });
+    if (!product) logLine("journal line passed over: %s", target);
+    return product;
+}
+
 // Brings the installation to one whole state from the journal an interrupted update left: before
 // its replacements began, or during them, all old; once they were all done, all new. False, with
 // the journal kept for the next run, when a file could not be brought back (named in failed).
 bool recoverFromJournal(Installer& in, char* failed)
 {
     failed[0] = '\0';
-    if (!formatText(journalPath, sizeof journalPath, "%s\\%s", in.installDir, JournalName)) return true;
-    FILE* file = fopen(journalPath, "rb");
-    if (!file) return true;
-    char line[4 * PathSize], phase[32] = "";
-    bool ours = fgets(line, sizeof line, file) && strncmp(line, JournalHead, 18) == 0 &&
-                fgets(line, sizeof line, file) && strncmp(line, "phase ", 6) == 0;
-    if (ours) copyText(phase, sizeof phase, line + 6);
-    phase[strcspn(phase, " \r\n")] = '\0';
-    int count = 0;
-    while (ours && count < MaxUpdateFiles && fgets(line, sizeof line, file)) {
-        line[strcspn(line, "\r\n")] = '\0';
-        if (journalLine(in, line, files[count]))
-            ++count;
-        else
-            logLine("journal line passed over: %s", line);
-    }
-    fclose(file);
+    UpdateJournal journal;
+    JournalContents found;
+    if (!nameJournal(journal, in.installDir) || !readJournal(journal.path, files, MaxUpdateFiles, found)) return true;
     bool whole = true;
-    bool forward = strcmp(phase, "done") == 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < found.count; ++i) {
         UpdateFile& f = files[i];
-        if (forward) {
+        if (!productTarget(in, f.target)) continue;
+        if (found.done) {
             removeOldFile(in, f);  // every target was replaced: only the old files are left to go
         } else if (!rollBack(f, failed)) {
             whole = false;
         }
     }
     if (!whole) return false;
-    logLine("interrupted update (%s): the installation is whole again, %s", ours ? phase : "unreadable",
-            forward ? "updated" : "as before the update");
-    changingStep();
-    return DeleteFileA(journalPath) || (copyText(failed, PathSize, journalPath), false);
+    logLine("interrupted update (%s): the installation is whole again, %s", found.ours ? found.phase : "unreadable",
+            found.done ? "updated" : "as before the update");
+    return closeJournal(journal) || (copyText(failed, PathSize, journal.path), false);
+}
+
+// The source's bytes into the new file, checked as the copy run checks a file: what was written
+// is the whole source. False with the Windows error as the last error.
+bool copyWhole(HANDLE from, HANDLE to)
+{
+    bool ok = true;
+    uint64_t copied = 0;
+    for (DWORD got = 0; ok; copied += got) {
+        DWORD put = 0;
+        ok = ReadFile(from, block, sizeof block, &got, nullptr) != FALSE;
+        if (!ok || got == 0) break;
+        changingStep();
+        ok = WriteFile(to, block, got, &put, nullptr) && put == got;
+        if (!ok && GetLastError() == NO_ERROR) SetLastError(ERROR_DISK_FULL);
+    }
+    DWORD high = 0, low = GetFileSize(from, &high);
+    if (ok && copied != (((uint64_t)high << 32) | low)) {
+        ok = false;
+        SetLastError(ERROR_HANDLE_EOF);
+    }
+    return ok;
 }
 
 // The update's file copied completely to its temporary name, with the source's time stamps and the
@@ -236,22 +162,7 @@ bool writeNewFile(UpdateFile& f)
         SetLastError(error);
         return false;
     }
-    bool ok = true;
-    uint64_t copied = 0;
-    for (DWORD got = 0; ok; copied += got) {
-        DWORD put = 0;
-        ok = ReadFile(from, block, sizeof block, &got, nullptr) != FALSE;
-        if (!ok || got == 0) break;
-        changingStep();
-        ok = WriteFile(to, block, got, &put, nullptr) && put == got;
-        if (!ok && GetLastError() == NO_ERROR) SetLastError(ERROR_DISK_FULL);
-    }
-    // Checked as the copy run checks a file: what was written is the whole source.
-    DWORD high = 0, low = GetFileSize(from, &high);
-    if (ok && copied != (((uint64_t)high << 32) | low)) {
-        ok = false;
-        SetLastError(ERROR_HANDLE_EOF);
-    }
+    bool ok = copyWhole(from, to);
     FILETIME created, accessed, written;
     changingStep();
     ok = ok && GetFileTime(from, &created, &accessed, &written) && SetFileTime(to, &created, &accessed, &written);
@@ -321,114 +232,139 @@ bool putBack(int count, char* failed)
     return whole;
 }
 
-bool updateFailed(Installer& in, const char* path, DWORD error)
+Outcome updateFailed(Installer& in, const char* path, DWORD error)
 {
     logLine("update failed: %s (error %lu)", path, (unsigned long)error);
-    noteExit(ExitFailed);
     showMessage(in.messageOwner,
                 "アップデートが正常に行われませんでした。\nもう一度ご確認の上、アップデートを行ってください。", "確認",
                 MB_ICONWARNING);
-    return true;
+    return Outcome::Failed;
 }
 
 // A file that could not be put back: the installation is not whole, and the player is told which
 // file; the journal stays, so the next run finishes the repair.
-bool notPutBack(Installer& in, const char* path)
+Outcome notPutBack(Installer& in, const char* path)
 {
     logLine("update failed and not put back: %s", path);
-    noteExit(ExitFailed);
     char text[MessageSize];
     formatWithPaths(text, sizeof text,
                     "アップデートが正常に行われませんでした。\n%s を元に戻せませんでした。\n"
                     "ゲームや設定ツールを終了してから、もう一度アップデートを行ってください。",
                     path);
     showMessage(in.messageOwner, text, "確認", MB_ICONWARNING);
-    return true;
+    return Outcome::Failed;
 }
 
 // The update failed on path: every installed file is put back and the journal goes; where a file
 // cannot be put back, the journal stays for the next run and that file is named.
-bool failAndPutBack(Installer& in, int count, const char* path, DWORD error)
+Outcome failAndPutBack(Installer& in, UpdateJournal& journal, int count, const char* path, DWORD error)
 {
     char failed[PathSize];
     if (!putBack(count, failed)) {
-        if (journal != INVALID_HANDLE_VALUE) CloseHandle(journal);  // kept for the next run
-        journal = INVALID_HANDLE_VALUE;
+        keepJournal(journal);
         return notPutBack(in, failed);
     }
-    closeJournal();
+    closeJournal(journal);  // everything is as it was: a journal left only finds it so
     return updateFailed(in, path, error);
 }
 
-// Runs step on each of the first count files; false once one failed and the update failed on it.
-bool everyFile(Installer& in, int count, bool (*step)(UpdateFile&))
+// Runs step on each of the first count files; failed once one failed, and the update with it.
+Outcome everyFile(Installer& in, UpdateJournal& journal, int count, bool (*step)(UpdateFile&))
 {
     for (int i = 0; i < count; ++i)
-        if (!step(files[i])) {
-            failAndPutBack(in, count, files[i].target, GetLastError());
+        if (!step(files[i])) return failAndPutBack(in, journal, count, files[i].target, GetLastError());
+    return Outcome::Done;
+}
+
+// The files the update folder holds, with their targets in installDir and temporary names, into
+// files; count and bytes say how many and how large. False (the source named in failed) when a
+// name does not fit.
+bool listUpdateFiles(const Installer& in, const char* updateFolder, int& count, uint64_t& bytes, char* failed)
+{
+    count = 0;
+    bytes = 0;
+    bool fits = true;
+    in.forEachProductFile(updateFolder, [&](const char* name, const char* source) {
+        UpdateFile& f = files[count];
+        if (!Installer::pathExists(source)) return true;
+        fits = copyText(f.source, PathSize, source) && formatText(f.target, PathSize, "%s\\%s", in.installDir, name) &&
+               temporaryNames(f.target, f.fresh, f.old);
+        if (!fits) {
+            copyText(failed, PathSize, source);
             return false;
         }
-    return true;
+        f.replaced = false;
+        bytes += Installer::fileSize(f.source);
+        return ++count < MaxUpdateFiles;
+    });
+    return fits;
+}
+
+// Until the old files are deleted, the new ones need room of their own.
+bool roomForNewFiles(Installer& in, uint64_t bytes)
+{
+    uint32_t neededMB = (uint32_t)((bytes + MegaByte - 1) / MegaByte), freeMB = Installer::queryFreeMB(in.installDir);
+    logLine("space: %u MB needed, %u MB free", neededMB, freeMB);
+    if (neededMB <= freeMB) return true;
+    in.showNoSpace(freeMB, neededMB);
+    return false;
+}
+
+// Every new file beside its target, then every target replaced; the old files go only once the
+// journal says so, or is gone.
+Outcome replaceAll(Installer& in, int count)
+{
+    UpdateJournal journal;
+    if (!nameJournal(journal, in.installDir) || !openJournal(journal, files, count))
+        return updateFailed(in, journal.path, GetLastError());
+    Outcome step = everyFile(in, journal, count, writeNewFile);
+    if (step != Outcome::Done) return step;
+    if (!writeJournalPhase(journal, JournalPhase::Replacing))
+        return failAndPutBack(in, journal, count, journal.path, GetLastError());
+    step = everyFile(in, journal, count, replaceOne);
+    if (step != Outcome::Done) return step;
+    // Every target holds its new file: from here a run that is ended goes forward. A journal that
+    // still says "replacing" needs the old files to put the installation back, so where it cannot
+    // say "done" nor be deleted, it is put back now and the update fails.
+    if (!writeJournalPhase(journal, JournalPhase::Done)) {
+        DWORD error = GetLastError();
+        if (!closeJournal(journal)) return failAndPutBack(in, journal, count, journal.path, error);
+    }
+    for (int i = 0; i < count; ++i) {
+        logLine("updated %s", files[i].target);
+        if (files[i].oldAttributes != INVALID_FILE_ATTRIBUTES) removeOldFile(in, files[i]);
+    }
+    if (journal.file != INVALID_HANDLE_VALUE && !closeJournal(journal))
+        logLine("journal left: %s", journal.path);  // it says "done": the next run only finds the update whole
+    return Outcome::Done;
 }
 
 }  // namespace
 
-bool Installer::applyUpdate()
+Outcome Installer::applyUpdate()
 {
     moduleFolder(sourceDir, sizeof sourceDir);
-    cancelState = 0;
-    copyFailed = 0;
-    char updateFolder[PathSize];
+    cancelState = CancelNone;
+    copyFailed = NoCopyFault;
+    char updateFolder[PathSize], failed[PathSize];
     if (!formatText(updateFolder, sizeof updateFolder, "%s\\%s", sourceDir, folderName))
         return updateFailed(*this, sourceDir, ERROR_FILENAME_EXCED_RANGE);
-    char failed[PathSize];
     if (!recoverFromJournal(*this, failed)) return notPutBack(*this, failed);
-    if (!waitUntilFilesFree(installDir, updateFolder)) return false;
-
+    Outcome step = waitUntilFilesFree(installDir, updateFolder);
+    if (step != Outcome::Done) return step;
     int count = 0;
     uint64_t bytes = 0;
-    bool fits = true;
-    forEachProductFile(updateFolder, [&](const char* name, const char* source) {
-        UpdateFile& f = files[count];
-        if (!pathExists(source)) return true;
-        fits = copyText(f.source, PathSize, source) && formatText(f.target, PathSize, "%s\\%s", installDir, name) &&
-               temporaryNames(f.target, f.fresh, f.old);
-        if (!fits) return false;
-        f.replaced = false;
-        bytes += fileSize(f.source);
-        return ++count < MaxUpdateFiles;
-    });
-    if (!fits) return updateFailed(*this, files[count].source, ERROR_FILENAME_EXCED_RANGE);
-    // Until the old files are deleted, the new ones need room of their own.
-    uint32_t neededMB = (uint32_t)((bytes + (1u << 20) - 1) >> 20), freeMB = queryFreeMB(installDir);
-    logLine("space: %u MB needed, %u MB free", neededMB, freeMB);
-    if (neededMB > freeMB) {
-        showNoSpace(freeMB, neededMB);
-        return true;
-    }
+    if (!listUpdateFiles(*this, updateFolder, count, bytes, failed))
+        return updateFailed(*this, failed, ERROR_FILENAME_EXCED_RANGE);
+    if (!roomForNewFiles(*this, bytes)) return Outcome::NoSpace;
     for (int i = 0; i < count; ++i) files[i].oldAttributes = GetFileAttributesA(files[i].target);
-    if (!openJournal(installDir, count)) return updateFailed(*this, journalPath, GetLastError());
-    if (!everyFile(*this, count, writeNewFile)) return true;
-    if (!journalPhase(PhaseReplacing)) return failAndPutBack(*this, count, journalPath, GetLastError());
-    if (!everyFile(*this, count, replaceOne)) return true;
-    // Every target holds its new file: from here a run that is ended goes forward. The old files go
-    // only once the journal says so, or is gone; a journal that still says "replacing" needs them
-    // to put the installation back, so then it is put back now and the update fails.
-    if (!journalPhase(PhaseDone)) {
-        DWORD error = GetLastError();
-        if (!closeJournal()) return failAndPutBack(*this, count, journalPath, error);
-    }
-    for (int i = 0; i < count; ++i) {
-        logLine("updated %s", files[i].target);
-        if (files[i].oldAttributes != INVALID_FILE_ATTRIBUTES) removeOldFile(*this, files[i]);
-    }
-    if (journal != INVALID_HANDLE_VALUE && !closeJournal())
-        logLine("journal left: %s", journalPath);  // it says "done": the next run only finds the update whole
+    step = replaceAll(*this, count);
+    if (step != Outcome::Done) return step;
     // Installed files the update does not hold get normal attributes, as the new ones have.
     forEachProductFile(installDir, [](const char*, const char* target) {
-        SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);  // a file that keeps its attributes still runs
         return true;
     });
     showMessage(messageOwner, "アップデートが完了しました。", "終了", MB_ICONWARNING);
-    return true;
+    return Outcome::Done;
 }

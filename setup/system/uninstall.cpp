@@ -124,10 +124,16 @@ void Installer::removeFoldersAtRestart()
 
 bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
 {
+    return succeeded(removalOutcome(leaveFolder, deleteRecord));
+}
+
+Outcome Installer::removalOutcome(uint8_t leaveFolder, uint8_t deleteRecord)
+{
     char text[MessageSize];
     formatText(text, sizeof text, "%s のアンインストールを開始します。\n開始してもよろしいですか？", gameName);
-    if (showMessage(messageOwner, text, "確認", MB_ICONQUESTION | MB_YESNO) != IDYES) return false;
-    if (!waitUntilFilesFree(installDir, nullptr)) return false;
+    if (showMessage(messageOwner, text, "確認", MB_ICONQUESTION | MB_YESNO) != IDYES) return Outcome::Declined;
+    Outcome free = waitUntilFilesFree(installDir, nullptr);
+    if (free != Outcome::Done) return free;
     // Unasked, the player's save data stay unless the removal was told to take them.
     if (showMessageAnswering(messageOwner, "セーブデータを削除してもよろしいですか？", "確認",
                              MB_ICONQUESTION | MB_YESNO, switches.deleteSave ? IDYES : IDNO) == IDYES)
@@ -140,12 +146,11 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
     }
     // A file that stays for good leaves the game installed and listed, to be removed again.
     if (left == RestartNotScheduled) {
-        noteExit(ExitFailed);
         showMessage(
             messageOwner,
             "アンインストールが正常に行われませんでした。\n一部のファイルを削除できませんでした。\nもう一度アンインストールを行ってください。",
             "確認", MB_ICONWARNING);
-        return false;
+        return Outcome::Failed;
     }
     bool restart = left == RestartScheduled;
     removeInstallFolders(leaveFolder);
@@ -154,14 +159,13 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
     // The entry in the list of installed programs goes only once the record is gone: a record that
     // cannot be deleted leaves the game installed, and listed.
     if (deleteRecord) {
-        if (!deleteRegistryKey(productConfig.installRecordKey)) return false;
+        if (!deleteRegistryKey(productConfig.installRecordKey)) return Outcome::Failed;
         deleteUninstallEntry();
     }
     showMessage(messageOwner,
                 restart ? "アンインストールが完了しました。\n一部のファイルは再起動後に削除されます。"
                         : "アンインストールが完了しました。",
                 "終了", MB_ICONWARNING);
-    if (restart) noteExit(ExitRestartNeeded);
-    installed = 0;
-    return true;
+    installed = GameNotInstalled;
+    return restart ? Outcome::DoneAtRestart : Outcome::Done;
 }

@@ -20,6 +20,10 @@ HANDLE installThread;
 DWORD installThreadId;
 volatile LONG installThreadRunning;
 
+// The exit code the launcher's run ends with, by the quit message: what the update, a removal or a
+// passive installation ended with (an interactive installation may be tried again, so it sets none).
+static int launcherResult = ExitDone;
+
 static void enable(HWND dialog, int id, BOOL on) { EnableWindow(GetDlgItem(dialog, id), on); }
 
 static void showFolderText(HWND dialog, const char* base)
@@ -54,11 +58,11 @@ static void onInitDialog(HWND dialog)
     setWindowText(dialog, text);
     centreInWorkArea(dialog);
 
-    if (installer.installed == 0) {
+    if (installer.installed == GameNotInstalled) {
         showNotInstalledState(dialog);
         showFolderText(dialog, installer.baseDir);
         showSlide(productConfig.slideNotInstalled);
-    } else if (installer.installed == 1) {
+    } else if (installer.installed == GameInstalled) {
         enable(dialog, IDC_INSTALL, TRUE);
         enable(dialog, IDC_UNINSTALL, TRUE);
         enable(dialog, IDC_GAME_START, TRUE);
@@ -77,7 +81,7 @@ static void onInitDialog(HWND dialog)
 static void endLauncher(HWND dialog)
 {
     EndDialog(dialog, 2);
-    PostQuitMessage(0);
+    PostQuitMessage(launcherResult);
 }
 
 // Install, or abort while the copy worker runs. Returns FALSE only when the install thread could
@@ -85,7 +89,7 @@ static void endLauncher(HWND dialog)
 static BOOL onInstall(HWND dialog)
 {
     if (installer.isWorkerRunning()) {
-        installer.cancelState = 1;
+        installer.cancelState = CancelRequested;
         enable(dialog, IDC_INSTALL, FALSE);
         return TRUE;
     }
@@ -127,18 +131,24 @@ static void onBrowse(HWND dialog)
 
 static void onUpdate(HWND dialog)
 {
-    if (installer.installed == 0) {
+    if (installer.installed == GameNotInstalled) {
         showMessage(dialog, "インストールがされてませんでした。\nインストールを行ってからアップデートしてください。",
                     "確認", MB_ICONWARNING);
         return;
     }
+    if (installer.installed != GameInstalled) return;
+    Outcome updated = installer.applyUpdate();
     // Files in use and Cancel: nothing changed, and the dialog stays.
-    if ((installer.installed == 1 || installer.installed == 2) && installer.applyUpdate()) endLauncher(dialog);
+    if (declined(updated)) return;
+    launcherResult = exitCodeOf(updated);
+    endLauncher(dialog);
 }
 
 static void onUninstall(HWND dialog)
 {
-    if (!installer.uninstall(1, 1)) return;
+    Outcome removed = installer.removalOutcome(1, 1);
+    if (!declined(removed)) launcherResult = exitCodeOf(removed);
+    if (!succeeded(removed)) return;
     installer.setCopyRange(0, 0, NoEndIndex);
     showNotInstalledState(dialog);
     showSlide(productConfig.slideNotInstalled);
@@ -223,9 +233,10 @@ DWORD WINAPI installThreadProc(LPVOID)
     static const int done[] = {IDC_INSTALL, IDC_UNINSTALL, IDC_GAME_START, IDC_README,
                                IDC_MANUAL,  IDCANCEL,      IDC_DATACHECK};
     static const int failed[] = {IDC_INSTALL, IDC_README, IDC_MANUAL, IDCANCEL, IDC_BROWSE};
-    bool installed = installer.install();
-    // Files in use and Cancel: declined, nothing changed.
-    if (!installed && !installer.declined)
+    Outcome outcome = installer.installOutcome();
+    bool installed = succeeded(outcome);
+    // Files in use and Cancel, or a refused folder: declined, nothing changed.
+    if (!installed && !declined(outcome))
         showMessage(dialog,
                     "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。",
                     "確認", MB_ICONWARNING);
@@ -240,7 +251,7 @@ DWORD WINAPI installThreadProc(LPVOID)
     setItemText(dialog, IDC_INSTALL, "インストール");
     if (switches.passive) {
         // A passive run closes itself: cancelled by its abort button, or done or failed.
-        noteExit(installed ? ExitDone : installer.cancelState > 0 ? ExitCancelled : ExitFailed);
+        launcherResult = exitCodeOf(outcome);
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     }
     return 0;
