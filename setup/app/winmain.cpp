@@ -8,6 +8,7 @@
 #include "platform/unicode_dialog.h"
 #include "config/product_config.h"
 #include "engine/installer.h"
+#include "engine/install_journal.h"
 #include "resources/resource.h"
 #include "platform/system_library.h"
 #include "engine/unattended.h"
@@ -79,7 +80,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     folderBrowser.init(appInstance, mainWindowHandle);
 
     // What an installation that never ended placed goes before anything else is shown or done.
-    if (buildMode == Launcher && !specialUninstallerBuild) installer.clearInterruptedInstallation();
+    if (buildMode == Launcher && !specialUninstallerBuild) clearInterruptedInstallation(installer);
     if (buildMode == Uninstaller) {
         bool removesHere = switches.relaunched || switches.removeDirectly;
         if (!removesHere && hasCommandLine) return endRun(installer.removeThroughCopy(commandLine));

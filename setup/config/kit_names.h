@@ -10,3 +10,5 @@ constexpr char SaveFolderName[] = "save";
 constexpr char SettingsFileName[] = "tncfg.dat";
 // The code page of the program's own texts (window texts, messages, the product's names).
 enum : unsigned { ProgramCodePage = 932 };
+// The game's movie folder, made by the archives' entries; removed with the installation when empty.
+constexpr char MovieFolderName[] = "movie";

@@ -16,23 +16,6 @@
 enum { CopyBlockSize = 4 * CopyChunkSize };
 static char copyBuffer[CopyBlockSize];
 
-bool Installer::pathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
-bool Installer::makeDirectories(const char* path)
-{
-    char prefix[PathSize];
-    for (const char* p = path; *p; p = nextPathChar(p)) {
-        if (*p != '\\') continue;
-        size_t len = (size_t)(p - path);
-        if (len >= sizeof prefix) return false;
-        memcpy(prefix, path, len);
-        prefix[len] = '\0';
-        if (len == 0 || pathExists(prefix)) continue;
-        if (!CreateDirectoryA(prefix, nullptr)) return false;
-    }
-    return true;
-}
-
 HANDLE createNewTarget(const char* target, DWORD access)
 {
     changingStep();

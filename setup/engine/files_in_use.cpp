@@ -8,6 +8,7 @@
 
 #include "config/kit_names.h"
 #include "platform/display_text.h"
+#include "engine/files_in_use.h"
 #include "engine/installer.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
@@ -71,20 +72,22 @@ static void holdingPrograms(char paths[][PathSize], int count, char* out, size_t
 
 // Every product file in folder (only the names sourceFolder holds, when it is given) that is in
 // use, up to MaxHeldFiles; each is logged.
-int Installer::findFilesInUse(const char* folder, const char* sourceFolder, char held[][PathSize])
+static int findFilesInUse(const ProductFiles& files, const char* folder, const char* sourceFolder,
+                          char held[][PathSize])
 {
     int count = 0;
     char self[PathSize] = "";
     DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     if (n == 0 || n >= sizeof self) self[0] = '\0';
-    forEachProductFile(folder, [&](const char* name, const char* path) {
+    forEachProductFile(files, folder, [&](const char* name, const char* path) {
         char source[PathSize];
         // The uninstaller's temporary copy does not count the uninstaller that started it, which
         // has ended or waits for it, and the uninstaller removing directly does not count itself:
         // such a file, or one held for another reason, is removed at restart.
         if (switches.relaunched && _stricmp(name, UninstallerName) == 0) return true;
         if (_stricmp(path, self) == 0) return true;
-        if (sourceFolder && (!formatText(source, sizeof source, "%s\\%s", sourceFolder, name) || !pathExists(source)))
+        if (sourceFolder &&
+            (!formatText(source, sizeof source, "%s\\%s", sourceFolder, name) || !Installer::pathExists(source)))
             return true;
         if (!fileInUse(path)) return true;
         logLine("in use: %s", path);
@@ -94,12 +97,12 @@ int Installer::findFilesInUse(const char* folder, const char* sourceFolder, char
     return count;
 }
 
-Outcome Installer::waitUntilFilesFree(const char* folder, const char* sourceFolder)
+Outcome waitUntilFilesFree(const ProductFiles& files, const char* folder, const char* sourceFolder, HWND owner)
 {
     if (folder[0] == '\0') return Outcome::Done;
     static char held[MaxHeldFiles][PathSize];
     for (;;) {
-        int count = findFilesInUse(folder, sourceFolder, held);
+        int count = findFilesInUse(files, folder, sourceFolder, held);
         if (count == 0) return Outcome::Done;
         char programs[MessageSize], text[MessageSize], line[MessageSize];
         holdingPrograms(held, count, programs, sizeof programs);
@@ -108,7 +111,7 @@ Outcome Installer::waitUntilFilesFree(const char* folder, const char* sourceFold
         // The message, with the programs, goes to the log of an unattended run.
         if (programs[0] != '\0' && formatText(line, sizeof line, "\n使用中のプログラム: %s", programs))
             appendText(text, sizeof text, line);
-        if (showMessageAnswering(messageOwner, text, "確認", MB_ICONWARNING | MB_RETRYCANCEL, IDCANCEL) != IDRETRY)
+        if (showMessageAnswering(owner, text, "確認", MB_ICONWARNING | MB_RETRYCANCEL, IDCANCEL) != IDRETRY)
             return unattendedRun() ? Outcome::Failed : Outcome::Declined;
     }
 }

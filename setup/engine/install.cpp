@@ -3,7 +3,11 @@
 
 #include "config/product_config.h"
 #include "platform/display_text.h"
+#include "engine/files_in_use.h"
+#include "engine/install_journal.h"
 #include "engine/installer.h"
+#include "engine/product_folders.h"
+#include "system/pending_removal.h"
 #include "engine/progress_report.h"
 #include "platform/run_log.h"
 
@@ -23,11 +27,11 @@ static Outcome prepareInstallFolder(Installer& in)
 {
     // From the first folder it makes, the installation is journaled: ended half-way, the next start
     // removes what it placed.
-    if (!in.beginInstallJournal())
+    if (!beginInstallJournal(in.installDir))
         logLine("installation journal not written");  // a start after a crash cannot clean up
-    Outcome placed = in.placeInstallFolder(in.installDir);
+    Outcome placed = makeInstallFolder(in.installDir, in.messageOwner);
     if (placed == Outcome::Done) return placed;
-    in.endInstallJournal();  // nothing copied; a folder made stays for the next installation to use
+    endInstallJournal();  // nothing copied; a folder made stays for the next installation to use
     if (placed == Outcome::Refused) return placed;
     char text[MessageSize];
     formatWithPaths(text, sizeof text, "%s フォルダを作成できませんでした。", in.installDir);
@@ -45,10 +49,10 @@ static bool recordInstallation(Installer& in)
         in.removeInstalledFiles(in.installDir);
         in.deleteRegistryKey(productConfig.installRecordKey);
         in.deleteUninstallEntry();
-        in.endInstallJournal();  // rolled back: nothing for the next start to clear
+        endInstallJournal();  // rolled back: nothing for the next start to clear
         return false;
     }
-    if (!in.endInstallJournal()) logLine("installation journal left");  // the record is there: the next start drops it
+    if (!endInstallJournal()) logLine("installation journal left");  // the record is there: the next start drops it
     char name[PathSize];
     logLine("record HKEY_LOCAL_MACHINE\\%s: Dir=%s, CD=%s, InstType=%d",
             systemText(productConfig.installRecordKey, name, sizeof name), in.installDir, in.sourceDir,
@@ -87,7 +91,7 @@ Outcome Installer::installOutcome()
     }
     logLine("folder %s", installDir);
     // Over an earlier installation, no file the copy would replace may be held by the game.
-    Outcome free = waitUntilFilesFree(installDir, nullptr);
+    Outcome free = waitUntilFilesFree(productFiles(), installDir, nullptr, messageOwner);
     if (free != Outcome::Done) return free;
     if (!checkFreeSpace()) return Outcome::NoSpace;
     Outcome step = prepareInstallFolder(*this);
@@ -99,7 +103,7 @@ Outcome Installer::installOutcome()
         return step;
     }
     // What an earlier removal left to the next restart would otherwise delete the new files then.
-    dropPendingRemovals();
+    dropPendingRemovals(productFiles(), installDir, folderName);
     if (!recordInstallation(*this)) return Outcome::Failed;
     announceInstallation(*this);
     installed = GameInstalled;

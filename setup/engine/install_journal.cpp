@@ -6,7 +6,9 @@
 #include "config/product_config.h"
 #include "engine/changing_step.h"
 #include "platform/display_text.h"
+#include "engine/install_journal.h"
 #include "engine/installer.h"
+#include "engine/product_folders.h"
 #include "platform/run_log.h"
 
 // The journal's key: the record's own name with " (installation)".
@@ -15,7 +17,7 @@ static bool journalKey(char* out, size_t size)
     return formatText(out, size, "%s (installation)", productConfig.installRecordKey);
 }
 
-bool Installer::beginInstallJournal()
+bool beginInstallJournal(const char* installDir)
 {
     char key[PathSize];
     HKEY handle;
@@ -31,7 +33,7 @@ bool Installer::beginInstallJournal()
     return ok;
 }
 
-bool Installer::endInstallJournal()
+bool endInstallJournal()
 {
     char key[PathSize];
     if (!journalKey(key, sizeof key)) return false;
@@ -40,48 +42,55 @@ bool Installer::endInstallJournal()
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
-void Installer::clearInterruptedInstallation()
+// The folder the journal names, into folder (empty where it names none or cannot be read); false
+// when there is no journal.
+static bool journalFolder(const char* key, char* folder, DWORD size)
 {
-    char key[PathSize], folder[PathSize] = "";
     HKEY handle;
-    if (!journalKey(key, sizeof key) ||
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS)
-        return;
-    DWORD type = 0, size = sizeof folder - 1;
-    bool read =
-        RegQueryValueExA(handle, "Dir", nullptr, &type, (BYTE*)folder, &size) == ERROR_SUCCESS && type == REG_SZ;
+    folder[0] = '\0';
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return false;
+    DWORD type = 0, got = size - 1;
+    bool read = RegQueryValueExA(handle, "Dir", nullptr, &type, (BYTE*)folder, &got) == ERROR_SUCCESS && type == REG_SZ;
     RegCloseKey(handle);
-    folder[read ? size : 0] = '\0';
+    folder[read ? got : 0] = '\0';
+    return true;
+}
+
+static void dropJournal(const char* key)
+{
+    if (!endInstallJournal()) logLine("installation journal left: HKEY_LOCAL_MACHINE\\%s", key);
+}
+
+// What the installation placed in folder goes, with a record begun but not finished and the entry;
+// false when a file stays (each is logged).
+static bool removeInterrupted(Installer& in, const char* folder)
+{
+    in.removeInstalledFiles(folder);
+    in.deleteRegistryKey(productConfig.installRecordKey);
+    in.deleteUninstallEntry();
+    bool whole = true;
+    forEachProductFile(in.productFiles(), folder, [&](const char*, const char* path) {
+        if (Installer::pathExists(path)) logLine("not removed: %s", path);
+        whole = whole && !Installer::pathExists(path);
+        return true;
+    });
+    return whole;
+}
+
+void clearInterruptedInstallation(Installer& in)
+{
+    char key[PathSize], folder[PathSize];
+    if (!journalKey(key, sizeof key) || !journalFolder(key, folder, sizeof folder)) return;
     // Installed after all (the record is there): nothing is left to remove.
-    if (installed == 1 || !read || folder[0] == '\0') {
-        if (!endInstallJournal()) logLine("installation journal left: HKEY_LOCAL_MACHINE\\%s", key);
-        return;
-    }
-    char saved[PathSize];
-    copyText(saved, sizeof saved, installDir);
-    copyText(installDir, sizeof installDir, folder);
+    if (in.installed == GameInstalled || folder[0] == '\0') return dropJournal(key);
     // Its folder never made, or gone: only the folders it may have made go, if they are empty.
-    bool placed = pathExists(installDir), whole = true;
-    if (placed) {
-        removeInstalledFiles(installDir);
-        // A record begun but not finished, and the entry, go with the files.
-        deleteRegistryKey(productConfig.installRecordKey);
-        deleteUninstallEntry();
-        forEachProductFile(installDir, [&](const char*, const char* path) {
-            if (pathExists(path)) logLine("not removed: %s", path);
-            whole = whole && !pathExists(path);
-            return true;
-        });
-    }
-    removeInstallFolders(0);
-    copyText(installDir, sizeof installDir, saved);
-    if (!placed) {
-        if (!endInstallJournal()) logLine("installation journal left: HKEY_LOCAL_MACHINE\\%s", key);
-        return;
-    }
+    bool placed = Installer::pathExists(folder);
+    bool whole = !placed || removeInterrupted(in, folder);
+    removeProductFolders(folder, in.folderName);
+    if (!placed) return dropJournal(key);
     logLine("interrupted installation in %s: %s", folder, whole ? "removed" : "not all removed");
     // Kept where a file stays, so that the next start tries again.
-    if (whole && !endInstallJournal()) logLine("installation journal left: HKEY_LOCAL_MACHINE\\%s", key);
+    if (whole) dropJournal(key);
     char text[MessageSize];
     formatWithPaths(text, sizeof text,
                     "前回のインストールが途中で終了していたため、\n%s にコピーされたファイルを削除しました。", folder);

@@ -6,13 +6,11 @@
 #include <stdio.h>
 
 #include "engine/outcome.h"
+#include "engine/product_files.h"
 #include "platform/access_list.h"
 #include "platform/text.h"
 
 struct ProgressReport;
-
-// A name list: an owned array of 128-byte buffers whose last buffer is empty.
-typedef char** NameList;
 
 enum class DriveKind { Unknown = 0, Fixed = 1, CdRom = 2, Removable = 3, RamDisk = 4, Remote = 5 };
 enum LaunchMode { LaunchOpen = 0, LaunchNotepad = 1, LaunchDefault = 2 };
@@ -55,9 +53,6 @@ bool moduleFolder(char* out, size_t size);
 // where the name cannot be freed.
 HANDLE createNewTarget(const char* target, DWORD access);
 
-// True when another program holds the file open (or runs it).
-bool fileInUse(const char* path);
-
 // Looks up a special folder by path into out; false (out empty) when the shell has none.
 bool getSpecialFolder(int csidl, char* out, size_t size);
 
@@ -90,31 +85,12 @@ public:
     // The message that the drive of installDir has freeMB where neededMB are needed.
     void showNoSpace(uint32_t freeMB, uint32_t neededMB);
     static bool ensureDirectory(const char* path);
-    Outcome placeProductFolder(const char* path, AccessListKind kind, const char* except);
     bool createInstallFolder(const char* path);
-    // createInstallFolder's three ways: made (or taken over), refused, or failed or declined at the question.
-    Outcome placeInstallFolder(const char* path);
-    Outcome placeFoldersAbove(const char* path);
     bool removeInstalledFiles(const char* folder);
-    // Calls visit(name, path) for each name of installFiles and then of extraFiles, path being
-    // folder\name (a name whose path does not fit is passed over); visit returns false to stop.
-    template <typename Visit>
-    void forEachProductFile(const char* folder, Visit visit) const
-    {
-        NameList lists[2] = {installFiles, extraFiles};
-        for (NameList names : lists)
-            for (int i = 0; names && names[i][0] != '\0'; ++i) {
-                char path[PathSize];
-                if (formatText(path, sizeof path, "%s\\%s", folder, names[i]) && !visit(names[i], path)) return;
-            }
-    }
+    // The product's two lists, for the walks over every product file.
+    ProductFiles productFiles() const { return ProductFiles{installFiles, extraFiles}; }
     bool launchGame();
     bool openReadme();
-    // Starts a program, document or page for the player: on Vista and later, where this process
-    // runs elevated, through the desktop shell with the signed-in user's rights (where that fails,
-    // as shellLaunch does). Its working folder is the game's folder for the game, else the
-    // system folder; Notepad is the system's, by its full path.
-    bool startForPlayer(const char* path, const char* parameters, int mode);
 
     // Copy worker and archives
     bool runCopy();
@@ -129,21 +105,11 @@ public:
     // install's outcome: done, declined (a refused folder), or failed in one of the ways that have
     // an exit code of their own.
     Outcome installOutcome();
-    // The installation's journal (the folder it copies into), written before the copy and removed
-    // once the record is there or the roll-back is done; at the start of the launcher, what an
-    // installation that never ended placed is removed (the player is told).
-    bool beginInstallJournal();
-    bool endInstallJournal();
-    void clearInterruptedInstallation();
     int probeInstalledFile(int index, char* buffer, size_t size);
     int compareWithSource(const char* name, HWND progressBar);
     // Declined when the player cancelled at the files in use: nothing changed, the dialog stays.
     Outcome applyUpdate();
 
-    // Files in use: until no product file in folder (of the names sourceFolder holds, when given)
-    // is held by another program, the player is asked to end it (Retry or Cancel). Declined when
-    // cancelled, failed at once in an unattended run; nothing has changed then.
-    Outcome waitUntilFilesFree(const char* folder, const char* sourceFolder);
     void installedBaseDir(char* dest, size_t size) const;
 
     // Progress display: the bar, and the report that shows the rest (nullptr: nothing is shown)
@@ -182,20 +148,6 @@ public:
     Outcome removalOutcome(uint8_t leaveFolder, uint8_t deleteRecord);
     BOOL deleteFileIfPresent(const char* path);
     bool removeInstallFolders(uint8_t leaveFolder);
-    // The publisher folder under which the installation folder was made: the first bytes of
-    // installDir up to its last folderName; false when installDir is not longer than folderName
-    // and a backslash.
-    bool publisherFolder(char* parent) const;
-    // Product files still in installDir after the removal (not in use: the player was asked about
-    // those) are deleted at the next restart. RestartNone, RestartScheduled when every one of them
-    // is down for deletion, RestartNotScheduled when one could not be. Then the folders.
-    enum RestartRemoval { RestartNone, RestartScheduled, RestartNotScheduled };
-    RestartRemoval removeLeftoversAtRestart();
-    void removeFoldersAtRestart();
-    // Takes back the restart deletions an earlier removal left for the paths this installation
-    // placed; false when they could not be read or rewritten (logged).
-    bool dropPendingRemovals();
-
     // Temporary copies. On the NT family each copy is made in a new folder of its own in the
     // temporary folder, with a name nobody can tell beforehand and open to this user, Administrators
     // and SYSTEM only; on 95/98/Me in the temporary folder itself. The copy is held open (read only,
@@ -271,7 +223,6 @@ public:
     uint64_t installedBytes;
 
 private:
-    int findFilesInUse(const char* folder, const char* sourceFolder, char held[][PathSize]);
     bool searchDrives(int32_t discIndex, const char* folder, const char* probeFile, bool formDataFolder);
     bool copyZipEntry(void* zip, const char* target, uint32_t expectedSize, struct EntryCloser& closer);
     bool readInstallValues(const char* keyPath);

@@ -9,6 +9,7 @@
 #include "platform/access_list.h"
 #include "engine/installed_file_kind.h"
 #include "engine/changing_step.h"
+#include "engine/files_in_use.h"
 #include "platform/display_text.h"
 #include "engine/installer.h"
 #include "platform/run_log.h"
@@ -92,7 +93,7 @@ void removeOldFile(Installer& in, const UpdateFile& f)
 bool productTarget(const Installer& in, const char* target)
 {
     bool product = false;
-    in.forEachProductFile(in.installDir, [&](const char*, const char* path) {
+    forEachProductFile(in.productFiles(), in.installDir, [&](const char*, const char* path) {
         product = _stricmp(path, target) == 0;
         return !product;
     });
@@ -284,7 +285,7 @@ bool listUpdateFiles(const Installer& in, const char* updateFolder, int& count, 
     count = 0;
     bytes = 0;
     bool fits = true;
-    in.forEachProductFile(updateFolder, [&](const char* name, const char* source) {
+    forEachProductFile(in.productFiles(), updateFolder, [&](const char* name, const char* source) {
         UpdateFile& f = files[count];
         if (!Installer::pathExists(source)) return true;
         fits = copyText(f.source, PathSize, source) && formatText(f.target, PathSize, "%s\\%s", in.installDir, name) &&
@@ -350,7 +351,7 @@ Outcome Installer::applyUpdate()
     if (!formatText(updateFolder, sizeof updateFolder, "%s\\%s", sourceDir, folderName))
         return updateFailed(*this, sourceDir, ERROR_FILENAME_EXCED_RANGE);
     if (!recoverFromJournal(*this, failed)) return notPutBack(*this, failed);
-    Outcome step = waitUntilFilesFree(installDir, updateFolder);
+    Outcome step = waitUntilFilesFree(productFiles(), installDir, updateFolder, messageOwner);
     if (step != Outcome::Done) return step;
     int count = 0;
     uint64_t bytes = 0;
@@ -361,7 +362,7 @@ Outcome Installer::applyUpdate()
     step = replaceAll(*this, count);
     if (step != Outcome::Done) return step;
     // Installed files the update does not hold get normal attributes, as the new ones have.
-    forEachProductFile(installDir, [](const char*, const char* target) {
+    forEachProductFile(productFiles(), installDir, [](const char*, const char* target) {
         SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);  // a file that keeps its attributes still runs
         return true;
     });

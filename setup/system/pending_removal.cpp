@@ -1,25 +1,38 @@
-// An installation after a removal that left files to the next restart: the restart must not delete
-// what the new installation placed under the same names. Its pending deletions of those paths are
-// taken back: on the NT family from the session manager's PendingFileRenameOperations, on 95/98/Me
-// from the [Rename] section of WININIT.INI.
+// Restart removals of an installation: what a removal leaves to the next restart, and what an
+// installation after it takes back. The restart must not delete what the new installation placed
+// under the same names: its pending deletions of those paths are taken back, on the NT family from
+// the session manager's PendingFileRenameOperations, on 95/98/Me from the [Rename] section of
+// WININIT.INI.
 #include <stdlib.h>
 #include <string.h>
 
+#include "system/pending_removal.h"
+
 #include "config/kit_names.h"
 #include "engine/installer.h"
+#include "engine/product_folders.h"
+#include "engine/unattended.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
+#include "system/restart_removal.h"
 
 namespace {
 
 const char* const SessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
-// True when path is one that the installation in installDir placed: a product file, the installation
-// folder, its save folder, or the publisher folder above it.
-bool placedByInstallation(const Installer& in, const char* path)
+// The installation whose paths are taken back: its files, its folder and the folder's name.
+struct Installation {
+    const ProductFiles& files;
+    const char* installDir;
+    const char* folderName;
+};
+
+// True when path is one that the installation placed: a product file, the installation folder, its
+// save folder, or the publisher folder above it.
+bool placedByInstallation(const Installation& in, const char* path)
 {
     bool placed = false;
-    in.forEachProductFile(in.installDir, [&](const char*, const char* file) {
+    forEachProductFile(in.files, in.installDir, [&](const char*, const char* file) {
         placed = _stricmp(file, path) == 0;
         return !placed;
     });
@@ -27,12 +40,12 @@ bool placedByInstallation(const Installer& in, const char* path)
     if (placed || _stricmp(path, in.installDir) == 0) return true;
     if (formatText(folder, sizeof folder, "%s\\%s", in.installDir, SaveFolderName) && _stricmp(path, folder) == 0)
         return true;
-    return in.publisherFolder(folder) && _stricmp(path, folder) == 0;
+    return publisherFolderOf(in.installDir, in.folderName, folder, sizeof folder) && _stricmp(path, folder) == 0;
 }
 
 // The NT family: pairs of names, the source ("\??\" and its path) and the target, empty for a
 // deletion. The pairs that delete a path of the installation go; the rest stay as they were.
-bool dropFromSessionManager(const Installer& in)
+bool dropFromSessionManager(const Installation& in)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
@@ -74,7 +87,7 @@ bool dropFromSessionManager(const Installer& in)
 }
 
 // 95/98/Me: the lines "NUL=<short path>" of a path of the installation go from [Rename].
-bool dropFromWininit(const Installer& in)
+bool dropFromWininit(const Installation& in)
 {
     char windows[PathSize], iniPath[PathSize];
     UINT n = GetWindowsDirectoryA(windows, sizeof windows);
@@ -105,9 +118,43 @@ bool dropFromWininit(const Installer& in)
 
 }  // namespace
 
-bool Installer::dropPendingRemovals()
+bool dropPendingRemovals(const ProductFiles& files, const char* installDir, const char* folderName)
 {
-    bool ok = ntFamily() ? dropFromSessionManager(*this) : dropFromWininit(*this);
+    Installation installation = {files, installDir, folderName};
+    bool ok = ntFamily() ? dropFromSessionManager(installation) : dropFromWininit(installation);
     if (!ok) logLine("pending restart removals not checked");
     return ok;
+}
+
+RestartRemoval removeLeftoversAtRestart(const ProductFiles& files, const char* installDir)
+{
+    RestartRemoval result = RestartRemoval::None;
+    forEachProductFile(files, installDir, [&](const char* name, const char* path) {
+        if (heldByWaitingUninstaller(name) || !Installer::pathExists(path)) return true;
+        if (scheduleRestartDeletion(path)) {
+            logLine("removed at restart: %s", path);
+            if (result == RestartRemoval::None) result = RestartRemoval::Scheduled;
+        } else {
+            logLine("cannot be removed, not even at restart: %s (error %lu)", path, (unsigned long)GetLastError());
+            result = RestartRemoval::NotScheduled;
+        }
+        return true;
+    });
+    return result;
+}
+
+void removeFoldersAtRestart(const char* installDir, const char* folderName)
+{
+    // WININIT.INI of the 95/98/Me family deletes files only. A folder that still holds files then
+    // simply stays, and so does one that cannot be scheduled: an empty folder harms nothing.
+    if (!ntFamily()) return;
+    // Each is scheduled only where it is there; one that cannot be is an empty folder left behind.
+    char path[PathSize];
+    if (formatText(path, sizeof path, "%s\\%s", installDir, MovieFolderName) && Installer::pathExists(path))
+        scheduleRestartDeletion(path);
+    if (formatText(path, sizeof path, "%s\\%s", installDir, SaveFolderName) && Installer::pathExists(path))
+        scheduleRestartDeletion(path);
+    if (Installer::pathExists(installDir)) scheduleRestartDeletion(installDir);
+    if (publisherFolderOf(installDir, folderName, path, sizeof path) && Installer::pathExists(path))
+        scheduleRestartDeletion(path);
 }

@@ -9,6 +9,8 @@
 #include <shlguid.h>
 #include <shlobj.h>
 
+#include "system/player_start.h"
+
 #include "platform/access_list.h"
 #include "engine/installer.h"
 #include "platform/run_log.h"
@@ -88,7 +90,7 @@ bool startThroughDesktop(const char* file, const char* parameters, const char* d
 
 }  // namespace
 
-bool Installer::startForPlayer(const char* path, const char* parameters, int mode)
+bool startForPlayer(const char* path, const char* parameters, int mode, const char* installDir)
 {
     // Nothing is started in the installation folder but the game, in its own folder: a program
     // found there first by its bare name, or a DLL it would load from there, never runs.
@@ -109,7 +111,7 @@ bool Installer::startForPlayer(const char* path, const char* parameters, int mod
     case LaunchNotepad:
         // The system's Notepad; the 95/98/Me family keeps it in the Windows folder.
         if (!formatText(notepad, sizeof notepad, "%s\\notepad.exe", system)) return false;
-        if (!pathExists(notepad)) {
+        if (!Installer::pathExists(notepad)) {
             n = GetWindowsDirectoryA(notepad, sizeof notepad);
             if (n == 0 || n >= sizeof notepad || !appendText(notepad, sizeof notepad, "\\notepad.exe")) return false;
         }

@@ -1,8 +1,10 @@
-// The one way setup opens a program, a document in Notepad or a web page.
+// The one way setup opens a program, a document in Notepad or a web page, and the launcher's two
+// starts through it: the game and the README.
 #include <objbase.h>
 #include <shellapi.h>
 
 #include "engine/installer.h"
+#include "system/player_start.h"
 #include "system/com_bracket.h"
 
 // COM is brought up around every shell call; these results mean it is not usable at all.
@@ -40,4 +42,18 @@ HANDLE Installer::shellLaunchProcess(const char* path, const char* parameters)
     HANDLE process = ShellExecuteExA(&info) ? info.hProcess : nullptr;
     CoUninitialize();
     return process;
+}
+
+bool Installer::launchGame()
+{
+    char path[PathSize];
+    if (!formatText(path, sizeof path, "%s\\%s", installDir, installFiles[0])) return false;
+    return startForPlayer(path, "", LaunchOpen, installDir);
+}
+
+bool Installer::openReadme()
+{
+    char path[PathSize];
+    if (!formatText(path, sizeof path, "%s\\%s", installed ? installDir : sourceDir, "readme.txt")) return false;
+    return startForPlayer(path, "", LaunchNotepad, installDir);
 }

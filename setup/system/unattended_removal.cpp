@@ -5,6 +5,7 @@
 #include "config/kit_names.h"
 #include "platform/display_text.h"
 #include "engine/installer.h"
+#include "system/pending_removal.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 #include "engine/unattended.h"
@@ -136,6 +137,6 @@ void Installer::reportRemoval(int code)
     // Held still (a program of another user, a scanner): at the next restart, then the folders.
     if (pathExists(path)) {
         if (!scheduleDeleteAtRestart(path)) logLine("uninstaller left: %s", path);
-        removeFoldersAtRestart();
+        removeFoldersAtRestart(installDir, folderName);
     }
 }

@@ -5,7 +5,10 @@
 #include "config/kit_names.h"
 #include "config/product_config.h"
 #include "platform/display_text.h"
+#include "engine/files_in_use.h"
 #include "engine/installer.h"
+#include "engine/product_folders.h"
+#include "system/pending_removal.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 #include "engine/unattended.h"
@@ -67,12 +70,12 @@ static void deleteSaveData(Installer& in)
     removeFolder("%s\\%s", in.installDir, SaveFolderName);
 }
 
-bool Installer::publisherFolder(char* parent) const
+bool Installer::removeInstalledFiles(const char* folder)
 {
-    size_t dirLen = strlen(installDir), folderLen = strlen(folderName);
-    if (dirLen <= folderLen + 1) return false;
-    memcpy(parent, installDir, dirLen - folderLen - 1);
-    parent[dirLen - folderLen - 1] = '\0';
+    forEachProductFile(productFiles(), folder, [&](const char*, const char* path) {
+        deleteFileIfPresent(path);  // failures are the restart removal's to find
+        return true;
+    });
     return true;
 }
 
@@ -82,44 +85,8 @@ bool Installer::removeInstallFolders(uint8_t leaveFolder)
         char own[PathSize];
         if (moduleFolder(own, sizeof own) && appendText(own, sizeof own, "\\")) SetCurrentDirectoryA(own);
     }
-    if (installDir[0] == '\0') return true;
-    removeFolder("%s\\%s", installDir, "movie");
-    // The save folder the installation made goes when it is empty: kept saves keep it.
-    removeFolder("%s\\%s", installDir, SaveFolderName);
-    RemoveDirectoryA(installDir);
-    char parent[PathSize];
-    if (publisherFolder(parent)) RemoveDirectoryA(parent);
+    removeProductFolders(installDir, folderName);
     return true;
-}
-
-Installer::RestartRemoval Installer::removeLeftoversAtRestart()
-{
-    RestartRemoval result = RestartNone;
-    forEachProductFile(installDir, [&](const char* name, const char* path) {
-        if (heldByWaitingUninstaller(name) || !pathExists(path)) return true;
-        if (scheduleDeleteAtRestart(path)) {
-            logLine("removed at restart: %s", path);
-            if (result == RestartNone) result = RestartScheduled;
-        } else {
-            logLine("cannot be removed, not even at restart: %s (error %lu)", path, (unsigned long)GetLastError());
-            result = RestartNotScheduled;
-        }
-        return true;
-    });
-    return result;
-}
-
-void Installer::removeFoldersAtRestart()
-{
-    // WININIT.INI of the 95/98/Me family deletes files only. A folder that still holds files then
-    // simply stays, and so does one that cannot be scheduled: an empty folder harms nothing.
-    if (!ntFamily()) return;
-    char path[PathSize];
-    if (formatText(path, sizeof path, "%s\\movie", installDir) && pathExists(path)) scheduleDeleteAtRestart(path);
-    if (formatText(path, sizeof path, "%s\\%s", installDir, SaveFolderName) && pathExists(path))
-        scheduleDeleteAtRestart(path);
-    if (pathExists(installDir)) scheduleDeleteAtRestart(installDir);
-    if (publisherFolder(path) && pathExists(path)) scheduleDeleteAtRestart(path);
 }
 
 bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
@@ -132,29 +99,29 @@ Outcome Installer::removalOutcome(uint8_t leaveFolder, uint8_t deleteRecord)
     char text[MessageSize];
     formatText(text, sizeof text, "%s のアンインストールを開始します。\n開始してもよろしいですか？", gameName);
     if (showMessage(messageOwner, text, "確認", MB_ICONQUESTION | MB_YESNO) != IDYES) return Outcome::Declined;
-    Outcome free = waitUntilFilesFree(installDir, nullptr);
+    Outcome free = waitUntilFilesFree(productFiles(), installDir, nullptr, messageOwner);
     if (free != Outcome::Done) return free;
     // Unasked, the player's save data stay unless the removal was told to take them.
     if (showMessageAnswering(messageOwner, "セーブデータを削除してもよろしいですか？", "確認",
                              MB_ICONQUESTION | MB_YESNO, switches.deleteSave ? IDYES : IDNO) == IDYES)
         deleteSaveData(*this);
     // An empty installation folder would turn the names into paths at the root of the current drive.
-    RestartRemoval left = RestartNone;
+    RestartRemoval left = RestartRemoval::None;
     if (installDir[0] != '\0') {
         removeInstalledFiles(installDir);
-        left = removeLeftoversAtRestart();
+        left = removeLeftoversAtRestart(productFiles(), installDir);
     }
     // A file that stays for good leaves the game installed and listed, to be removed again.
-    if (left == RestartNotScheduled) {
+    if (left == RestartRemoval::NotScheduled) {
         showMessage(
             messageOwner,
             "アンインストールが正常に行われませんでした。\n一部のファイルを削除できませんでした。\nもう一度アンインストールを行ってください。",
             "確認", MB_ICONWARNING);
         return Outcome::Failed;
     }
-    bool restart = left == RestartScheduled;
+    bool restart = left == RestartRemoval::Scheduled;
     removeInstallFolders(leaveFolder);
-    if (restart) removeFoldersAtRestart();
+    if (restart) removeFoldersAtRestart(installDir, folderName);
     removeShortcuts();
     // The entry in the list of installed programs goes only once the record is gone: a record that
     // cannot be deleted leaves the game installed, and listed.

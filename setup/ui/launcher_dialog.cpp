@@ -9,6 +9,7 @@
 #include "platform/run_log.h"
 #include "engine/unattended.h"
 #include "resources/resource.h"
+#include "system/player_start.h"
 #include "ui/data_check_dialog.h"
 #include "ui/notice_dialog.h"
 #include "ui/progress_display.h"
@@ -160,7 +161,8 @@ static void onManual()
     copyText(root, sizeof root, installer.sourceDir);
     if (char* slash = lastBackslash(root)) *slash = '\0';
     char path[PathSize];
-    if (formatText(path, sizeof path, "%s\\manual\\manual.html", root)) installer.startForPlayer(path, "", LaunchOpen);
+    if (formatText(path, sizeof path, "%s\\manual\\manual.html", root))
+        startForPlayer(path, "", LaunchOpen, installer.installDir);
 }
 
 // Closing the launcher: ignored while an installation is under way, except that during the copy it
@@ -188,7 +190,7 @@ static BOOL onCommand(HWND dialog, int id)
     case IDC_UPDATE_START: onUpdate(dialog); break;
     case IDC_UNINSTALL: onUninstall(dialog); break;
     case IDC_MANUAL: onManual(); break;
-    case IDC_HOMEPAGE: installer.startForPlayer(productConfig.homePageUrl, nullptr, LaunchDefault); break;
+    case IDC_HOMEPAGE: startForPlayer(productConfig.homePageUrl, nullptr, LaunchDefault, installer.installDir); break;
     case IDC_DATACHECK: openDialog(appInstance, IDD_DATACHECK, dialog, dataCheckDialogProc, 0); break;
     default: break;
     }

@@ -1,0 +1,29 @@
+// The folders that are the product's: the publisher folder, the installation folder below it and
+// its save folder. They are made with their access list from the first moment or, where they were
+// there before, taken over only from an administrator; the folders above them are the player's.
+#pragma once
+#include <windows.h>
+
+#include "engine/outcome.h"
+#include "platform/access_list.h"
+
+// True when a folder stands at path.
+bool folderExists(const char* path);
+
+// The publisher folder of an installation folder: installDir without its last folderName; false
+// when installDir is not longer than folderName and a backslash.
+bool publisherFolderOf(const char* installDir, const char* folderName, char* out, size_t size);
+
+// A folder of the product made with the list of kind, or one that was there taken over when an
+// administrator made it and what it holds (but except, the players' saves), and then given the
+// list. A folder someone else made is refused with a message owned by owner.
+Outcome placeProductFolder(const char* path, AccessListKind kind, const char* except, HWND owner);
+
+// The installation folder at path and every folder above it, after asking (owner's message box)
+// where it is not there; then its save folder. Failed, with nothing said, when the player answered
+// No or a folder could not be made; refused as placeProductFolder refuses.
+Outcome makeInstallFolder(const char* path, HWND owner);
+
+// The folders of an installation in installDir, each where it is empty: its movie and save
+// folders (kept saves keep theirs), itself and its publisher folder.
+void removeProductFolders(const char* installDir, const char* folderName);
