@@ -8,6 +8,7 @@
 #include "platform/unicode_dialog.h"
 #include "config/product_config.h"
 #include "engine/installer.h"
+#include "system/unattended_removal.h"
 #include "engine/install_journal.h"
 #include "resources/resource.h"
 #include "platform/system_library.h"
@@ -83,15 +84,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     if (buildMode == Launcher && !specialUninstallerBuild) clearInterruptedInstallation(installer);
     if (buildMode == Uninstaller) {
         bool removesHere = switches.relaunched || switches.removeDirectly;
-        if (!removesHere && hasCommandLine) return endRun(installer.removeThroughCopy(commandLine));
+        if (!removesHere && hasCommandLine) return endRun(removeThroughCopy(installer, commandLine));
         if (!removesHere) {
             installer.startUninstallerCopy();
-            return endRun(installer.installed ? ExitDone : ExitNothingToDo);
+            return endRun(installer.installed == GameInstalled ? ExitDone : ExitNothingToDo);
         }
         int code = exitCodeOf(installer.removalOutcome(1, 1));
         // The log ends before the uninstaller that waits learns the result and writes its own end.
         int result = endRun(code);
-        installer.reportRemoval(code);
+        reportRemoval(installer, code);
         return result;
     }
     if (unattendedRun() && !specialUninstallerBuild) {

@@ -51,13 +51,6 @@ static FILE* createTarget(const char* target)
     return stream;
 }
 
-bool Installer::copyFile(const char* target, const char* source)
-{
-    FileCopy result = copyPlainFile(target, source);
-    if (result == FileCopy::NotOpened || result == FileCopy::Damaged) copyFailed = FileNotCopied;
-    return result != FileCopy::NotThere && result != FileCopy::NotOpened;
-}
-
 // Moves the source's blocks into the target until the end or a cancel request; false when a
 // block could not be read or written.
 static bool copyBlocks(Installer& in)
@@ -94,39 +87,46 @@ static bool sizeMatches(Installer& in, const char* target, const char* source, u
     return false;
 }
 
-FileCopy Installer::copyPlainFile(const char* target, const char* source)
+static FileCopy copyPlainFile(Installer& in, const char* target, const char* source)
 {
-    copySource = fopen(source, "rb");
+    in.copySource = fopen(source, "rb");
     // A file that is simply not there lies on another disc; one that is there but cannot be read
     // is damage on the medium.
-    if (!copySource) return pathExists(source) ? FileCopy::NotOpened : FileCopy::NotThere;
-    copyTarget = createTarget(target);
-    if (!copyTarget) {
-        fclose(copySource);
-        copySource = nullptr;
+    if (!in.copySource) return Installer::pathExists(source) ? FileCopy::NotOpened : FileCopy::NotThere;
+    in.copyTarget = createTarget(target);
+    if (!in.copyTarget) {
+        fclose(in.copySource);
+        in.copySource = nullptr;
         return FileCopy::NotOpened;
     }
-    setvbuf(copySource, nullptr, _IONBF, 0);
-    setvbuf(copyTarget, nullptr, _IONBF, 0);
-    uint64_t before = loadBytesCopied(*this);
-    bool whole = copyBlocks(*this);
-    fclose(copySource);
-    if (fclose(copyTarget) != 0) whole = false;
-    copySource = copyTarget = nullptr;
+    setvbuf(in.copySource, nullptr, _IONBF, 0);
+    setvbuf(in.copyTarget, nullptr, _IONBF, 0);
+    uint64_t before = loadBytesCopied(in);
+    bool whole = copyBlocks(in);
+    fclose(in.copySource);
+    if (fclose(in.copyTarget) != 0) whole = false;
+    in.copySource = in.copyTarget = nullptr;
     if (!whole) {
         // A file that could not be read or written completely is never left as if installed.
         DeleteFileA(target);  // a name that stays is the roll-back's
         return FileCopy::Damaged;
     }
-    if (cancelState != CancelNone) return FileCopy::Cancelled;
+    if (in.cancelState != CancelNone) return FileCopy::Cancelled;
     SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);  // the checks below say whether the file is right
     uint64_t size = 0;
-    if (!sizeMatches(*this, target, source, before, size)) return FileCopy::Damaged;
-    installedBytes += size;
+    if (!sizeMatches(in, target, source, before, size)) return FileCopy::Damaged;
+    in.installedBytes += size;
     changingStep();
     lockPath(target, installedFileKind(target));
     logLine("file %s, %.0f bytes", target, (double)size);
     return FileCopy::Copied;
+}
+
+bool Installer::copyFile(const char* target, const char* source)
+{
+    FileCopy result = copyPlainFile(*this, target, source);
+    if (result == FileCopy::NotOpened || result == FileCopy::Damaged) copyFailed = FileNotCopied;
+    return result != FileCopy::NotThere && result != FileCopy::NotOpened;
 }
 
 static bool isArchiveName(const char* name)

@@ -6,6 +6,7 @@
 #include "engine/files_in_use.h"
 #include "engine/install_journal.h"
 #include "engine/installer.h"
+#include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
 #include "system/pending_removal.h"
 #include "engine/progress_report.h"
@@ -48,7 +49,7 @@ static bool recordInstallation(Installer& in)
     if (!in.writeInstallRecord()) {
         in.removeInstalledFiles(in.installDir);
         in.deleteRegistryKey(productConfig.installRecordKey);
-        in.deleteUninstallEntry();
+        deleteUninstallEntry(in);
         endInstallJournal();  // rolled back: nothing for the next start to clear
         return false;
     }
@@ -58,7 +59,7 @@ static bool recordInstallation(Installer& in)
             systemText(productConfig.installRecordKey, name, sizeof name), in.installDir, in.sourceDir,
             (int)in.installType);
     // Like the links, a missing entry in the list of installed programs does not undo the game.
-    if (in.writeUninstallEntry())
+    if (writeUninstallEntry(in))
         logLine("installed-programs entry %s", systemText(productConfig.uninstallEntry, name, sizeof name));
     return true;
 }

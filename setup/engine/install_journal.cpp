@@ -8,6 +8,7 @@
 #include "platform/display_text.h"
 #include "engine/install_journal.h"
 #include "engine/installer.h"
+#include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
 #include "platform/run_log.h"
 
@@ -67,7 +68,7 @@ static bool removeInterrupted(Installer& in, const char* folder)
 {
     in.removeInstalledFiles(folder);
     in.deleteRegistryKey(productConfig.installRecordKey);
-    in.deleteUninstallEntry();
+    deleteUninstallEntry(in);
     bool whole = true;
     forEachProductFile(in.productFiles(), folder, [&](const char*, const char* path) {
         if (Installer::pathExists(path)) logLine("not removed: %s", path);

@@ -53,6 +53,9 @@ bool moduleFolder(char* out, size_t size);
 // where the name cannot be freed.
 HANDLE createNewTarget(const char* target, DWORD access);
 
+// The message that the drive of folder has freeMB where neededMB are needed, owned by owner.
+void showNoSpace(HWND owner, const char* folder, uint32_t freeMB, uint32_t neededMB);
+
 // Looks up a special folder by path into out; false (out empty) when the shell has none.
 bool getSpecialFolder(int csidl, char* out, size_t size);
 
@@ -82,8 +85,6 @@ public:
     uint64_t totalInstallBytes();
     static uint32_t queryFreeMB(const char* path);
     bool checkFreeSpace();
-    // The message that the drive of installDir has freeMB where neededMB are needed.
-    void showNoSpace(uint32_t freeMB, uint32_t neededMB);
     static bool ensureDirectory(const char* path);
     bool createInstallFolder(const char* path);
     bool removeInstalledFiles(const char* folder);
@@ -95,7 +96,6 @@ public:
     // Copy worker and archives
     bool runCopy();
     bool copyFile(const char* target, const char* source);
-    FileCopy copyPlainFile(const char* target, const char* source);
     bool extractZip(const char* archive, const char* destRoot);
     static bool makeDirectories(const char* path);
     static bool pathExists(const char* path);
@@ -115,8 +115,6 @@ public:
     // Progress display: the bar, and the report that shows the rest (nullptr: nothing is shown)
     void setProgressReport(const ProgressReport* report);
     void resetProgressBar(int range);
-    // Moves the bar forward by steps, never past ProgressBarSteps, with one message to the bar.
-    void advanceProgressBar(uint64_t steps);
     void updateProgress();
 
     // Registry record
@@ -129,11 +127,6 @@ public:
     bool writeInstallRecord();
     bool readInstallRecord();
     bool readInstallRecordFrom(const char* keyPath);
-
-    // Entry in the list of installed programs
-    bool setRegistryDisplayText(const char* name, const char* text);
-    bool writeUninstallEntry();
-    bool deleteUninstallEntry();
 
     // Shortcuts
     bool createShortcut(const char* linkFolder, const char* workingDir, const char* targetName, const char* linkName);
@@ -153,10 +146,6 @@ public:
     // and SYSTEM only; on 95/98/Me in the temporary folder itself. The copy is held open (read only,
     // no write or delete sharing) in held until the caller has started it and closes held.
     void startUninstallerCopy();
-    // The uninstaller's notice that the game is not installed.
-    void showNotInstalledNotice();
-    // The installed uninst.exe copied for a run of its own and marked for removal at restart.
-    bool placeUninstallerCopy(char* copy, size_t size, HANDLE& held);
     void relaunchFromTemp();
     // The first of base01.exe to base99.exe not in folder (base.exe when all are).
     bool findFreeTempName(const char* folder, const char* base, char* out, size_t size);
@@ -168,13 +157,8 @@ public:
     // family, WININIT.INI on 95/98/Me).
     bool scheduleDeleteAtRestart(const char* path);
 
-    // Unattended removal: the uninstaller's side (returns the exit code) and its copy's report
-    int removeThroughCopy(const char* commandLine);
-    void reportRemoval(int code);
-
     // Launching
     bool shellLaunch(const char* path, const char* parameters, int mode);
-    HANDLE shellLaunchProcess(const char* path, const char* parameters);  // the process, or nullptr
 
     NameList installFiles;
     int32_t installFileCount;
@@ -221,12 +205,6 @@ public:
     // Bytes the last copy run put into the installation folder: plain files and extracted archive
     // entries. Written by the worker, read once it has ended.
     uint64_t installedBytes;
-
-private:
-    bool searchDrives(int32_t discIndex, const char* folder, const char* probeFile, bool formDataFolder);
-    bool copyZipEntry(void* zip, const char* target, uint32_t expectedSize, struct EntryCloser& closer);
-    bool readInstallValues(const char* keyPath);
-    bool writeUninstallEntryValues();
 };
 
 // The one installer of the process (constructed before the entry runs).

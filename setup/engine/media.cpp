@@ -34,7 +34,8 @@ static bool fileOpensForReading(const char* path)
 // Walks the CD-ROM drives c: to z:. With discIndex < 0 (the start-up search) every disc label is
 // accepted and the probe file is looked up in the data folder; otherwise only the label of that
 // disc, and sourceDir becomes the data folder when its identification file is there.
-bool Installer::searchDrives(int32_t discIndex, const char* folder, const char* probeFile, bool formDataFolder)
+static bool searchDrives(Installer& in, int32_t discIndex, const char* folder, const char* probeFile,
+                         bool formDataFolder)
 {
     char root[4] = "c:\\";
     for (char letter = 'c'; letter <= 'z'; ++letter) {
@@ -43,16 +44,16 @@ bool Installer::searchDrives(int32_t discIndex, const char* folder, const char* 
         if (driveKind(root, label, sizeof label) != DriveKind::CdRom) continue;
         char drive[3] = {letter, ':', '\0'};
         char probe[PathSize];
-        for (int32_t d = 0; d < discCount; ++d) {
+        for (int32_t d = 0; d < in.discCount; ++d) {
             if (discIndex >= 0 && d != discIndex) continue;
-            if (discLabels[d][0] == '\0') break;
-            if (strcmp(label, discLabels[d]) != 0) continue;
+            if (in.discLabels[d][0] == '\0') break;
+            if (strcmp(label, in.discLabels[d]) != 0) continue;
             if (formDataFolder) {
-                if (!formatText(sourceDir, sizeof sourceDir, "%s\\%s", drive, folder)) continue;
-                if (!formatText(probe, sizeof probe, "%s\\%s", sourceDir, probeFile)) continue;
+                if (!formatText(in.sourceDir, sizeof in.sourceDir, "%s\\%s", drive, folder)) continue;
+                if (!formatText(probe, sizeof probe, "%s\\%s", in.sourceDir, probeFile)) continue;
             } else {
-                copyText(sourceDir, sizeof sourceDir, drive);
-                if (!formatText(probe, sizeof probe, "%s\\%s\\%s", sourceDir, folder, probeFile)) continue;
+                copyText(in.sourceDir, sizeof in.sourceDir, drive);
+                if (!formatText(probe, sizeof probe, "%s\\%s\\%s", in.sourceDir, folder, probeFile)) continue;
             }
             if (fileOpensForReading(probe)) return true;
         }
@@ -74,7 +75,7 @@ bool moduleFolder(char* out, size_t size)
 
 bool Installer::locateSource(const char* folder, const char* probeFile)
 {
-    if (searchDrives(-1, folder, probeFile, false)) return true;
+    if (searchDrives(*this, -1, folder, probeFile, false)) return true;
     moduleFolder(sourceDir, sizeof sourceDir);
     return true;
 }
@@ -86,7 +87,7 @@ bool Installer::findDisc(int32_t discIndex)
         if (discLabels[d][0] == '\0') return false;
     char idName[16];
     formatText(idName, sizeof idName, "dcid.%03d", (int)(discIndex + 1));
-    return searchDrives(discIndex, folderName, idName, true);
+    return searchDrives(*this, discIndex, folderName, idName, true);
 }
 
 void Installer::waitForDisc(int32_t discIndex)

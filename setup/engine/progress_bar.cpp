@@ -26,13 +26,14 @@ void Installer::resetProgressBar(int range)
     SendMessageA(bar, PBM_SETPOS, 0, 0);
 }
 
-void Installer::advanceProgressBar(uint64_t steps)
+// Moves the bar forward by steps, never past ProgressBarSteps, with one message to the bar.
+static void advanceProgressBar(Installer& in, uint64_t steps)
 {
-    if (progressSteps >= ProgressBarSteps || steps == 0) return;
-    uint64_t room = (uint64_t)(ProgressBarSteps - progressSteps);
-    progressSteps += (int32_t)(steps < room ? steps : room);
+    if (in.progressSteps >= ProgressBarSteps || steps == 0) return;
+    uint64_t room = (uint64_t)(ProgressBarSteps - in.progressSteps);
+    in.progressSteps += (int32_t)(steps < room ? steps : room);
     // One message however far the bar moves: each costs a round trip to the launcher's thread.
-    SendDlgItemMessageA(messageOwner, progressCtrlId, PBM_SETPOS, (WPARAM)progressSteps, 0);
+    SendDlgItemMessageA(in.messageOwner, in.progressCtrlId, PBM_SETPOS, (WPARAM)in.progressSteps, 0);
 }
 
 void Installer::updateProgress()
@@ -43,6 +44,6 @@ void Installer::updateProgress()
     uint64_t units = progressUnitSize ? copied / progressUnitSize : copied;
     progressUnits = units;
     if (units == progressUnitsShown) return;
-    if (units > progressUnitsShown) advanceProgressBar(units - progressUnitsShown);
+    if (units > progressUnitsShown) advanceProgressBar(*this, units - progressUnitsShown);
     progressUnitsShown = units;
 }

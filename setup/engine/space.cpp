@@ -50,20 +50,20 @@ bool Installer::checkFreeSpace()
     freeSpaceMB = freeMB;
     logLine("space: %u MB needed, %u MB free", requiredSpaceMB, freeMB);
     if (requiredSpaceMB <= freeMB) return true;
-    showNoSpace(freeMB, requiredSpaceMB);
+    showNoSpace(messageOwner, installDir, freeMB, requiredSpaceMB);
     return false;
 }
 
-void Installer::showNoSpace(uint32_t freeMB, uint32_t neededMB)
+void showNoSpace(HWND owner, const char* folder, uint32_t freeMB, uint32_t neededMB)
 {
     char drive[4] = "";
-    memcpy(drive, installDir, strnlen(installDir, 3));
+    memcpy(drive, folder, strnlen(folder, 3));
     char text[MessageSize];
     formatText(
         text, sizeof text,
         "%s ドライブの空き容量が足りません。\n今現在のドライブの容量は %uMです。\nインストールするには 約%uMの容量が必要です。",
         drive, freeMB, neededMB);
-    showMessage(messageOwner, text, "確認", MB_ICONWARNING);
+    showMessage(owner, text, "確認", MB_ICONWARNING);
 }
 
 bool Installer::createInstallFolder(const char* path) { return makeInstallFolder(path, messageOwner) == Outcome::Done; }

@@ -307,7 +307,7 @@ bool roomForNewFiles(Installer& in, uint64_t bytes)
     uint32_t neededMB = (uint32_t)((bytes + MegaByte - 1) / MegaByte), freeMB = Installer::queryFreeMB(in.installDir);
     logLine("space: %u MB needed, %u MB free", neededMB, freeMB);
     if (neededMB <= freeMB) return true;
-    in.showNoSpace(freeMB, neededMB);
+    showNoSpace(in.messageOwner, in.installDir, freeMB, neededMB);
     return false;
 }
 

@@ -11,6 +11,11 @@
 #include "engine/installer.h"
 #include "platform/run_log.h"
 
+// The archive entry's name as minizip gives it, with its terminator.
+enum { EntryNameSize = 512 };
+// An entry is read 64 KiB at a time, eight of the 8 KiB blocks minizip works in.
+enum { EntryReadSize = 8 * ZipBlockSize };
+
 namespace {
 
 // A device name as a path component: CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or without an
@@ -164,7 +169,8 @@ private:
 
 // Writes the current entry to target. False when the file cannot be made new, or the entry's data
 // are damaged or the file could not be written completely; the partly written file is then removed.
-bool Installer::copyZipEntry(void* zip, const char* target, uint32_t expectedSize, EntryCloser& closer)
+static bool copyZipEntry(void* zip, const char* target, uint32_t expectedSize, EntryCloser& closer,
+                         uint64_t& installedBytes)
 {
     // Made new, like a plain file: never written through a file or link that was there.
     HANDLE file = createNewTarget(target, GENERIC_READ | GENERIC_WRITE);
@@ -174,7 +180,7 @@ bool Installer::copyZipEntry(void* zip, const char* target, uint32_t expectedSiz
     }
     // The entry is taken in 64 KiB reads rather than 8 KiB blocks: the same bytes reach the file,
     // with an eighth of the calls (make bench shows archives about 15% faster under Wine).
-    static char block[ZipBlockSize * 8];
+    static char block[EntryReadSize];
     bool good = true;
     // The reader checks the CRC when it closes the entry, but only once the whole announced size
     // came out: a stream that ends early passes it by. The bytes are therefore counted here.
@@ -204,48 +210,57 @@ bool Installer::copyZipEntry(void* zip, const char* target, uint32_t expectedSiz
     return true;
 }
 
+// What one archive's extraction keeps: the flushes in flight, the folders made, what it wrote.
+struct Extraction {
+    EntryCloser closer;
+    FolderCache folders;
+    uint64_t& installedBytes;
+    int entries;
+};
+
+// The current entry, named name (its separators made backslashes), put where it belongs below
+// destRoot: a folder made, a file written, an unsafe name passed over. False when the extraction
+// fails on it.
+static bool extractEntry(unzFile zip, const unz_file_info& info, char* name, const char* destRoot, Extraction& run)
+{
+    for (char* p = name; *p; ++p)
+        if (*p == '/') *p = '\\';  // never a second byte of a two-byte character
+    char target[PathSize];
+    if (!isSafeEntryName(name)) return true;  // never written: it would land outside the folder or on a device
+    if (!formatText(target, sizeof target, "%s%s", destRoot, name)) return false;
+    if (strlen(name) >= 2 && endsWithBackslash(name)) {
+        run.folders.makeFor(target);
+        return true;
+    }
+    if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
+    run.folders.makeFor(target);
+    if (!copyZipEntry(zip, target, (uint32_t)info.uncompressed_size, run.closer, run.installedBytes)) return false;
+    ++run.entries;
+    return true;
+}
+
 bool Installer::extractZip(const char* archive, const char* destRoot)
 {
     unzFile zip = unzOpen(archive);
     if (!zip) return false;
-    char name[512];
+    char name[EntryNameSize];
     unz_file_info info;
-    EntryCloser closer;
-    FolderCache folders;
+    Extraction run{{}, {}, installedBytes, 0};
     uint64_t bytesBefore = installedBytes;
-    int entries = 0;
     while (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK) {
-        for (char* p = name; *p; ++p)
-            if (*p == '/') *p = '\\';
-        char target[PathSize];
-        if (!isSafeEntryName(name)) {
-            // never written: it would land outside the installation folder or on a device
-        } else if (!formatText(target, sizeof target, "%s%s", destRoot, name)) {
-            copyFailed = 1;
+        if (!extractEntry(zip, info, name, destRoot, run)) {
+            copyFailed = FileNotCopied;
             break;
-        } else if (strlen(name) >= 2 && endsWithBackslash(name)) {
-            folders.makeFor(target);
-        } else {
-            if (unzOpenCurrentFile(zip) != UNZ_OK) {
-                copyFailed = 1;
-                break;
-            }
-            folders.makeFor(target);
-            if (!copyZipEntry(zip, target, (uint32_t)info.uncompressed_size, closer)) {
-                copyFailed = 1;
-                break;
-            }
-            ++entries;
         }
         int next = unzGoToNextFile(zip);
         if (next == UNZ_END_OF_LIST_OF_FILE) break;
         if (next != UNZ_OK) {
-            copyFailed = 1;
+            copyFailed = FileNotCopied;
             break;
         }
     }
-    if (!closer.finish()) copyFailed = 1;
+    if (!run.closer.finish()) copyFailed = FileNotCopied;
     unzClose(zip);
-    logLine("archive %s, %d entries, %.0f bytes", archive, entries, (double)(installedBytes - bytesBefore));
+    logLine("archive %s, %d entries, %.0f bytes", archive, run.entries, (double)(installedBytes - bytesBefore));
     return true;
 }

@@ -94,7 +94,7 @@ bool Installer::writeInstallRecord()
     return true;
 }
 
-bool Installer::readInstallValues(const char* keyPath)
+bool Installer::readInstallRecordFrom(const char* keyPath)
 {
     if (!openRegistryKey(keyPath)) return false;
     if (!queryRegistryValue("Dir", REG_SZ, installDir, sizeof installDir)) return false;
@@ -104,6 +104,4 @@ bool Installer::readInstallValues(const char* keyPath)
     return true;
 }
 
-bool Installer::readInstallRecord() { return readInstallValues(productConfig.installRecordKey); }
-
-bool Installer::readInstallRecordFrom(const char* keyPath) { return readInstallValues(keyPath); }
+bool Installer::readInstallRecord() { return readInstallRecordFrom(productConfig.installRecordKey); }

@@ -6,6 +6,7 @@
 #include "engine/installer.h"
 #include "system/player_start.h"
 #include "system/com_bracket.h"
+#include "system/shell_launch.h"
 
 // COM is brought up around every shell call; these results mean it is not usable at all.
 bool comStartFailed(HRESULT hr) { return hr == E_UNEXPECTED || hr == E_OUTOFMEMORY || hr == E_INVALIDARG; }
@@ -28,7 +29,7 @@ bool Installer::shellLaunch(const char* path, const char* parameters, int mode)
     return true;
 }
 
-HANDLE Installer::shellLaunchProcess(const char* path, const char* parameters)
+HANDLE shellLaunchProcess(const char* path, const char* parameters)
 {
     if (comStartFailed(CoInitialize(nullptr))) return nullptr;
     SHELLEXECUTEINFOA info = {};
@@ -54,6 +55,6 @@ bool Installer::launchGame()
 bool Installer::openReadme()
 {
     char path[PathSize];
-    if (!formatText(path, sizeof path, "%s\\%s", installed ? installDir : sourceDir, "readme.txt")) return false;
+    if (!formatText(path, sizeof path, "%s\\%s", installed != GameNotInstalled ? installDir : sourceDir, "readme.txt")) return false;
     return startForPlayer(path, "", LaunchNotepad, installDir);
 }

@@ -7,6 +7,7 @@
 #include "platform/access_list.h"
 #include "platform/display_text.h"
 #include "engine/installer.h"
+#include "system/temp_copy.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 
@@ -57,7 +58,7 @@ static bool makePrivateFolder(char* out, size_t size)
     return false;
 }
 
-void Installer::showNotInstalledNotice()
+void showNotInstalledNotice()
 {
     showMessage(
         nullptr,
@@ -67,19 +68,19 @@ void Installer::showNotInstalledNotice()
 
 void Installer::startUninstallerCopy()
 {
-    if (installed == 0) {
+    if (installed == GameNotInstalled) {
         showNotInstalledNotice();
         return;
     }
     char copy[PathSize];
     HANDLE held = nullptr;
-    if (placeUninstallerCopy(copy, sizeof copy, held)) shellLaunch(copy, "/r", LaunchOpen);
+    if (placeUninstallerCopy(*this, copy, sizeof copy, held)) shellLaunch(copy, "/r", LaunchOpen);
     if (held) CloseHandle(held);
 }
 
-bool Installer::placeUninstallerCopy(char* copy, size_t size, HANDLE& held)
+bool placeUninstallerCopy(Installer& in, char* copy, size_t size, HANDLE& held)
 {
-    return copyToTemp(UninstallerName, installDir, nullptr, copy, size, held);
+    return in.copyToTemp(UninstallerName, in.installDir, nullptr, copy, size, held);
 }
 
 void Installer::relaunchFromTemp()

@@ -4,7 +4,11 @@
 // uninstaller that waits has ended.
 #include "config/kit_names.h"
 #include "platform/display_text.h"
+#include "system/unattended_removal.h"
+
 #include "engine/installer.h"
+#include "system/shell_launch.h"
+#include "system/temp_copy.h"
 #include "system/pending_removal.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
@@ -25,18 +29,19 @@ static FILETIME startTime(HANDLE process)
 // The copy's result reaches the uninstaller through an event and a shared word that have no name:
 // the copy duplicates them out of the waiting process, which no other user's process may open, so
 // nobody else can create, open or signal them.
-int Installer::removeThroughCopy(const char* commandLine)
+int removeThroughCopy(Installer& in, const char* commandLine)
 {
-    if (installed == 0) {
+    if (in.installed == GameNotInstalled) {
         showNotInstalledNotice();
         return ExitNothingToDo;
     }
     char copy[PathSize], parameters[MessageSize];
     HANDLE held = nullptr;
-    if (!placeUninstallerCopy(copy, sizeof copy, held)) return ExitFailed;
+    if (!placeUninstallerCopy(in, copy, sizeof copy, held)) return ExitFailed;
     if (!unattendedRun()) {
         // Interactive: the copy asks as always, and this process ends at once.
-        if (formatText(parameters, sizeof parameters, "/r %s", commandLine)) shellLaunch(copy, parameters, LaunchOpen);
+        if (formatText(parameters, sizeof parameters, "/r %s", commandLine))
+            in.shellLaunch(copy, parameters, LaunchOpen);
         if (held) CloseHandle(held);
         return ExitDone;
     }
@@ -100,22 +105,22 @@ static HANDLE openWaitingUninstaller()
     return nullptr;
 }
 
-void Installer::reportRemoval(int code)
+void reportRemoval(Installer& in, int code)
 {
     if (switches.parent == 0) return;
     HANDLE waiter = openWaitingUninstaller();
     if (!waiter) return;
-    // Before the result goes, the installed uninstaller (which the waiting one runs from, and a
+    // Before the result goes, the in.installed uninstaller (which the waiting one runs from, and a
     // running program may be renamed) is moved aside in its folder, to be deleted once it has
     // ended. One that another program holds cannot be: it goes at the restart, and the result
     // says so.
     char path[PathSize] = "", aside[PathSize] = "";
     bool movedAside = false;
-    if ((code == ExitDone || code == ExitRestartNeeded) && installDir[0] != '\0' &&
-        formatText(path, sizeof path, "%s\\%s", installDir, UninstallerName) &&
-        formatText(aside, sizeof aside, "%s\\%s.del~", installDir, UninstallerName) && pathExists(path) &&
+    if ((code == ExitDone || code == ExitRestartNeeded) && in.installDir[0] != '\0' &&
+        formatText(path, sizeof path, "%s\\%s", in.installDir, UninstallerName) &&
+        formatText(aside, sizeof aside, "%s\\%s.del~", in.installDir, UninstallerName) && in.pathExists(path) &&
         !(movedAside = MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING) != FALSE)) {
-        bool scheduled = scheduleDeleteAtRestart(path);
+        bool scheduled = in.scheduleDeleteAtRestart(path);
         logLine(scheduled ? "removed at restart: %s" : "cannot be removed, not even at restart: %s", path);
         code = scheduled ? ExitRestartNeeded : ExitFailed;
     }
@@ -130,13 +135,13 @@ void Installer::reportRemoval(int code)
     WaitForSingleObject(waiter, 30000);
     CloseHandle(waiter);
     if (path[0] == '\0') return;
-    if (movedAside && !deleteFileIfPresent(aside) && !scheduleDeleteAtRestart(aside))
+    if (movedAside && !in.deleteFileIfPresent(aside) && !in.scheduleDeleteAtRestart(aside))
         logLine("uninstaller left: %s", aside);  // the game is removed; only a spare copy stays
-    deleteFileIfPresent(path);
-    removeInstallFolders(1);
+    in.deleteFileIfPresent(path);
+    in.removeInstallFolders(1);
     // Held still (a program of another user, a scanner): at the next restart, then the folders.
-    if (pathExists(path)) {
-        if (!scheduleDeleteAtRestart(path)) logLine("uninstaller left: %s", path);
-        removeFoldersAtRestart(installDir, folderName);
+    if (in.pathExists(path)) {
+        if (!in.scheduleDeleteAtRestart(path)) logLine("uninstaller left: %s", path);
+        removeFoldersAtRestart(in.installDir, in.folderName);
     }
 }

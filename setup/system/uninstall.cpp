@@ -7,6 +7,7 @@
 #include "platform/display_text.h"
 #include "engine/files_in_use.h"
 #include "engine/installer.h"
+#include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
 #include "system/pending_removal.h"
 #include "platform/run_log.h"
@@ -127,7 +128,7 @@ Outcome Installer::removalOutcome(uint8_t leaveFolder, uint8_t deleteRecord)
     // cannot be deleted leaves the game installed, and listed.
     if (deleteRecord) {
         if (!deleteRegistryKey(productConfig.installRecordKey)) return Outcome::Failed;
-        deleteUninstallEntry();
+        deleteUninstallEntry(*this);
     }
     showMessage(messageOwner,
                 restart ? "アンインストールが完了しました。\n一部のファイルは再起動後に削除されます。"

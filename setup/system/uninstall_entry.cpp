@@ -6,6 +6,8 @@
 #include "config/kit_names.h"
 #include "config/product_config.h"
 #include "platform/display_text.h"
+#include "system/uninstall_entry.h"
+
 #include "engine/installer.h"
 #include "platform/system_library.h"
 
@@ -39,72 +41,74 @@ bool keyExists(const char* path)
 
 }  // namespace
 
-bool Installer::setRegistryDisplayText(const char* name, const char* text)
+// A text of the program for the entry, stored in UTF-16 where texts are shown through the
+// W-functions, so that the list shows it right; as its bytes elsewhere.
+static bool setDisplayText(Installer& in, const char* name, const char* text)
 {
     typedef LONG(WINAPI * RegSetValueExWFn)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
     RegSetValueExWFn setW =
         wideDisplay() ? (RegSetValueExWFn)(void*)loadedFunction("advapi32.dll", "RegSetValueExW") : nullptr;
-    if (!setW) return setTextValue(*this, name, text);
+    if (!setW) return setTextValue(in, name, text);
     WCHAR wideName[NameSize], wideText[MessageSize];
     toDisplayText(name, wideName, NameSize);
     toDisplayText(text, wideText, MessageSize);
     DWORD bytes = (DWORD)(wcslen(wideText) + 1) * (DWORD)sizeof(WCHAR);
-    if (registryKey && setW(registryKey, wideName, 0, REG_SZ, (const BYTE*)wideText, bytes) == ERROR_SUCCESS)
+    if (in.registryKey && setW(in.registryKey, wideName, 0, REG_SZ, (const BYTE*)wideText, bytes) == ERROR_SUCCESS)
         return true;
-    closeRegistryKey();
+    in.closeRegistryKey();
     return false;
 }
 
-bool Installer::writeUninstallEntryValues()
+static bool writeEntryValues(Installer& in)
 {
     char text[MessageSize];
-    if (!setRegistryDisplayText("DisplayName", gameName) || !setRegistryDisplayText("Publisher", publisherName))
+    if (!setDisplayText(in, "DisplayName", in.gameName) || !setDisplayText(in, "Publisher", in.publisherName))
         return false;
     const char* version = productConfig.displayVersion;
-    if (version && !setTextValue(*this, "DisplayVersion", version)) return false;
-    if (!formatText(text, sizeof text, "\"%s\\%s\"", installDir, UninstallerName) ||
-        !setTextValue(*this, "UninstallString", text))
+    if (version && !setTextValue(in, "DisplayVersion", version)) return false;
+    if (!formatText(text, sizeof text, "\"%s\\%s\"", in.installDir, UninstallerName) ||
+        !setTextValue(in, "UninstallString", text))
         return false;
-    if (!formatText(text, sizeof text, "\"%s\\%s\" /quiet", installDir, UninstallerName) ||
-        !setTextValue(*this, "QuietUninstallString", text))
+    if (!formatText(text, sizeof text, "\"%s\\%s\" /quiet", in.installDir, UninstallerName) ||
+        !setTextValue(in, "QuietUninstallString", text))
         return false;
-    if (!formatText(text, sizeof text, "%s\\%s", installDir, installFiles[0]) ||
-        !setTextValue(*this, "DisplayIcon", text))
+    if (!formatText(text, sizeof text, "%s\\%s", in.installDir, in.installFiles[0]) ||
+        !setTextValue(in, "DisplayIcon", text))
         return false;
-    if (!setTextValue(*this, "InstallLocation", installDir)) return false;
-    if (!setTextValue(*this, "URLInfoAbout", productConfig.homePageUrl)) return false;
-    DWORD kilobytes = (DWORD)((installedBytes + 1023) / 1024);
-    if (!setRegistryValue("EstimatedSize", REG_DWORD, &kilobytes, 4)) return false;
+    if (!setTextValue(in, "InstallLocation", in.installDir)) return false;
+    if (!setTextValue(in, "URLInfoAbout", productConfig.homePageUrl)) return false;
+    DWORD kilobytes = (DWORD)((in.installedBytes + 1023) / 1024);
+    if (!in.setRegistryValue("EstimatedSize", REG_DWORD, &kilobytes, 4)) return false;
     SYSTEMTIME today;
     GetLocalTime(&today);
     if (!formatText(text, sizeof text, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay) ||
-        !setTextValue(*this, "InstallDate", text))
+        !setTextValue(in, "InstallDate", text))
         return false;
     DWORD one = 1;
-    return setRegistryValue("NoModify", REG_DWORD, &one, 4) && setRegistryValue("NoRepair", REG_DWORD, &one, 4);
+    return in.setRegistryValue("NoModify", REG_DWORD, &one, 4) && in.setRegistryValue("NoRepair", REG_DWORD, &one, 4);
 }
 
-bool Installer::writeUninstallEntry()
+bool writeUninstallEntry(Installer& in)
 {
     char key[PathSize];
     if (!entryKeyPath(key, sizeof key)) return false;
     bool existed = keyExists(key);
-    bool written = createRegistryKey(key) && writeUninstallEntryValues();
-    closeRegistryKey();
+    bool written = in.createRegistryKey(key) && writeEntryValues(in);
+    in.closeRegistryKey();
     if (written) return true;
     // Nothing of a half entry stays: a key this installation made goes whole, one that was there
     // before loses only the values written here.
     if (!existed) {
-        deleteRegistryKey(key);
-    } else if (openRegistryKey(key)) {
-        for (const char* name : entryValueNames) RegDeleteValueA(registryKey, name);
-        closeRegistryKey();
+        in.deleteRegistryKey(key);
+    } else if (in.openRegistryKey(key)) {
+        for (const char* name : entryValueNames) RegDeleteValueA(in.registryKey, name);
+        in.closeRegistryKey();
     }
     return false;
 }
 
-bool Installer::deleteUninstallEntry()
+bool deleteUninstallEntry(Installer& in)
 {
     char key[PathSize];
-    return entryKeyPath(key, sizeof key) && deleteRegistryKey(key);
+    return entryKeyPath(key, sizeof key) && in.deleteRegistryKey(key);
 }
