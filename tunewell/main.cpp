@@ -17,7 +17,7 @@ static void restrictDllSearch()
     FARPROC setDirectory = kernel ? GetProcAddress(kernel, "SetDllDirectoryA") : nullptr;
     FARPROC setDefault = kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
     if (setDirectory) ((BOOL(WINAPI*)(LPCSTR))(void*)setDirectory)("");
-    if (setDefault) ((BOOL(WINAPI*)(DWORD))(void*)setDefault)(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+    if (setDefault) ((BOOL(WINAPI*)(DWORD))(void*)setDefault)(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 // comctl32 is loaded only after the search is restricted: linked statically, it would load the theme
@@ -51,8 +51,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (instanceGuard.acquire(0, "TARNIS Config") == -1) return 0;
     initCommonControls();
     determineProgramFolder();
-    int version = classifyWindowsVersion() & 0xFF;
-    if (version >= 1 && version <= 19) {
+    int version = classifyWindowsVersion() & KindMask;
+    if (version >= FirstRefusedKind && version <= LastRefusedKind) {
         showMessage(nullptr, "Windows95/NT3.5/NT4 では起動できません。", "エラー", MB_OK);
     } else if (loadSettings() == 0) {
         openDialog(instance, "IDD_DIALOG1", nullptr, settingsDialogProc, 0);

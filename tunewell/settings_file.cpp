@@ -16,10 +16,10 @@ static bool isLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
 void determineProgramFolder()
 {
-    char path[261];
+    char path[MAX_PATH + 1];
     memset(path, 0, sizeof path);
-    DWORD n = GetModuleFileNameA(nullptr, path, 260);
-    if (n == 0 || n >= 260) path[0] = '\0';
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) path[0] = '\0';
 
     // Drive and directory: everything up to the last separator; the walk keeps double-byte
     // characters whole, so a second byte 0x5C is never a separator and never lower-cased.

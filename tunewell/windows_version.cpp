@@ -7,7 +7,7 @@ int classifyWindowsVersion()
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof info;
     if (!GetVersionExA(&info)) return -1;
-    switch (info.dwBuildNumber & 0xFFFF) {
+    switch (info.dwBuildNumber & BuildNumberMask) {
     case 950: return 1;
     case 1111: return 2;
     case 1212: return 3;

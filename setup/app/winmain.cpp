@@ -50,6 +50,74 @@ static void openRoleDialog()
     }
 }
 
+// The Installer from the product table, as the entry fills it once.
+static void fillInstaller()
+{
+    productConfig.installFiles[0] = productConfig.gameExe;
+    installer.initialise(productConfig.installFiles, productConfig.extraFiles, productConfig.discLabels,
+                         mainWindowHandle, nullptr, productConfig.publisherName, productConfig.gameName,
+                         productConfig.folderName, productConfig.requiredSpaceMB);
+    installer.setDiscLayout(productConfig.discCount, productConfig.requiredSpaceMB);
+    installer.setProgressControl(IDC_PROGRESS);
+    folderBrowser.init(appInstance, mainWindowHandle);
+}
+
+// The uninstaller's run: handed to its temporary copy, or (as the copy, or asked to remove at
+// once) the removal here.
+static int runUninstaller(const char* commandLine, bool hasCommandLine)
+{
+    bool removesHere = switches.relaunched || switches.removeDirectly;
+    if (!removesHere && hasCommandLine) return endRun(removeThroughCopy(installer, commandLine));
+    if (!removesHere) {
+        installer.startUninstallerCopy();
+        return endRun(installer.installed == GameInstalled ? ExitDone : ExitNothingToDo);
+    }
+    int code = exitCodeOf(installer.removalOutcome(1, 1));
+    // The log ends before the uninstaller that waits learns the result and writes its own end.
+    int result = endRun(code);
+    reportRemoval(installer, code);
+    return result;
+}
+
+// An unattended run that ends without a dialog: true with its exit code in code. A passive
+// installation goes on to the launcher, which shows the copy.
+static bool runWithoutDialog(int& code)
+{
+    if (buildMode == UpdateInstaller)
+        code = runQuietUpdate();
+    else if (installer.installed == GameInstalled)
+        code = ExitNothingToDo;
+    // Neither the product's disc in a drive nor a data folder beside setup.exe.
+    else if (!Installer::pathExists(installer.sourceDir))
+        code = ExitNoMedium;
+    else if (switches.quiet) {
+        code = runQuietInstall();
+        refreshDesktop();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The dialogs post the quit message when they close, so the loop ends on its own; its code is the
+// run's exit code.
+static int runMessageLoop()
+{
+    MSG msg = {};
+    for (;;) {
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            WaitMessage();
+            continue;
+        }
+        if (msg.message == WM_QUIT) break;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    refreshDesktop();
+    if (currentSlideBitmap) DeleteObject(currentSlideBitmap);
+    return (int)msg.wParam;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
 {
     restrictDllSearch();
@@ -71,55 +139,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     OutputDebugStringA("clear!!");
     initCommonControls();
     loadMultimedia();
-
-    productConfig.installFiles[0] = productConfig.gameExe;
-    installer.initialise(productConfig.installFiles, productConfig.extraFiles, productConfig.discLabels,
-                         mainWindowHandle, nullptr, productConfig.publisherName, productConfig.gameName,
-                         productConfig.folderName, productConfig.requiredSpaceMB);
-    installer.setDiscLayout(productConfig.discCount, productConfig.requiredSpaceMB);
-    installer.setProgressControl(IDC_PROGRESS);
-    folderBrowser.init(appInstance, mainWindowHandle);
-
+    fillInstaller();
     // What an installation that never ended placed goes before anything else is shown or done.
     if (buildMode == Launcher && !specialUninstallerBuild) clearInterruptedInstallation(installer);
-    if (buildMode == Uninstaller) {
-        bool removesHere = switches.relaunched || switches.removeDirectly;
-        if (!removesHere && hasCommandLine) return endRun(removeThroughCopy(installer, commandLine));
-        if (!removesHere) {
-            installer.startUninstallerCopy();
-            return endRun(installer.installed == GameInstalled ? ExitDone : ExitNothingToDo);
-        }
-        int code = exitCodeOf(installer.removalOutcome(1, 1));
-        // The log ends before the uninstaller that waits learns the result and writes its own end.
-        int result = endRun(code);
-        reportRemoval(installer, code);
-        return result;
-    }
-    if (unattendedRun() && !specialUninstallerBuild) {
-        if (buildMode == UpdateInstaller) return endRun(runQuietUpdate());
-        if (installer.installed == GameInstalled) return endRun(ExitNothingToDo);
-        // Neither the product's disc in a drive nor a data folder beside setup.exe.
-        if (!Installer::pathExists(installer.sourceDir)) return endRun(ExitNoMedium);
-        if (switches.quiet) {
-            int code = runQuietInstall();
-            refreshDesktop();
-            return endRun(code);
-        }
-    }
+    if (buildMode == Uninstaller) return runUninstaller(commandLine, hasCommandLine);
+    int code = ExitDone;
+    if (unattendedRun() && !specialUninstallerBuild && runWithoutDialog(code)) return endRun(code);
     openRoleDialog();
-
-    // The dialogs post the quit message when they close, so the loop ends on its own.
-    MSG msg = {};
-    for (;;) {
-        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            WaitMessage();
-            continue;
-        }
-        if (msg.message == WM_QUIT) break;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    refreshDesktop();
-    if (currentSlideBitmap) DeleteObject(currentSlideBitmap);
-    return endRun((int)msg.wParam);
+    return endRun(runMessageLoop());
 }

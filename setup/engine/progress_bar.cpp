@@ -21,7 +21,7 @@ void Installer::setProgressReport(const ProgressReport* report) { progress = rep
 void Installer::resetProgressBar(int range)
 {
     HWND bar = GetDlgItem(messageOwner, progressCtrlId);
-    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, range & 0xFFFF));
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, LOWORD(range)));
     SendMessageA(bar, PBM_SETSTEP, 1, 0);
     SendMessageA(bar, PBM_SETPOS, 0, 0);
 }

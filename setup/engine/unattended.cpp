@@ -8,6 +8,9 @@ Switches switches;
 
 namespace {
 
+// A word of the command line holds a path and the switch that names it ("/dir=", "/log=").
+enum { SwitchNameRoom = 16 };
+
 // The next word of a command line into word (quotes removed, spaces inside them kept); false at
 // the end, or (with bad set) when the word does not fit or a quote is left open. The command line
 // is in the system's code page: its lead bytes, not code page 932's, begin two-byte characters.
@@ -90,7 +93,7 @@ bool parseSwitches(const char* commandLine, SwitchRole role, Switches& out)
 {
     memset(&out, 0, sizeof out);
     const char* p = commandLine ? commandLine : "";
-    char word[PathSize + 16];
+    char word[PathSize + SwitchNameRoom];
     bool bad = false;
     for (bool first = true; nextWord(p, word, sizeof word, bad); first = false) {
         if (first && _stricmp(word, "/r") == 0) {

@@ -1,5 +1,6 @@
 #include "platform/access_list.h"
 
+#include <stddef.h>
 #include <string.h>
 
 #include "platform/run_log.h"
@@ -23,16 +24,22 @@ typedef BOOL(WINAPI* SetOwnerFn)(PSECURITY_DESCRIPTOR, PSID, BOOL);
 FARPROC security(const char* name) { return loadedFunction("advapi32.dll", name); }
 
 enum { FullControl = FILE_ALL_ACCESS, ReadExecute = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE };
+// The last byte of SECURITY_NT_AUTHORITY {0,0,0,0,0,5}, the authority of every SID here.
+enum : BYTE { NtAuthority = 5 };
+enum { TrustedInstallerRids = 6 };
+// Room for what the token and the owner's descriptor give back: TOKEN_USER with its SID, the
+// groups of a user in many groups, a descriptor with an owner only.
+enum { TokenUserWords = 64, TokenGroupsWords = 4096, OwnerDescriptorWords = 256 };
 enum { Inherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE };
 
-// A SID of the authority and sub-authorities given, written into out (17 DWORDs hold any SID).
+// A SID of the authority and sub-authorities given, written into out (SidWords DWORDs hold any SID).
 PSID sidOf(DWORD* out, BYTE authority, const DWORD* subAuthorities, BYTE count)
 {
     SID* sid = (SID*)out;
     sid->Revision = SID_REVISION;
     sid->SubAuthorityCount = count;
     memset(&sid->IdentifierAuthority, 0, sizeof sid->IdentifierAuthority);
-    sid->IdentifierAuthority.Value[5] = authority;
+    sid->IdentifierAuthority.Value[sizeof sid->IdentifierAuthority.Value - 1] = authority;
     memcpy(sid->SubAuthority, subAuthorities, count * sizeof(DWORD));
     return sid;
 }
@@ -46,10 +53,13 @@ PSID wellKnownSid(DWORD* out, BYTE authority, DWORD first, DWORD second = 0, boo
 
 PSID administratorsSid(DWORD* out)
 {
-    return wellKnownSid(out, 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, true);
+    return wellKnownSid(out, NtAuthority, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, true);
 }
 
-size_t sidLength(const void* sid) { return 8 + 4 * (size_t)((const SID*)sid)->SubAuthorityCount; }
+size_t sidLength(const void* sid)
+{
+    return offsetof(SID, SubAuthority) + sizeof(DWORD) * (size_t)((const SID*)sid)->SubAuthorityCount;
+}
 
 bool sameSid(const void* a, const void* b)
 {
@@ -69,13 +79,13 @@ bool tokenInformation(TOKEN_INFORMATION_CLASS what, DWORD* buffer, DWORD size)
     return ok;
 }
 
-// The SID of the user this process runs as, copied into out (17 DWORDs hold any SID).
+// The SID of the user this process runs as, copied into out (SidWords DWORDs hold any SID).
 bool currentUserSid(DWORD* out, size_t size)
 {
-    DWORD buffer[64];
+    DWORD buffer[TokenUserWords];
     if (!tokenInformation(TokenUser, buffer, sizeof buffer)) return false;
     const SID* sid = (const SID*)((TOKEN_USER*)buffer)->User.Sid;
-    if (sid->SubAuthorityCount > 15 || sidLength(sid) > size) return false;
+    if (sid->SubAuthorityCount > SID_MAX_SUB_AUTHORITIES || sidLength(sid) > size) return false;
     memcpy(out, sid, sidLength(sid));
     return true;
 }
@@ -84,8 +94,8 @@ bool currentUserSid(DWORD* out, size_t size)
 // elevation): a group that is only there to deny does not count.
 bool runsAsAdministrator()
 {
-    static DWORD buffer[4096];
-    DWORD admins[17];
+    static DWORD buffer[TokenGroupsWords];
+    DWORD admins[SidWords];
     administratorsSid(admins);
     if (!tokenInformation(TokenGroups, buffer, sizeof buffer)) return false;
     const TOKEN_GROUPS* groups = (const TOKEN_GROUPS*)buffer;
@@ -99,13 +109,13 @@ bool ownerOf(const char* path, DWORD* out, size_t size)
 {
     GetFileSecurityFn getSecurity = (GetFileSecurityFn)(void*)security("GetFileSecurityA");
     GetOwnerFn getOwner = (GetOwnerFn)(void*)security("GetSecurityDescriptorOwner");
-    DWORD descriptor[256], needed = 0;
+    DWORD descriptor[OwnerDescriptorWords], needed = 0;
     PSID owner = nullptr;
     BOOL defaulted = FALSE;
     if (!getSecurity || !getOwner ||
         !getSecurity(path, OWNER_SECURITY_INFORMATION, descriptor, sizeof descriptor, &needed) ||
-        !getOwner(descriptor, &owner, &defaulted) || !owner || ((SID*)owner)->SubAuthorityCount > 15 ||
-        sidLength(owner) > size)
+        !getOwner(descriptor, &owner, &defaulted) || !owner ||
+        ((SID*)owner)->SubAuthorityCount > SID_MAX_SUB_AUTHORITIES || sidLength(owner) > size)
         return false;
     memcpy(out, owner, sidLength(owner));
     return true;
@@ -124,9 +134,9 @@ bool buildAccessList(AccessListKind kind, AccessList& list)
     if (!initAcl || !addAce || !initDescriptor || !setDacl || !setControl) return false;
 
     memset(&list, 0, sizeof list);
-    PSID system = wellKnownSid(list.sids[0], 5, SECURITY_LOCAL_SYSTEM_RID);
+    PSID system = wellKnownSid(list.sids[0], NtAuthority, SECURITY_LOCAL_SYSTEM_RID);
     PSID admins = administratorsSid(list.sids[1]);
-    PSID users = wellKnownSid(list.sids[2], 5, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS, true);
+    PSID users = wellKnownSid(list.sids[2], NtAuthority, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS, true);
     PACL acl = (PACL)list.acl;
     bool ok = initAcl(acl, sizeof list.acl, ACL_REVISION) &&
               addAce(acl, ACL_REVISION, Inherited, FullControl, system) &&
@@ -164,10 +174,9 @@ bool lockPath(const char* path, AccessListKind kind)
 
 bool runsElevated()
 {
-    // TokenElevation (20) is known from Vista on; earlier systems refuse the class.
+    // TokenElevation is known from Vista on; earlier systems refuse the class.
     DWORD elevation[1] = {0};
-    return ntFamily() && tokenInformation((TOKEN_INFORMATION_CLASS)20, elevation, sizeof elevation) &&
-           elevation[0] != 0;
+    return ntFamily() && tokenInformation(TokenElevation, elevation, sizeof elevation) && elevation[0] != 0;
 }
 
 bool createLockedFolder(const char* path, AccessListKind kind)
@@ -180,17 +189,21 @@ bool createLockedFolder(const char* path, AccessListKind kind)
 
 bool administratorOwner(PSID owner)
 {
-    DWORD known[17];
-    static const DWORD trustedInstaller[] = {80, 956008885, 3418522649u, 1831038044, 1853292631, 2271478464u};
-    if (sameSid(owner, wellKnownSid(known, 5, SECURITY_LOCAL_SYSTEM_RID)) || sameSid(owner, administratorsSid(known)) ||
-        sameSid(owner, sidOf(known, 5, trustedInstaller, 6)))
+    DWORD known[SidWords];
+    // S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464: the service SID of
+    // TrustedInstaller, the same on every Windows.
+    static const DWORD trustedInstaller[TrustedInstallerRids] = {
+        SECURITY_SERVICE_ID_BASE_RID, 956008885, 3418522649u, 1831038044, 1853292631, 2271478464u};
+    if (sameSid(owner, wellKnownSid(known, NtAuthority, SECURITY_LOCAL_SYSTEM_RID)) ||
+        sameSid(owner, administratorsSid(known)) ||
+        sameSid(owner, sidOf(known, NtAuthority, trustedInstaller, TrustedInstallerRids)))
         return true;
     return currentUserSid(known, sizeof known) && sameSid(owner, known) && runsAsAdministrator();
 }
 
 bool ownedByAdministrator(const char* path)
 {
-    DWORD owner[17];
+    DWORD owner[SidWords];
     if (!ntFamily() || !ownerOf(path, owner, sizeof owner)) return true;
     return administratorOwner((PSID)owner);
 }
@@ -218,7 +231,7 @@ bool folderOwnedByAdministrator(const char* folder, const char* except)
 bool lockExistingFolder(const char* path, AccessListKind kind)
 {
     AccessList list;
-    DWORD owner[17], admins[17];
+    DWORD owner[SidWords], admins[SidWords];
     SetOwnerFn setOwner = (SetOwnerFn)(void*)security("SetSecurityDescriptorOwner");
     SetFileSecurityFn setSecurity = (SetFileSecurityFn)(void*)security("SetFileSecurityA");
     if (!buildAccessList(kind, list) || !setSecurity) return lockPath(path, kind);

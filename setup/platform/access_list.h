@@ -17,11 +17,18 @@ enum AccessListKind {
     SaveFolder,
 };
 
-// A protected access list in an absolute security descriptor whose parts live inside it.
+// Room for any SID, in DWORDs: its revision, count and authority, then at most
+// SID_MAX_SUB_AUTHORITIES sub-authorities.
+enum { SidWords = 2 + SID_MAX_SUB_AUTHORITIES };
+// Room for the kit's lists: three entries of a SID each, with the list's header.
+enum { AclWords = 128 };
+
+// A protected access list in an absolute security descriptor whose parts live inside it: the
+// entries' three SIDs (SYSTEM, Administrators, then Users or this user).
 struct AccessList {
     SECURITY_DESCRIPTOR descriptor;
-    DWORD acl[128];
-    DWORD sids[3][17];
+    DWORD acl[AclWords];
+    DWORD sids[3][SidWords];
 };
 
 // False on the 95/98/Me family, on NT 4 and wherever the system lacks the calls.

@@ -8,6 +8,9 @@
 #include "platform/system_library.h"
 #include "platform/text.h"
 
+// A line: the local time, then each UTF-16 unit of the text as at most three UTF-8 bytes.
+enum { TimeStampRoom = 32, MaxUtf8PerUnit = 3 };
+
 static HANDLE logFile = INVALID_HANDLE_VALUE;
 // On the NT family the log is opened for appending only; the 95/98/Me family knows no such access
 // and seeks to the end before each line.
@@ -40,7 +43,7 @@ static void writeLine(UINT codePage, char* text)
         if (*c == '\r' || *c == '\n') *c = ' ';  // never a second byte of a two-byte character
     SYSTEMTIME now;
     GetLocalTime(&now);
-    char line[MessageSize * 3 + 32];
+    char line[MessageSize * MaxUtf8PerUnit + TimeStampRoom];
     int at = snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth, now.wDay, now.wHour,
                       now.wMinute, now.wSecond);
     WCHAR wide[MessageSize];
@@ -94,7 +97,7 @@ void logStart(const char* commandLine)
     }
     logLine("%s 1.0.1.1, command line: %s, Windows %lu.%lu.%lu, code page %u", name ? name + 1 : program,
             commandLine ? commandLine : "", version.dwMajorVersion, version.dwMinorVersion,
-            version.dwBuildNumber & 0xFFFF, GetACP());
+            (unsigned long)LOWORD(version.dwBuildNumber), GetACP());
 }
 
 void logMessage(const char* caption, const char* text, int answer)

@@ -11,7 +11,7 @@ void restrictDllSearch()
     SetDefaultDllDirectoriesFn setDefault =
         (SetDefaultDllDirectoriesFn)(void*)loadedFunction("kernel32.dll", "SetDefaultDllDirectories");
     if (setDllDirectory) setDllDirectory("");
-    if (setDefault) setDefault(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+    if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 FARPROC loadedFunction(const char* dll, const char* function)

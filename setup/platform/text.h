@@ -5,6 +5,8 @@
 #include <stddef.h>
 
 enum { PathSize = 260, MessageSize = 1024, NameSize = 128 };
+// The larger buffer some paths are formed in (a link's path, the save data's, a chosen folder).
+enum { LongPathSize = 1024 };
 
 // Formats into buf. When the text does not fit, buf is left empty and the result is false, so a
 // path that is too long never turns into a shorter, different path.

@@ -19,6 +19,9 @@
 
 namespace {
 
+// ShellExecute returns a value above this when it started what it was given.
+const INT_PTR ShellExecuteErrorLimit = 32;
+
 typedef BSTR(WINAPI* SysAllocStringFn)(const OLECHAR*);
 typedef void(WINAPI* SysFreeStringFn)(BSTR);
 
@@ -126,7 +129,7 @@ bool startForPlayer(const char* path, const char* parameters, int mode, const ch
         logLine("started as the signed-in user: %s %s", file, arguments);
     } else {
         HINSTANCE started = ShellExecuteA(nullptr, verb[0] ? verb : nullptr, file, arguments, folder, SW_SHOWNORMAL);
-        logLine("started: %s %s (%s)", file, arguments, (INT_PTR)started > 32 ? "done" : "failed");
+        logLine("started: %s %s (%s)", file, arguments, (INT_PTR)started > ShellExecuteErrorLimit ? "done" : "failed");
     }
     CoUninitialize();
     return true;

@@ -89,7 +89,7 @@ bool Installer::writeInstallRecord()
     changingStep();
     if (!setRegistryValue("CD", REG_SZ, sourceDir, textValueBytes(sourceDir))) return false;
     changingStep();
-    if (!setRegistryValue("InstType", REG_DWORD, &installType, 4)) return false;
+    if (!setRegistryValue("InstType", REG_DWORD, &installType, sizeof installType)) return false;
     closeRegistryKey();
     return true;
 }
@@ -99,7 +99,7 @@ bool Installer::readInstallRecordFrom(const char* keyPath)
     if (!openRegistryKey(keyPath)) return false;
     if (!queryRegistryValue("Dir", REG_SZ, installDir, sizeof installDir)) return false;
     if (!queryRegistryValue("CD", REG_SZ, sourceDir, sizeof sourceDir)) return false;
-    if (!queryRegistryValue("InstType", REG_DWORD, &installType, 4)) return false;
+    if (!queryRegistryValue("InstType", REG_DWORD, &installType, sizeof installType)) return false;
     closeRegistryKey();
     return true;
 }

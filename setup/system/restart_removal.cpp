@@ -8,6 +8,8 @@
 #include "platform/system_library.h"
 
 enum { RenameBlockSize = 0x8000, RenameTextLimit = 30000 };
+// Ctrl-Z, with which some editors end a text file: the new lines go before it.
+const char EndOfFileMark = 0x1A;
 
 // Appends text to the section block; false when it would not fit.
 static bool appendBlock(char* block, size_t& used, const char* text)
@@ -68,7 +70,7 @@ bool scheduleDeleteInWininit(const char* iniPath, const char* shortPath)
                     ReadFile(reader, &last, 1, &got, nullptr);
                 CloseHandle(reader);
             }
-            _llseek(file, last == 0x1A ? end - 1 : end, FILE_BEGIN);
+            _llseek(file, last == EndOfFileMark ? end - 1 : end, FILE_BEGIN);
             _lwrite(file, block, (UINT)used);
             _lclose(file);
         }

@@ -55,6 +55,7 @@ bool Installer::launchGame()
 bool Installer::openReadme()
 {
     char path[PathSize];
-    if (!formatText(path, sizeof path, "%s\\%s", installed != GameNotInstalled ? installDir : sourceDir, "readme.txt")) return false;
+    if (!formatText(path, sizeof path, "%s\\%s", installed != GameNotInstalled ? installDir : sourceDir, "readme.txt"))
+        return false;
     return startForPlayer(path, "", LaunchNotepad, installDir);
 }

@@ -139,7 +139,7 @@ bool Installer::readShortcutWorkingDir(const char* linkPath, char* out, int size
 
 bool Installer::readStartMenuShortcutDir(int location, const char* relativeLink, char* out, int size)
 {
-    char folder[1024];
+    char folder[LongPathSize];
     if (location == 0)
         getSpecialFolder(CSIDL_COMMON_STARTMENU, folder, sizeof folder);
     else if (location == 1)
@@ -147,7 +147,7 @@ bool Installer::readStartMenuShortcutDir(int location, const char* relativeLink,
     else
         return false;
     if (folder[0] == '\0') return false;
-    char linkPath[1024];
+    char linkPath[LongPathSize];
     if (!formatText(linkPath, sizeof linkPath, "%s\\%s", folder, relativeLink)) return false;
     return readShortcutWorkingDir(linkPath, out, size);
 }

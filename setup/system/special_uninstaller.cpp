@@ -5,6 +5,9 @@
 
 #include "engine/installer.h"
 
+// The earlier products' executable names are copied bounded to this many bytes.
+enum { EarlierExeNameSize = 32 };
+
 // Dresses the installer as an earlier product found through its README link and removes it.
 static void uninstallEarlierProduct(const char* workingDir, const char* folder, const char* game, const char* exe)
 {
@@ -14,7 +17,7 @@ static void uninstallEarlierProduct(const char* workingDir, const char* folder, 
     copyText(installer.folderName, sizeof installer.folderName, folder);
     copyText(installer.gameName, sizeof installer.gameName, game);
     copyText(installer.installDir, sizeof installer.installDir, workingDir);
-    copyText(installer.installFiles[0], 32, exe);
+    copyText(installer.installFiles[0], EarlierExeNameSize, exe);
     installer.uninstall(1, 0);
 }
 
@@ -24,7 +27,7 @@ bool uninstallEarlierProducts()
         showMessage(nullptr, "インストール情報がありました。このまま処理を終了します。", "確認", MB_OK);
         return false;
     }
-    char linkDir[1024];
+    char linkDir[LongPathSize];
     if (installer.readStartMenuShortcutDir(1, "Kuvel\\Serapine「Quorrel」\\README.lnk", linkDir, sizeof linkDir) &&
         !installer.readInstallRecordFrom("SOFTWARE\\KUVEL\\Serapine"))
         uninstallEarlierProduct(linkDir, "Serapine", "Serapine「Quorrel」", "Serapine.exe");

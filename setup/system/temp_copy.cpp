@@ -11,6 +11,9 @@
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 
+// Numbered copies run from base01.exe to base99.exe.
+enum { LastTempNumber = 99 };
+
 static bool tempFolder(char* out, size_t size)
 {
     memset(out, 0, size);
@@ -95,7 +98,7 @@ void Installer::relaunchFromTemp()
 bool Installer::findFreeTempName(const char* folder, const char* base, char* out, size_t size)
 {
     memset(out, 0, size);
-    for (int n = 1; n <= 99; ++n) {
+    for (int n = 1; n <= LastTempNumber; ++n) {
         char probe[PathSize];
         if (!formatText(probe, sizeof probe, "%s\\%s%02d.exe", folder, base, n)) break;
         FILE* f = fopen(probe, "rb");

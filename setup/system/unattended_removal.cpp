@@ -15,6 +15,8 @@
 #include "engine/unattended.h"
 
 enum { ResultCodes = 8 };
+// How long the copy waits for the uninstaller it reported to, before it removes that uninstaller's file.
+enum { WaiterEndMs = 30000 };
 
 // When the process started; zero where the system cannot tell (95/98/Me).
 static FILETIME startTime(HANDLE process)
@@ -132,7 +134,7 @@ void reportRemoval(Installer& in, int code)
     }
     // The uninstaller that waited runs from the game folder: once it has ended, its file and the
     // folders it kept can go.
-    WaitForSingleObject(waiter, 30000);
+    WaitForSingleObject(waiter, WaiterEndMs);
     CloseHandle(waiter);
     if (path[0] == '\0') return;
     if (movedAside && !in.deleteFileIfPresent(aside) && !in.scheduleDeleteAtRestart(aside))

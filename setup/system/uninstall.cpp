@@ -24,28 +24,33 @@ BOOL Installer::deleteFileIfPresent(const char* path)
     return DeleteFileA(path);
 }
 
-// Deletes base\pattern for the numbers 0 to 999; the pattern holds one number conversion.
+// The save files are numbered from 0 to LastSaveNumber.
+enum { LastSaveNumber = 999 };
+// A numbered pattern's format is formed in a buffer of this size.
+enum { PatternSize = 64 };
+
+// Deletes base\pattern for the numbers 0 to LastSaveNumber; the pattern holds one number conversion.
 static void deleteNumbered(Installer& in, const char* base, const char* pattern)
 {
-    char format[64];
+    char format[PatternSize];
     if (!formatText(format, sizeof format, "%%s%s", pattern)) return;
-    for (int n = 0; n <= 999; ++n) {
-        char path[1024];
+    for (int n = 0; n <= LastSaveNumber; ++n) {
+        char path[LongPathSize];
         if (formatText(path, sizeof path, format, base, n)) in.deleteFileIfPresent(path);
     }
 }
 
 static void removeFolder(const char* format, const char* a, const char* b, const char* c = nullptr)
 {
-    char path[1024];
+    char path[LongPathSize];
     if (formatText(path, sizeof path, format, a, b, c)) RemoveDirectoryA(path);
 }
 
 static void deleteSaveData(Installer& in)
 {
-    char appData[1024];
+    char appData[LongPathSize];
     getSpecialFolder(CSIDL_APPDATA, appData, sizeof appData);
-    char base[1024];
+    char base[LongPathSize];
     // Without the AppData folder the patterns would point at the root of the current drive.
     if (appData[0] != '\0' && formatText(base, sizeof base, "%s\\%s\\%s", appData, in.publisherName, in.gameName)) {
         deleteNumbered(in, base, "\\savedata.%03d");
@@ -64,7 +69,7 @@ static void deleteSaveData(Installer& in)
     deleteNumbered(in, base, "\\save%05d.sd");
     static const char* const fixed[] = {"save10001.sd", "gsd.sd", "kidoku.sd", "seld.sd"};
     for (const char* name : fixed) {
-        char path[1024];
+        char path[LongPathSize];
         if (formatText(path, sizeof path, "%s\\%s\\%s", in.installDir, SaveFolderName, name))
             in.deleteFileIfPresent(path);
     }

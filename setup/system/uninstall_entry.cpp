@@ -13,6 +13,9 @@
 
 namespace {
 
+// The entry gives the installation's size in kilobytes.
+const uint64_t KiloByte = 1024;
+
 const char* const uninstallListKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 // The names this program writes; a failed entry loses exactly these, and values others added stay.
@@ -77,15 +80,16 @@ static bool writeEntryValues(Installer& in)
         return false;
     if (!setTextValue(in, "InstallLocation", in.installDir)) return false;
     if (!setTextValue(in, "URLInfoAbout", productConfig.homePageUrl)) return false;
-    DWORD kilobytes = (DWORD)((in.installedBytes + 1023) / 1024);
-    if (!in.setRegistryValue("EstimatedSize", REG_DWORD, &kilobytes, 4)) return false;
+    DWORD kilobytes = (DWORD)((in.installedBytes + KiloByte - 1) / KiloByte);
+    if (!in.setRegistryValue("EstimatedSize", REG_DWORD, &kilobytes, sizeof kilobytes)) return false;
     SYSTEMTIME today;
     GetLocalTime(&today);
     if (!formatText(text, sizeof text, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay) ||
         !setTextValue(in, "InstallDate", text))
         return false;
     DWORD one = 1;
-    return in.setRegistryValue("NoModify", REG_DWORD, &one, 4) && in.setRegistryValue("NoRepair", REG_DWORD, &one, 4);
+    return in.setRegistryValue("NoModify", REG_DWORD, &one, sizeof one) &&
+           in.setRegistryValue("NoRepair", REG_DWORD, &one, sizeof one);
 }
 
 bool writeUninstallEntry(Installer& in)

@@ -21,6 +21,8 @@ static const char markBusy[] = "⇒";
 static const char markSame[] = "○";
 static const char markDiffer[] = "×";
 static const char markPending[] = "―";
+// Room for any of the marks as the list gives it back.
+enum { MarkSize = 16 };
 
 // The columns' widths in pixels at 96 DPI; they grow with the dialog.
 static const int columnWidths[] = {50, 150};
@@ -45,7 +47,7 @@ static void onInitDialog(HWND dialog)
     addListColumn(list, 1, growX(growth, columnWidths[1]), "ファイル名");
 
     int rows = 0;
-    char name[1024];
+    char name[LongPathSize];
     for (int index = 0;; ++index) {
         int found = installer.probeInstalledFile(index, name, sizeof name);
         if (found == 0) break;
@@ -81,10 +83,54 @@ INT_PTR CALLBACK dataCheckDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 
 static bool checkRow(HWND list, HWND bar, int row)
 {
-    char name[1024];
+    char name[LongPathSize];
     getListItemText(list, row, 1, name, sizeof name);
     setListItemText(list, row, 0, markBusy, false);
     return installer.compareWithSource(name, bar) == 1;
+}
+
+// Every row checked against the one disc; true when one differs.
+static bool checkEveryRow(HWND list, HWND bar, int rows)
+{
+    bool failed = false;
+    for (int row = 0; row < rows; ++row) {
+        bool same = checkRow(list, bar, row);
+        setListItemText(list, row, 0, same ? markSame : markDiffer, false);
+        if (!same) failed = true;
+    }
+    return failed;
+}
+
+// A product of several discs: each disc in turn checks the rows no earlier disc matched; a row no
+// disc matched differs. True when one differs.
+static bool checkEveryDisc(HWND list, HWND bar, int rows)
+{
+    // One pending flag per row, however many rows there are.
+    size_t flags = rows > 0 ? (size_t)rows : 1;
+    unsigned char* pending = (unsigned char*)malloc(flags);
+    if (!pending) return true;  // nothing checked: nothing may pass for installed
+    memset(pending, 1, flags);
+    for (int disc = 0; disc < productConfig.discCount; ++disc) {
+        installer.waitForDisc(disc);
+        for (int row = 0; row < rows; ++row) {
+            if (!pending[row]) continue;
+            bool same = checkRow(list, bar, row);
+            setListItemText(list, row, 0, same ? markSame : markPending, false);
+            if (same) pending[row] = 0;
+        }
+    }
+    bool failed = false;
+    for (int row = 0; row < rows; ++row) {
+        char mark[MarkSize];
+        getListItemText(list, row, 0, mark, sizeof mark);
+        if (strcmp(mark, markPending) == 0) {
+            setListItemText(list, row, 0, markDiffer, false);
+            failed = true;
+        }
+    }
+    free(pending);
+    installer.waitForDisc(0);
+    return failed;
 }
 
 DWORD WINAPI runDataCheck(LPVOID)
@@ -95,39 +141,8 @@ DWORD WINAPI runDataCheck(LPVOID)
     EnableWindow(GetDlgItem(dialog, IDC_CHECK_START), FALSE);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
     int rows = checkRowCount;
-    bool failed = false;
     for (int row = 0; row < rows; ++row) setListItemText(list, row, 0, markBlank, false);
-
-    if (productConfig.discCount == 1) {
-        for (int row = 0; row < rows; ++row) {
-            bool same = checkRow(list, bar, row);
-            setListItemText(list, row, 0, same ? markSame : markDiffer, false);
-            if (!same) failed = true;
-        }
-    } else {
-        // One pending flag per row, however many rows there are.
-        unsigned char* pending = (unsigned char*)malloc(rows > 0 ? rows : 1);
-        memset(pending, 1, rows > 0 ? rows : 1);
-        for (int disc = 0; disc < productConfig.discCount; ++disc) {
-            installer.waitForDisc(disc);
-            for (int row = 0; row < rows; ++row) {
-                if (!pending[row]) continue;
-                bool same = checkRow(list, bar, row);
-                setListItemText(list, row, 0, same ? markSame : markPending, false);
-                if (same) pending[row] = 0;
-            }
-        }
-        for (int row = 0; row < rows; ++row) {
-            char mark[16];
-            getListItemText(list, row, 0, mark, sizeof mark);
-            if (strcmp(mark, markPending) == 0) {
-                setListItemText(list, row, 0, markDiffer, false);
-                failed = true;
-            }
-        }
-        free(pending);
-        installer.waitForDisc(0);
-    }
+    bool failed = productConfig.discCount == 1 ? checkEveryRow(list, bar, rows) : checkEveryDisc(list, bar, rows);
     EnableWindow(GetDlgItem(dialog, IDC_CHECK_START), TRUE);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), TRUE);
     showMessage(nullptr, "データのチェックが終了しました。", "終了", MB_OK);

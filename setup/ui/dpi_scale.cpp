@@ -5,6 +5,8 @@
 namespace {
 
 const char sample[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+// Twice the average width is the extent over half the sample's letters; halved with rounding.
+constexpr int HalfSample = (int)(sizeof sample - 1) / 2;
 
 // The pixels per logical inch the window is drawn at: its monitor's where the system tells
 // (Windows 10 1607 on), else the system's.
@@ -18,7 +20,7 @@ int windowDpi(HWND window)
         dpi = (UINT)GetDeviceCaps(screen, LOGPIXELSY);
         ReleaseDC(nullptr, screen);
     }
-    return dpi > 0 ? (int)dpi : 96;
+    return dpi > 0 ? (int)dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
 // The dialog base units a font gives a dialog: the average width of the Latin letters, rounded as
@@ -31,7 +33,7 @@ bool baseUnits(HDC dc, HFONT font, SIZE& units)
     bool ok = GetTextMetricsA(dc, &metrics) && GetTextExtentPoint32A(dc, sample, sizeof sample - 1, &extent);
     SelectObject(dc, old);
     if (!ok || extent.cx <= 0 || metrics.tmHeight <= 0) return false;
-    units.cx = (extent.cx / 26 + 1) / 2;
+    units.cx = (extent.cx / HalfSample + 1) / 2;
     units.cy = metrics.tmHeight;
     return true;
 }
@@ -42,14 +44,14 @@ DialogGrowth dialogGrowth(HWND dialog)
 {
     DialogGrowth growth = {1, 1, 1, 1};
     int dpi = windowDpi(dialog);
-    if (dpi == 96 || !dialog) return growth;
+    if (dpi == USER_DEFAULT_SCREEN_DPI || !dialog) return growth;
     HFONT font = (HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0);
     LOGFONTA wanted;
     RECT now = {0, 0, 4, 8};  // one average character: the dialog's base units now
     if (!font || !GetObjectA(font, sizeof wanted, &wanted) || !MapDialogRect(dialog, &now)) return growth;
     // The same font as the dialog would have had at 96 DPI.
-    wanted.lfHeight = MulDiv(wanted.lfHeight, 96, dpi);
-    wanted.lfWidth = MulDiv(wanted.lfWidth, 96, dpi);
+    wanted.lfHeight = MulDiv(wanted.lfHeight, USER_DEFAULT_SCREEN_DPI, dpi);
+    wanted.lfWidth = MulDiv(wanted.lfWidth, USER_DEFAULT_SCREEN_DPI, dpi);
     HFONT at96 = CreateFontIndirectA(&wanted);
     if (!at96) return growth;
     HDC dc = GetDC(dialog);

@@ -70,7 +70,7 @@ int FolderBrowser::browse(char* path, size_t size, int style, bool appendBacksla
         showMessage(owner, "SHGetMalloc Error", "Error", MB_OK);
         return 0;
     }
-    char chosen[1024] = "";
+    char chosen[LongPathSize] = "";
     if (!SHGetPathFromIDListA(item, chosen)) chosen[0] = '\0';
     if (appendBackslash && !endsWithBackslash(chosen)) appendText(chosen, sizeof chosen, "\\");
     int result = 0;

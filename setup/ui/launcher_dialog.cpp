@@ -25,6 +25,9 @@ volatile LONG installThreadRunning;
 // passive installation ended with (an interactive installation may be tried again, so it sets none).
 static int launcherResult = ExitDone;
 
+// The folder box's pale face.
+static const COLORREF FolderBoxColour = RGB(236, 233, 216);
+
 static void enable(HWND dialog, int id, BOOL on) { EnableWindow(GetDlgItem(dialog, id), on); }
 
 static void showFolderText(HWND dialog, const char* base)
@@ -201,9 +204,9 @@ static BOOL onCommand(HWND dialog, int id)
 // brush is made once and lives as long as the process.
 static INT_PTR onColourStatic(HWND dialog, HDC dc, HWND control)
 {
-    static HBRUSH folderBrush = CreateSolidBrush(RGB(236, 233, 216));
+    static HBRUSH folderBrush = CreateSolidBrush(FolderBoxColour);
     if (control == GetDlgItem(dialog, IDC_FOLDER)) {
-        SetBkColor(dc, RGB(236, 233, 216));
+        SetBkColor(dc, FolderBoxColour);
         return (INT_PTR)folderBrush;
     }
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));

@@ -19,6 +19,8 @@ static bool spinnerStarted;
 
 // The spinner turns a quarter every 250 ms, however often the copy run asks.
 enum { SpinnerQuarterMs = 250 };
+// The clock: a second of milliseconds, sixty seconds a minute and sixty minutes an hour.
+enum { SecondMs = 1000, SixtyUnits = 60 };
 
 static const char* const spinner[4] = {"｜", "／", "―", "＼"};
 
@@ -57,14 +59,14 @@ void tickStatusAndClock()
         char line[MessageSize + 8];
         snprintf(line, sizeof line, "%.1000s %s", statusText, spinner[spinnerIndex]);
         setLauncherText(line, 0);
-        spinnerIndex = (spinnerIndex + 1) % 4;
+        spinnerIndex = (spinnerIndex + 1) % (int)(sizeof spinner / sizeof spinner[0]);
     }
 
-    if (now - elapsedBase > 1000) {
-        elapsedBase += 1000;
-        if (++elapsedSeconds > 59) {
+    if (now - elapsedBase > SecondMs) {
+        elapsedBase += SecondMs;
+        if (++elapsedSeconds == SixtyUnits) {
             elapsedSeconds = 0;
-            if (++elapsedMinutes > 59) {
+            if (++elapsedMinutes == SixtyUnits) {
                 elapsedMinutes = 0;
                 ++elapsedHours;
             }
