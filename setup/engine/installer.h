@@ -7,7 +7,6 @@
 
 #include "engine/outcome.h"
 #include "engine/product_files.h"
-#include "platform/access_list.h"
 #include "platform/text.h"
 
 struct ProgressReport;

@@ -65,7 +65,7 @@ bool rollBack(const UpdateFile& f, char* failed)
         // Ended between the second name and the replacement, both names are one file; moving one
         // onto the other may leave both (POSIX rename does, under Wine): the spare name goes.
         if (ok && Installer::pathExists(f.old)) ok = DeleteFileA(f.old) != FALSE;
-        if (ok) SetFileAttributesA(f.target, f.oldAttributes);  // the old file's attributes, as before
+        if (ok) SetFileAttributesA(f.target, f.oldAttributes);  // the attributes the old file had
     } else if (f.oldAttributes == INVALID_FILE_ATTRIBUTES && !Installer::pathExists(f.fresh) &&
                Installer::pathExists(f.target)) {
         ok = DeleteFileA(f.target) != FALSE;

@@ -41,7 +41,7 @@ int removeThroughCopy(Installer& in, const char* commandLine)
     HANDLE held = nullptr;
     if (!placeUninstallerCopy(in, copy, sizeof copy, held)) return ExitFailed;
     if (!unattendedRun()) {
-        // Interactive: the copy asks as always, and this process ends at once.
+        // Interactive: the copy asks the removal's questions, and this process ends at once.
         if (formatText(parameters, sizeof parameters, "/r %s", commandLine))
             in.shellLaunch(copy, parameters, LaunchOpen);
         if (held) CloseHandle(held);
