@@ -4,13 +4,22 @@
 
 #include "config/kit_names.h"
 #include "engine/changing_step.h"
+#include "engine/installed_file_kind.h"
 #include "engine/installer.h"
+#include "platform/run_log.h"
 #include "platform/display_text.h"
 
 bool folderExists(const char* path)
 {
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool installFolderLinked(const char* installDir)
+{
+    if (!isLink(installDir)) return false;
+    logLine("a link, not followed: %s", installDir);
+    return true;
 }
 
 bool publisherFolderOf(const char* installDir, const char* folderName, char* out, size_t size)
@@ -22,13 +31,77 @@ bool publisherFolderOf(const char* installDir, const char* folderName, char* out
     return true;
 }
 
-// A standard user who made the folder first keeps every right to it and to what it holds.
-Outcome placeProductFolder(const char* path, AccessListKind kind, const char* except, HWND owner)
+namespace {
+
+// Calls visit(path, folder, link) for each file and folder in folder but the one named except, and
+// with deep for what is below each folder that is no link, to any depth; false when a folder
+// cannot be listed (what cannot be read is not taken on trust), a path does not fit or visit
+// returns false.
+template <typename Visit>
+bool forEachBelow(const char* folder, const char* except, bool deep, Visit visit)
+{
+    char pattern[PathSize], path[PathSize];
+    if (!formatText(pattern, sizeof pattern, "%s\\*", folder)) return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        logLine("not readable: %s", folder);
+        return false;
+    }
+    bool ok = true;
+    do {
+        const char* name = found.cFileName;
+        if (!strcmp(name, ".") || !strcmp(name, "..") || (except && _stricmp(name, except) == 0)) continue;
+        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        ok = formatText(path, sizeof path, "%s\\%s", folder, name) && visit(path, isFolder, link) &&
+             (!deep || !isFolder || link || forEachBelow(path, nullptr, true, visit));
+    } while (ok && FindNextFileA(search, &found));
+    FindClose(search);
+    return ok;
+}
+
+// Everything below the folder (deep: to any depth) is an administrator's and no link.
+bool everythingOwned(const char* folder, const char* except, bool deep)
+{
+    return forEachBelow(folder, except, deep, [](const char* path, bool, bool link) {
+        if (link) logLine("a link, not followed: %s", path);
+        return !link && ownedByAdministrator(path);
+    });
+}
+
+// Locked, or on a volume that keeps no lists at all, where nothing can be.
+bool lockedOrNoLists(const char* path, AccessListKind kind)
+{
+    LockResult locked = lockExisting(path, kind);
+    return locked == LockResult::Locked || (locked == LockResult::NotLocked && !keepsAccessLists(path));
+}
+
+// The list each file and folder below the installation folder would have had had the kit made it.
+AccessListKind kindBelow(const char* path, bool folder) { return folder ? InstalledItem : installedFileKind(path); }
+
+// A folder that was there, taken over: the folder, and with deep every file and folder below it,
+// given its list. False when one is refused on its second look or its list cannot be set.
+bool lockTree(const char* folder, AccessListKind kind, const char* except, bool deep)
+{
+    if (!lockedOrNoLists(folder, kind)) return false;
+    return !deep || forEachBelow(folder, except, true, [](const char* path, bool isFolder, bool link) {
+        return !link && lockedOrNoLists(path, kindBelow(path, isFolder));
+    });
+}
+
+}  // namespace
+
+// A standard user who made the folder first, or made it a link, keeps every right to it and to
+// what it holds (or points at). The installation folder is taken over only when everything in it,
+// to any depth, is an administrator's; the publisher folder when what it holds directly is.
+Outcome placeProductFolder(const char* path, AccessListKind kind, const char* except, bool wholeTree, HWND owner)
 {
     changingStep();
     if (createLockedFolder(path, kind)) return Outcome::Done;
     if (GetLastError() != ERROR_ALREADY_EXISTS || !folderExists(path)) return Outcome::Failed;
-    if (!folderOwnedByAdministrator(path, except)) {
+    if (!ownedByAdministrator(path) || !everythingOwned(path, except, wholeTree)) {
+        logLine("folder refused: %s", path);
         char text[MessageSize];
         formatWithPaths(
             text, sizeof text,
@@ -37,8 +110,25 @@ Outcome placeProductFolder(const char* path, AccessListKind kind, const char* ex
         showMessage(owner, text, "確認", MB_ICONWARNING);
         return Outcome::Refused;
     }
-    lockExistingFolder(path, kind);  // a drive without permissions: logged, the installation goes on
-    return Outcome::Done;
+    if (lockTree(path, kind, except, wholeTree)) return Outcome::Done;
+    logLine("folder not locked: %s", path);
+    return Outcome::Failed;
+}
+
+// The save folder is the players' and the kit's: one that was there holds their saves and stays
+// theirs, but a link a player made of it is removed as a link, never followed, and made again.
+static Outcome placeSaveFolder(const char* save)
+{
+    if (isLink(save)) {
+        logLine("save folder is a link, removed as one: %s", save);
+        if (!RemoveDirectoryA(save) || isLink(save)) {
+            logLine("link not removed: %s (error %lu)", save, (unsigned long)GetLastError());
+            return Outcome::Failed;
+        }
+    }
+    if (createLockedFolder(save, SaveFolder)) return Outcome::Done;
+    if (!folderExists(save)) return Outcome::Failed;
+    return lockedOrNoLists(save, SaveFolder) ? Outcome::Done : Outcome::Failed;
 }
 
 // The folders above the installation folder: the player's own up to the publisher folder, which is
@@ -56,7 +146,7 @@ static Outcome placeFoldersAbove(const char* path, HWND owner)
         memcpy(prefix, path, len);
         prefix[len] = '\0';
         if (len - 1 == publisherLength) {
-            Outcome placed = placeProductFolder(publisher, InstalledItem, nullptr, owner);
+            Outcome placed = placeProductFolder(publisher, InstalledItem, nullptr, false, owner);
             if (placed != Outcome::Done) return placed;
         } else if (!Installer::ensureDirectory(prefix)) {
             return Outcome::Failed;
@@ -74,15 +164,11 @@ Outcome makeInstallFolder(const char* path, HWND owner)
             return Outcome::Failed;
     }
     Outcome placed = placeFoldersAbove(path, owner);
-    if (placed == Outcome::Done) placed = placeProductFolder(path, InstalledItem, SaveFolderName, owner);
+    if (placed == Outcome::Done) placed = placeProductFolder(path, InstalledItem, SaveFolderName, true, owner);
     char save[PathSize];
     if (placed != Outcome::Done) return placed;
     if (!formatText(save, sizeof save, "%s\\%s", path, SaveFolderName)) return Outcome::Failed;
-    // The save folder is the players': one that was there holds their saves and stays theirs.
-    if (createLockedFolder(save, SaveFolder)) return Outcome::Done;
-    if (!folderExists(save)) return Outcome::Failed;
-    lockExistingFolder(save, SaveFolder);  // a drive without permissions: logged, the installation goes on
-    return Outcome::Done;
+    return placeSaveFolder(save);
 }
 
 void removeProductFolders(const char* installDir, const char* folderName)

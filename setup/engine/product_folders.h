@@ -7,6 +7,11 @@
 #include "engine/outcome.h"
 #include "platform/access_list.h"
 
+// True when the installation folder is a link (logged): nothing of the game is written or deleted
+// through it. (The publisher folder above it was checked when it was made or taken over, and
+// locked: only an administrator can have made it a link since.)
+bool installFolderLinked(const char* installDir);
+
 // True when a folder stands at path.
 bool folderExists(const char* path);
 
@@ -14,10 +19,13 @@ bool folderExists(const char* path);
 // when installDir is not longer than folderName and a backslash.
 bool publisherFolderOf(const char* installDir, const char* folderName, char* out, size_t size);
 
-// A folder of the product made with the list of kind, or one that was there taken over when an
-// administrator made it and what it holds (but except, the players' saves), and then given the
-// list. A folder someone else made is refused with a message owned by owner.
-Outcome placeProductFolder(const char* path, AccessListKind kind, const char* except, HWND owner);
+// A folder of the product made with the list of kind, or one that was there taken over when it is
+// no link and an administrator made it and what it holds (but except, the players' saves): with
+// wholeTree every file and folder below it, to any depth, else what it holds directly. Then it is
+// given the list, and with wholeTree everything below it the list it would have had had the kit
+// made it. A folder someone else made, or a link, is refused with a message owned by owner; one
+// whose list cannot be set (on a volume that keeps lists) fails.
+Outcome placeProductFolder(const char* path, AccessListKind kind, const char* except, bool wholeTree, HWND owner);
 
 // The installation folder at path and every folder above it, after asking (owner's message box)
 // where it is not there; then its save folder. Failed, with nothing said, when the player answered

@@ -12,6 +12,7 @@
 #include "engine/files_in_use.h"
 #include "platform/display_text.h"
 #include "engine/installer.h"
+#include "engine/product_folders.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 #include "engine/unattended.h"
@@ -350,6 +351,8 @@ Outcome Installer::applyUpdate()
     char updateFolder[PathSize], failed[PathSize];
     if (!formatText(updateFolder, sizeof updateFolder, "%s\\%s", sourceDir, folderName))
         return updateFailed(*this, sourceDir, ERROR_FILENAME_EXCED_RANGE);
+    // An installation folder a player made a link is never followed, not even to repair it.
+    if (installFolderLinked(installDir)) return updateFailed(*this, installDir, ERROR_REPARSE_TAG_INVALID);
     if (!recoverFromJournal(*this, failed)) return notPutBack(*this, failed);
     Outcome step = waitUntilFilesFree(productFiles(), installDir, updateFolder, messageOwner);
     if (step != Outcome::Done) return step;

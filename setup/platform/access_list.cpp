@@ -17,7 +17,6 @@ typedef BOOL(WINAPI* SetControlFn)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CON
 typedef BOOL(WINAPI* SetFileSecurityFn)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
 typedef BOOL(WINAPI* OpenProcessTokenFn)(HANDLE, DWORD, PHANDLE);
 typedef BOOL(WINAPI* GetTokenInformationFn)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
-typedef BOOL(WINAPI* GetFileSecurityFn)(LPCSTR, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
 typedef BOOL(WINAPI* GetOwnerFn)(PSECURITY_DESCRIPTOR, PSID*, LPBOOL);
 typedef BOOL(WINAPI* SetOwnerFn)(PSECURITY_DESCRIPTOR, PSID, BOOL);
 
@@ -104,21 +103,67 @@ bool runsAsAdministrator()
     return false;
 }
 
-// The owner of what stands at path, copied into out; false when it cannot be read.
-bool ownerOf(const char* path, DWORD* out, size_t size)
+typedef BOOL(WINAPI* GetObjectSecurityFn)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
+typedef BOOL(WINAPI* SetObjectSecurityFn)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
+
+// What stands at path, opened with access without following a link; INVALID_HANDLE_VALUE where it
+// is a link (link set) or cannot be opened. A junction shows as a reparse point by its path, and on
+// Windows by the opened handle too.
+HANDLE openUnfollowed(const char* path, DWORD access, bool& link)
 {
-    GetFileSecurityFn getSecurity = (GetFileSecurityFn)(void*)security("GetFileSecurityA");
+    link = isLink(path);
+    if (link) return INVALID_HANDLE_VALUE;
+    HANDLE object = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (object != INVALID_HANDLE_VALUE && GetFileInformationByHandle(object, &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        CloseHandle(object);
+        link = true;
+        return INVALID_HANDLE_VALUE;
+    }
+    return object;
+}
+
+// The owner of the opened object, copied into out; false when it cannot be read.
+bool ownerOf(HANDLE object, DWORD* out, size_t size)
+{
+    GetObjectSecurityFn getSecurity = (GetObjectSecurityFn)(void*)security("GetKernelObjectSecurity");
     GetOwnerFn getOwner = (GetOwnerFn)(void*)security("GetSecurityDescriptorOwner");
     DWORD descriptor[OwnerDescriptorWords], needed = 0;
     PSID owner = nullptr;
     BOOL defaulted = FALSE;
     if (!getSecurity || !getOwner ||
-        !getSecurity(path, OWNER_SECURITY_INFORMATION, descriptor, sizeof descriptor, &needed) ||
+        !getSecurity(object, OWNER_SECURITY_INFORMATION, descriptor, sizeof descriptor, &needed) ||
         !getOwner(descriptor, &owner, &defaulted) || !owner ||
         ((SID*)owner)->SubAuthorityCount > SID_MAX_SUB_AUTHORITIES || sidLength(owner) > size)
         return false;
     memcpy(out, owner, sidLength(owner));
     return true;
+}
+
+// The owner rule on the opened object: an owner that cannot be read is nobody's to trust.
+bool objectOwnedByAdministrator(HANDLE object)
+{
+    DWORD owner[SidWords];
+    return ownerOf(object, owner, sizeof owner) && administratorOwner((PSID)owner);
+}
+
+// The list of kind given to the opened object, and Administrators as its owner where the object
+// was opened for that and another owns it.
+bool setList(HANDLE object, AccessListKind kind, bool changeOwner)
+{
+    AccessList list;
+    DWORD owner[SidWords], admins[SidWords];
+    SetOwnerFn setOwner = (SetOwnerFn)(void*)security("SetSecurityDescriptorOwner");
+    SetObjectSecurityFn setSecurity = (SetObjectSecurityFn)(void*)security("SetKernelObjectSecurity");
+    if (!buildAccessList(kind, list) || !setSecurity) return false;
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+    administratorsSid(admins);
+    if (changeOwner && setOwner && ownerOf(object, owner, sizeof owner) && !sameSid(owner, admins) &&
+        setOwner(&list.descriptor, (PSID)admins, FALSE))
+        what |= OWNER_SECURITY_INFORMATION;
+    return setSecurity(object, what, &list.descriptor) != FALSE;
 }
 
 }  // namespace
@@ -201,47 +246,66 @@ bool administratorOwner(PSID owner)
     return currentUserSid(known, sizeof known) && sameSid(owner, known) && runsAsAdministrator();
 }
 
-bool ownedByAdministrator(const char* path)
+bool isLink(const char* path)
 {
-    DWORD owner[SidWords];
-    if (!ntFamily() || !ownerOf(path, owner, sizeof owner)) return true;
-    return administratorOwner((PSID)owner);
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-bool folderOwnedByAdministrator(const char* folder, const char* except)
+bool keepsAccessLists(const char* path)
 {
-    if (!ownedByAdministrator(folder)) return false;
-    char pattern[PathSize], path[PathSize];
-    if (!formatText(pattern, sizeof pattern, "%s\\*", folder)) return false;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return true;  // nothing in it (or nothing readable: the folder's own check stands)
-    bool owned = true;
-    do {
-        const char* name = found.cFileName;
-        if (!strcmp(name, ".") || !strcmp(name, "..") || (except && _stricmp(name, except) == 0)) continue;
-        owned = formatText(path, sizeof path, "%s\\%s", folder, name) && ownedByAdministrator(path);
-        if (!owned) logLine("not made by an administrator: %s", path);
-    } while (owned && FindNextFileA(search, &found));
-    FindClose(search);
+    if (!ntFamily()) return false;
+    typedef BOOL(WINAPI * VolumePathFn)(LPCSTR, LPSTR, DWORD);
+    VolumePathFn volumePath = (VolumePathFn)(void*)loadedFunction("kernel32.dll", "GetVolumePathNameA");
+    char root[PathSize];
+    // Without the call (NT 4) the drive's root; a path that names none is taken to keep lists.
+    if (!volumePath || !volumePath(path, root, sizeof root)) {
+        if (path[0] == '\0' || path[1] != ':') return true;
+        formatText(root, sizeof root, "%c:\\", path[0]);
+    }
+    DWORD flags = 0;
+    if (!GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return true;
+    return (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
+bool ownedByAdministrator(const char* path)
+{
+    if (!ntFamily() || !keepsAccessLists(path)) return true;
+    bool link = false;
+    HANDLE object = openUnfollowed(path, READ_CONTROL, link);
+    if (object == INVALID_HANDLE_VALUE) {
+        logLine(link ? "a link, not followed: %s" : "owner not readable: %s", path);
+        return false;
+    }
+    bool owned = objectOwnedByAdministrator(object);
+    CloseHandle(object);
     return owned;
 }
 
-bool lockExistingFolder(const char* path, AccessListKind kind)
+LockResult lockExisting(const char* path, AccessListKind kind)
 {
-    AccessList list;
-    DWORD owner[SidWords], admins[SidWords];
-    SetOwnerFn setOwner = (SetOwnerFn)(void*)security("SetSecurityDescriptorOwner");
-    SetFileSecurityFn setSecurity = (SetFileSecurityFn)(void*)security("SetFileSecurityA");
-    if (!buildAccessList(kind, list) || !setSecurity) return lockPath(path, kind);
-    // Whoever else owns it (this administrator, unelevated, or SYSTEM) the folder becomes the group's.
-    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
-    administratorsSid(admins);
-    if (setOwner && ownerOf(path, owner, sizeof owner) && !sameSid(owner, admins) &&
-        setOwner(&list.descriptor, (PSID)admins, FALSE))
-        what |= OWNER_SECURITY_INFORMATION;
-    if (setSecurity(path, what, &list.descriptor)) return true;
-    // The owner could not be changed (a right this run lacks): the list alone still closes it.
-    return lockPath(path, kind);
+    if (!ntFamily()) return LockResult::NotLocked;
+    bool link = false;
+    // With the owner's right where this run has it, else the list alone still closes it.
+    bool changeOwner = true;
+    HANDLE object = openUnfollowed(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER, link);
+    if (object == INVALID_HANDLE_VALUE && !link) {
+        changeOwner = false;
+        object = openUnfollowed(path, READ_CONTROL | WRITE_DAC, link);
+    }
+    if (object == INVALID_HANDLE_VALUE) {
+        logLine(link ? "a link, not followed: %s" : "access list not set: %s (error %lu)", path,
+                (unsigned long)GetLastError());
+        return link ? LockResult::Refused : LockResult::NotLocked;
+    }
+    // What is locked is what was checked: the owner is read again on the handle that sets the list.
+    LockResult result =
+        !keepsAccessLists(path) || objectOwnedByAdministrator(object) ? LockResult::Locked : LockResult::Refused;
+    if (result == LockResult::Locked && !setList(object, kind, changeOwner)) {
+        logLine("access list not set: %s (error %lu)", path, (unsigned long)GetLastError());
+        result = LockResult::NotLocked;
+    }
+    if (result == LockResult::Refused) logLine("not made by an administrator: %s", path);
+    CloseHandle(object);
+    return result;
 }

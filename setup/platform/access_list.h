@@ -43,18 +43,25 @@ bool lockPath(const char* path, AccessListKind kind);
 // GetLastError() says why (ERROR_ALREADY_EXISTS: something of that name was there).
 bool createLockedFolder(const char* path, AccessListKind kind);
 
-// True when an administrator may take over what stands at path: its owner is Administrators,
-// SYSTEM, TrustedInstaller, or this process's user running as an administrator. On 95/98/Me, and
-// where the owner cannot be read (a drive without permissions), true.
+// True when what stands at path is a link (a junction or a symbolic link): a reparse point.
+bool isLink(const char* path);
+
+// True when the volume that holds path keeps access lists (FILE_PERSISTENT_ACLS): false on FAT32
+// and exFAT, where every user may change everything, and on 95/98/Me.
+bool keepsAccessLists(const char* path);
+
+// True when an administrator may take over what stands at path: no link, and its owner, read
+// through a handle that does not follow a link, is Administrators, SYSTEM, TrustedInstaller, or
+// this process's user running as an administrator. On 95/98/Me and on a volume that keeps no
+// access lists, true; where the owner cannot be read, false (logged).
 bool ownedByAdministrator(const char* path);
 
-// ownedByAdministrator for a folder that was there before and for every file and folder directly
-// in it, but the one named except (nullptr: none).
-bool folderOwnedByAdministrator(const char* folder, const char* except);
-
-// Gives a folder that was there before the list of that kind, with Administrators as its owner
-// where this user owns it. False when the list was not set (the unattended log says so).
-bool lockExistingFolder(const char* path, AccessListKind kind);
+// Gives what stood at path before (a folder or a file) the list of that kind, with Administrators as
+// its owner where this run may change it. Through one handle that does not follow a link, on which
+// the owner is read again: Refused for a link or another user's object, NotLocked where the list
+// could not be set (on 95/98/Me always). Each but Locked is logged.
+enum class LockResult { Locked, Refused, NotLocked };
+LockResult lockExisting(const char* path, AccessListKind kind);
 
 // The owner rule of ownedByAdministrator for one owner.
 bool administratorOwner(PSID owner);

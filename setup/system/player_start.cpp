@@ -13,6 +13,7 @@
 
 #include "platform/access_list.h"
 #include "engine/installer.h"
+#include "platform/display_text.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 #include "system/com_bracket.h"
@@ -93,6 +94,42 @@ bool startThroughDesktop(const char* file, const char* parameters, const char* d
 
 }  // namespace
 
+// An elevated launcher that cannot start it as the signed-in user starts nothing: what it would
+// start inherits an administrator's rights. The player is told where to start the game instead.
+static void tellNotStarted(const char* file, bool game)
+{
+    char text[MessageSize];
+    if (game)
+        copyText(text, sizeof text, "ゲームを起動できませんでした。\nスタートメニューからゲームを起動してください。");
+    else
+        formatWithPaths(text, sizeof text, "%s を開けませんでした。", file);
+    showMessage(nullptr, text, "確認", MB_ICONWARNING);
+}
+
+// Through the desktop shell where this run is elevated, else as the shell opens it; false when COM
+// cannot be had or an elevated run could not start it as the player (named in the message).
+static bool startAsPlayer(const char* file, const char* arguments, const char* folder, const char* verb, bool game,
+                          const char* named)
+{
+    if (comStartFailed(CoInitialize(nullptr))) return false;
+    bool elevated = runsElevated(), started = true;
+    if (elevated) {
+        started = startThroughDesktop(file, arguments, folder, verb);
+        if (started)
+            logLine("started as the signed-in user: %s %s", file, arguments);
+        else
+            logLine("not started: this run is elevated and the desktop shell could not start it as the signed-in "
+                    "user: %s %s",
+                    file, arguments);
+    } else {
+        HINSTANCE shown = ShellExecuteA(nullptr, verb[0] ? verb : nullptr, file, arguments, folder, SW_SHOWNORMAL);
+        logLine("started: %s %s (%s)", file, arguments, (INT_PTR)shown > ShellExecuteErrorLimit ? "done" : "failed");
+    }
+    CoUninitialize();
+    if (!started) tellNotStarted(named, game);
+    return started;
+}
+
 bool startForPlayer(const char* path, const char* parameters, int mode, const char* installDir)
 {
     // Nothing is started in the installation folder but the game, in its own folder: a program
@@ -124,13 +161,5 @@ bool startForPlayer(const char* path, const char* parameters, int mode, const ch
     case LaunchDefault: verb = ""; break;
     default: return true;
     }
-    if (comStartFailed(CoInitialize(nullptr))) return false;
-    if (runsElevated() && startThroughDesktop(file, arguments, folder, verb)) {
-        logLine("started as the signed-in user: %s %s", file, arguments);
-    } else {
-        HINSTANCE started = ShellExecuteA(nullptr, verb[0] ? verb : nullptr, file, arguments, folder, SW_SHOWNORMAL);
-        logLine("started: %s %s (%s)", file, arguments, (INT_PTR)started > ShellExecuteErrorLimit ? "done" : "failed");
-    }
-    CoUninitialize();
-    return true;
+    return startAsPlayer(file, arguments, folder, verb, folder != system, path);
 }

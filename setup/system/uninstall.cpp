@@ -9,18 +9,23 @@
 #include "engine/installer.h"
 #include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
+#include "platform/access_list.h"
 #include "system/pending_removal.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 #include "engine/unattended.h"
 
+// Files only: a folder, or a link to one, of that name is not the kit's to delete. A link to a file
+// is deleted as a link, and its target's attributes are never touched.
 BOOL Installer::deleteFileIfPresent(const char* path)
 {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path, &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     FindClose(search);
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);  // the delete says whether it helped
     return DeleteFileA(path);
 }
 
@@ -61,9 +66,16 @@ static void deleteSaveData(Installer& in)
         removeFolder("%s\\%s", appData, in.publisherName);
     }
     if (in.installDir[0] == '\0' || !formatText(base, sizeof base, "%s\\%s", in.installDir, SaveFolderName)) return;
+    // A save folder a player made a link is never followed: what it points at is not the game's.
+    if (isLink(base)) {
+        logLine("save folder is a link, not followed: %s", base);
+        return;
+    }
     deleteNumbered(in, base, "\\savedata.%03d");
     deleteNumbered(in, base, "\\savedata%03d.bmp");
-    deleteNumbered(in, base, "\\ss\\SS_%03d.bmp");
+    char screenshots[LongPathSize];
+    if (formatText(screenshots, sizeof screenshots, "%s\\ss", base) && !isLink(screenshots))
+        deleteNumbered(in, base, "\\ss\\SS_%03d.bmp");
     removeFolder("%s\\%s\\%s", in.installDir, SaveFolderName, "ss");
     removeFolder("%s\\%s", in.installDir, SaveFolderName);
     deleteNumbered(in, base, "\\save%05d.sd");
@@ -95,6 +107,16 @@ bool Installer::removeInstallFolders(uint8_t leaveFolder)
     return true;
 }
 
+// A removal that leaves the game installed and listed, to be removed again.
+static Outcome removalFailed(HWND owner)
+{
+    showMessage(
+        owner,
+        "アンインストールが正常に行われませんでした。\n一部のファイルを削除できませんでした。\nもう一度アンインストールを行ってください。",
+        "確認", MB_ICONWARNING);
+    return Outcome::Failed;
+}
+
 bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
 {
     return succeeded(removalOutcome(leaveFolder, deleteRecord));
@@ -105,6 +127,7 @@ Outcome Installer::removalOutcome(uint8_t leaveFolder, uint8_t deleteRecord)
     char text[MessageSize];
     formatText(text, sizeof text, "%s のアンインストールを開始します。\n開始してもよろしいですか？", gameName);
     if (showMessage(messageOwner, text, "確認", MB_ICONQUESTION | MB_YESNO) != IDYES) return Outcome::Declined;
+    if (installDir[0] != '\0' && installFolderLinked(installDir)) return removalFailed(messageOwner);
     Outcome free = waitUntilFilesFree(productFiles(), installDir, nullptr, messageOwner);
     if (free != Outcome::Done) return free;
     // Unasked, the player's save data stay unless the removal was told to take them.
@@ -118,13 +141,7 @@ Outcome Installer::removalOutcome(uint8_t leaveFolder, uint8_t deleteRecord)
         left = removeLeftoversAtRestart(productFiles(), installDir);
     }
     // A file that stays for good leaves the game installed and listed, to be removed again.
-    if (left == RestartRemoval::NotScheduled) {
-        showMessage(
-            messageOwner,
-            "アンインストールが正常に行われませんでした。\n一部のファイルを削除できませんでした。\nもう一度アンインストールを行ってください。",
-            "確認", MB_ICONWARNING);
-        return Outcome::Failed;
-    }
+    if (left == RestartRemoval::NotScheduled) return removalFailed(messageOwner);
     bool restart = left == RestartRemoval::Scheduled;
     removeInstallFolders(leaveFolder);
     if (restart) removeFoldersAtRestart(installDir, folderName);
