@@ -109,6 +109,19 @@ start)
   # a folder of another Unix user as owned by someone else.
   mkdir -p "$KIT_SCRATCH/fixtures/foreign/TesmafromKuvel"
   [ "$(id -u)" = 0 ] && chown nobody "$KIT_SCRATCH/fixtures/foreign/TesmafromKuvel"
+  # What an administrator may not take on trust (z:\fixtures\trust): a file deep below a folder that is
+  # another user's (foreignchild\Veyla\sub\deep.dat, nobody's), and a folder of another user that
+  # nobody may list (sealed), whose children's owners cannot be read.
+  mkdir -p "$KIT_SCRATCH/fixtures/trust/foreignchild/Veyla/sub" "$KIT_SCRATCH/fixtures/trust/foreignchild/Veyla/save" \
+    "$KIT_SCRATCH/fixtures/trust/sealed/inner"
+  printf 'deep' > "$KIT_SCRATCH/fixtures/trust/foreignchild/Veyla/sub/deep.dat"
+  printf 'save' > "$KIT_SCRATCH/fixtures/trust/foreignchild/Veyla/save/gsd.sd"
+  chown -R "$KIT_USER" "$KIT_SCRATCH/fixtures/trust"
+  if [ "$(id -u)" = 0 ]; then
+    chown nobody "$KIT_SCRATCH/fixtures/trust/foreignchild/Veyla/sub/deep.dat" \
+      "$KIT_SCRATCH/fixtures/trust/foreignchild/Veyla/save/gsd.sd" "$KIT_SCRATCH/fixtures/trust/sealed"
+    chmod 000 "$KIT_SCRATCH/fixtures/trust/sealed"
+  fi
   # A tiny volume for disk-full cases (z:\tiny); mounting needs root.
   mkdir -p "$KIT_SCRATCH/tiny"
   if [ "$(id -u)" = 0 ]; then

@@ -42,7 +42,7 @@ bool beginRun(const char* commandLine)
     bool understood = parseSwitches(commandLine, switchRole(), switches);
     if (buildMode == Uninstaller) {
         // Any other command line (an older shortcut's, another tool's) still removes the game: at once,
-            // with the removal's questions.
+        // with the removal's questions.
         if (!understood) {
             memset(&switches, 0, sizeof switches);
             switches.removeDirectly = commandLine && commandLine[0] != '\0';

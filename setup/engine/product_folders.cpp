@@ -92,6 +92,11 @@ bool lockTree(const char* folder, AccessListKind kind, const char* except, bool 
 
 }  // namespace
 
+bool mayTakeOver(const char* folder, const char* except, bool wholeTree)
+{
+    return ownedByAdministrator(folder) && everythingOwned(folder, except, wholeTree);
+}
+
 // A standard user who made the folder first, or made it a link, keeps every right to it and to
 // what it holds (or points at). The installation folder is taken over only when everything in it,
 // to any depth, is an administrator's; the publisher folder when what it holds directly is.
@@ -100,7 +105,7 @@ Outcome placeProductFolder(const char* path, AccessListKind kind, const char* ex
     changingStep();
     if (createLockedFolder(path, kind)) return Outcome::Done;
     if (GetLastError() != ERROR_ALREADY_EXISTS || !folderExists(path)) return Outcome::Failed;
-    if (!ownedByAdministrator(path) || !everythingOwned(path, except, wholeTree)) {
+    if (!mayTakeOver(path, except, wholeTree)) {
         logLine("folder refused: %s", path);
         char text[MessageSize];
         formatWithPaths(

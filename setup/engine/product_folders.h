@@ -19,6 +19,12 @@ bool folderExists(const char* path);
 // when installDir is not longer than folderName and a backslash.
 bool publisherFolderOf(const char* installDir, const char* folderName, char* out, size_t size);
 
+// True when an administrator may take over the folder that was there: it is no link and an
+// administrator's, and so is (with wholeTree to any depth, else directly in it) every file and
+// folder it holds but the one named except. What cannot be listed or whose owner cannot be read
+// is not taken on trust.
+bool mayTakeOver(const char* folder, const char* except, bool wholeTree);
+
 // A folder of the product made with the list of kind, or one that was there taken over when it is
 // no link and an administrator made it and what it holds (but except, the players' saves): with
 // wholeTree every file and folder below it, to any depth, else what it holds directly. Then it is

@@ -10,6 +10,7 @@
 #include "driver.h"
 #include "platform/access_list.h"
 #include "engine/installer.h"
+#include "engine/product_folders.h"
 
 static const char* recordKey = "SOFTWARE\\TesmafromKuvel\\Veyla者";
 
@@ -156,4 +157,38 @@ TEST(AccessLists, EachKindHoldsExactlyItsEntriesAndOnlyAdministratorsFoldersAreT
             LocalFree(trustee);
         }
     }
+}
+
+// What an administrator may take over, where the kit decides it: nothing of another user at any
+// depth below an installation folder (the save folder's contents are the players'), no link, and no
+// owner taken on trust where it cannot be read.
+TEST(AccessLists, ATakeoverTrustsNoLinkNoOtherOwnerBelowAndNoOwnerItCannotRead)
+{
+    const std::string trust = "z:\\fixtures\\trust", game = trust + "\\foreignchild\\Veyla";
+    const std::string linked = kit::freshFolder("trust-links"), target = kit::freshFolder("trust-target");
+    ASSERT_TRUE(kit::makeFolders(linked + "\\Veyla\\movie"));
+    ASSERT_TRUE(kit::makeLink(linked + "\\Veyla\\movie\\more", target));
+    ASSERT_TRUE(kit::makeLink(linked + "\\Link", target));
+    struct Case {
+        std::string folder;
+        const char* except;
+        bool wholeTree, taken;
+        const char* why;
+    } cases[] = {
+        {game, "save", false, true, "what it holds directly is the administrator's"},
+        {game, "save", true, false, "sub\\deep.dat, two levels down, is another user's"},
+        {game + "\\save", nullptr, false, false, "the players' gsd.sd, when the save folder is what is taken"},
+        {linked + "\\Veyla", "save", false, true, "the link lies below what is looked at"},
+        {linked + "\\Veyla", "save", true, false, "a link anywhere below"},
+        {linked + "\\Link", nullptr, false, false, "the folder itself a link"},
+        {trust + "\\sealed", nullptr, false, false, "a folder nobody may list"},
+        {trust + "\\sealed\\inner", nullptr, false, false, "an owner that cannot be read"},
+        {target, nullptr, true, true, "an administrator's folder with nothing in it"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(mayTakeOver(c.folder.c_str(), c.except, c.wholeTree), c.taken) << c.why;
+    EXPECT_FALSE(ownedByAdministrator((trust + "\\sealed\\inner").c_str())) << "fails closed";
+    EXPECT_EQ(lockExisting((linked + "\\Link").c_str(), InstalledItem), LockResult::Refused) << "never locked through";
+    EXPECT_EQ(lockExisting(target.c_str(), InstalledItem), LockResult::Locked);
+    kit::removeTree(linked);
+    EXPECT_TRUE(kit::fileExists(target)) << "the links went as links";
 }

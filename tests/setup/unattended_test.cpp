@@ -54,6 +54,19 @@ bool writableByOthers(const std::string& path)
     return false;
 }
 
+// True when the folder is there and holds nothing.
+bool holdsNothing(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    bool empty = true;
+    do empty = empty && (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, ".."));
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return empty;
+}
+
 // Gives the folder an access list that lets everyone change it.
 bool openToEveryone(const std::string& path)
 {
@@ -203,6 +216,16 @@ TEST_F(Unattended, ExitCodesOneToFive)
         {"no space", [] { layOutVeyla(kit::driveRoot('n')); }, "n:\\setup.exe", "/quiet /dir=" + tiny, 5},
         {"a publisher folder another user made", [] {}, "n:\\setup.exe",
          "/quiet /dir=z:\\fixtures\\foreign /log=z:\\foreign.log", 1},
+        // A player's junction as the publisher folder, then as the installation folder: never followed.
+        {"a publisher folder that is a link",
+         [] { kit::makeLink(kit::freshFolder("linkbase") + "\\TesmafromKuvel", kit::freshFolder("linktarget")); },
+         "n:\\setup.exe", "/quiet /dir=z:\\linkbase /log=z:\\linked.log", 1},
+        {"an installation folder that is a link",
+         [] {
+             kit::makeFolders(kit::freshFolder("linkbase2") + "\\TesmafromKuvel");
+             kit::makeLink("z:\\linkbase2\\TesmafromKuvel\\Veyla", kit::freshFolder("linktarget2"));
+         },
+         "n:\\setup.exe", "/quiet /dir=z:\\linkbase2 /log=z:\\linked2.log", 1},
     };
     for (const Case& c : cases) {
         c.arrange();
@@ -216,6 +239,20 @@ TEST_F(Unattended, ExitCodesOneToFive)
               std::string::npos)
         << "refused, and said why";
     EXPECT_FALSE(kit::fileExists("z:\\fixtures\\foreign\\TesmafromKuvel\\Veyla"));
+    // The link is named, and the folder refused: the publisher folder, whose link it is or holds.
+    const char* const linked[][2] = {{"linked.log", "z:\\linkbase\\TesmafromKuvel"},
+                                     {"linked2.log", "z:\\linkbase2\\TesmafromKuvel\\Veyla"}};
+    for (const auto& [name, folder] : linked) {
+        std::string log = logOf(name), link = folder;
+        EXPECT_NE(log.find("a link, not followed: " + link), std::string::npos) << log;
+        EXPECT_NE(log.find("folder refused: " + link.substr(0, link.find("TesmafromKuvel") + 14) + "\r\n"),
+                  std::string::npos)
+            << log;
+    }
+    for (const char* target : {"linktarget", "linktarget2"})
+        EXPECT_TRUE(holdsNothing(kit::scratchPath(target))) << target << ": nothing was made or written in it";
+    kit::removeTree(kit::scratchPath("linkbase"));
+    kit::removeTree(kit::scratchPath("linkbase2"));
     // A product file whose name cannot be freed (a folder stands there) fails the installation,
     // which is rolled back, rather than leaving someone else's uninst.exe as if installed.
     ASSERT_TRUE(kit::makeFolders(installDir + "\\uninst.exe"));
@@ -231,6 +268,49 @@ TEST_F(Unattended, ExitCodesOneToFive)
     EXPECT_EQ(run("n:\\setup.exe", "/quiet /log=z:\\first.log"), 2);
     EXPECT_NE(logOf("first.log").find("command line: /log=z:\\first.log,"), std::string::npos);
     kit::terminate(launcher);
+}
+
+// A save folder a player emptied and made a junction elsewhere: an installation into the folder
+// never locks or writes through it, and a removal that deletes the save data deletes nothing there.
+TEST_F(Unattended, ASaveFolderMadeALinkIsNeverFollowed)
+{
+    const std::string elsewhere = kit::freshFolder("savetarget"), save = installDir + "\\save";
+    ASSERT_TRUE(kit::writeFile(elsewhere + "\\savedata.000", "another program's"));
+    auto untouched = [&] {
+        std::string bytes;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((elsewhere + "\\*").c_str(), &found);
+        int entries = 0;
+        for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) ++entries;
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+        return entries == 3 && kit::readFile(elsewhere + "\\savedata.000", bytes) && bytes == "another program's";
+    };
+    // The folder of an earlier installation whose record is gone: the quiet installation takes it over.
+    ASSERT_TRUE(kit::makeFolders(installDir) && kit::makeLink(save, elsewhere));
+    long code = run("n:\\setup.exe", "/quiet /log=z:\\savelink.log");
+    std::string log = logOf("savelink.log");
+    EXPECT_NE(log.find("save folder is a link, removed as one: " + save), std::string::npos) << log;
+    // Windows removes a junction as a link and the installation goes on. Wine removes a link through
+    // none of its calls: there the installation fails before it copies anything.
+    if (code == 0) {
+        EXPECT_FALSE(GetFileAttributesA(save.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    } else {
+        EXPECT_EQ(code, 6);
+        EXPECT_NE(log.find("link not removed: " + save), std::string::npos) << log;
+        EXPECT_FALSE(kit::fileExists(installDir + "\\Veyla.exe"));
+    }
+    EXPECT_TRUE(untouched()) << "nothing made, written or deleted where the link points";
+
+    // The removal, told to delete the save data, with the link in place again.
+    if (!(GetFileAttributesA(save.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        ASSERT_TRUE(kit::removeTree(save) && kit::makeLink(save, elsewhere));
+    }
+    fakeInstallation("n:\\Veyla");
+    ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));
+    EXPECT_EQ(run(installDir + "\\uninst.exe", "/quiet /deletesave /log=z:\\savelink-remove.log"), 0);
+    EXPECT_NE(logOf("savelink-remove.log").find("save folder is a link, not followed: " + save), std::string::npos);
+    EXPECT_TRUE(untouched()) << "the save data's deletion never went through the link";
+    EXPECT_FALSE(kit::fileExists(installDir + "\\data.tpk")) << "the game itself was removed";
 }
 
 // Ended at each of its changing steps in turn, an installation is, at the next start of setup.exe,

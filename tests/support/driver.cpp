@@ -27,6 +27,8 @@ bool removeTree(const std::string& path)
 {
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    // A link goes as a link: what it points at is never emptied.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return removeLink(path);
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileA(path.c_str()) != FALSE;
     WIN32_FIND_DATAA found;
@@ -39,6 +41,54 @@ bool removeTree(const std::string& path)
         FindClose(search);
     }
     return RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+// Wine's own call: the Unix path of a path (whose last part need not exist).
+static std::string unixPath(const std::string& path)
+{
+    typedef char*(CDECL * UnixNameFn)(LPCWSTR);
+    UnixNameFn unixName =
+        (UnixNameFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    std::wstring wide = systemToWide(path);
+    char* name = unixName ? unixName(wide.c_str()) : nullptr;
+    std::string result = name ? name : "";
+    if (name) HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// A program of the Unix side, started through Wine's \\?\unix\ paths (it is no Windows process:
+// its end is seen only by what it did).
+static bool runUnix(const std::string& program, const std::string& args)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info;
+    std::string commandLine = program + " " + args;
+    if (!CreateProcessA(("\\\\?\\unix" + program).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
+}
+
+bool makeLink(const std::string& link, const std::string& target)
+{
+    std::string from = unixPath(link), to = unixPath(target);
+    if (from.empty() || to.empty() || !runUnix("/bin/ln", "-s \"" + to + "\" \"" + from + "\"")) return false;
+    return waitUntil(
+        [&] {
+            return (GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                   GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+        },
+        10000);
+}
+
+bool removeLink(const std::string& link)
+{
+    std::string path = unixPath(link);
+    if (path.empty() || !runUnix("/bin/rm", "-f \"" + path + "\"")) return false;
+    return waitUntil([&] { return GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
 }
 
 bool makeFolders(const std::string& path)

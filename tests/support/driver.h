@@ -14,7 +14,11 @@ namespace kit {
 std::string binPath(const std::string& relative);  // y:\bin\<relative>
 std::string scratchPath(const std::string& name);  // z:\<name>
 std::string freshFolder(const std::string& name);  // z:\<name>, emptied and created
-bool removeTree(const std::string& path);
+bool removeTree(const std::string& path);          // a link in it goes as a link, never followed
+// A link at link to the folder target, as a player makes a junction: under Wine a Unix symbolic link,
+// which Wine shows as a reparse point and follows as Windows follows a junction.
+bool makeLink(const std::string& link, const std::string& target);
+bool removeLink(const std::string& link);
 bool makeFolders(const std::string& path);  // every folder of path
 bool writeFile(const std::string& path, const std::string& bytes);
 bool readFile(const std::string& path, std::string& bytes);
