@@ -183,6 +183,6 @@ void removeProductFolders(const char* installDir, const char* folderName)
     char path[PathSize];
     if (formatText(path, sizeof path, "%s\\%s", installDir, MovieFolderName)) RemoveDirectoryA(path);
     if (formatText(path, sizeof path, "%s\\%s", installDir, SaveFolderName)) RemoveDirectoryA(path);
-    RemoveDirectoryA(installDir);
+    RemoveDirectoryA(installDir);  // kept where it holds anything: its result tells nothing new
     if (publisherFolderOf(installDir, folderName, path, sizeof path)) RemoveDirectoryA(path);
 }
