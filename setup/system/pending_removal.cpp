@@ -5,6 +5,9 @@
 // WININIT.INI.
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
+
+#include <vector>
 
 #include "system/pending_removal.h"
 
@@ -18,7 +21,7 @@
 
 namespace {
 
-const char* const SessionManager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const WCHAR SessionManagerW[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
 // The installation whose paths are taken back: its files, its folder and the folder's name.
 struct Installation {
@@ -43,45 +46,101 @@ bool placedByInstallation(const Installation& in, const char* path)
     return publisherFolderOf(in.installDir, in.folderName, folder, sizeof folder) && _stricmp(path, folder) == 0;
 }
 
-// The NT family: pairs of names, the source ("\??\" and its path) and the target, empty for a
-// deletion. The pairs that delete a path of the installation go; the rest stay as they were.
-bool dropFromSessionManager(const Installation& in)
+// A path of the restart list, in UTF-16, as the system code page's text; false for one that has a
+// character the code page lacks, which no path of the installation has.
+bool systemPath(const WCHAR* wide, char* out, size_t size)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return true;  // no key, nothing pending
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, (int)size, nullptr, &lossy);
+    return n > 0 && !lossy;
+}
+
+typedef LONG(WINAPI* RegOpenKeyExWFn)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
+typedef LONG(WINAPI* RegQueryValueExWFn)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+typedef LONG(WINAPI* RegSetValueExWFn)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
+typedef LONG(WINAPI* RegDeleteValueWFn)(HKEY, LPCWSTR);
+const WCHAR PendingValue[] = L"PendingFileRenameOperations";
+
+// The list as it stands, in bytes (empty where there is none); false when it cannot be read.
+bool readPending(HKEY key, std::vector<WCHAR>& names)
+{
+    RegQueryValueExWFn query = (RegQueryValueExWFn)(void*)loadedFunction("advapi32.dll", "RegQueryValueExW");
     DWORD type = 0, size = 0;
-    LONG status = RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type, nullptr, &size);
-    if (status != ERROR_SUCCESS || type != REG_MULTI_SZ || size == 0) {
-        RegCloseKey(key);
-        return true;
-    }
-    char* names = (char*)calloc(size + 2, 1);
-    char* kept = (char*)calloc(size + 2, 1);
-    bool ok =
-        names && kept &&
-        RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type, (BYTE*)names, &size) == ERROR_SUCCESS;
-    size_t at = 0;
-    int dropped = 0;
-    for (char* source = names; ok && source < names + size && *source;) {
-        char* target = source + strlen(source) + 1;
-        char* next = target + strlen(target) + 1;
-        const char* path = strncmp(source, "\\??\\", 4) == 0 ? source + 4 : source;
-        if (*target == '\0' && placedByInstallation(in, path)) {
-            logLine("restart removal taken back: %s", path);
+    names.clear();
+    LONG status = query ? query(key, PendingValue, nullptr, &type, nullptr, &size) : ERROR_CALL_NOT_IMPLEMENTED;
+    if (status == ERROR_FILE_NOT_FOUND) return true;
+    if (status != ERROR_SUCCESS || type != REG_MULTI_SZ) return false;
+    // Two more terminators than it says: a list that lacks its own is still walked to its end.
+    names.assign(size / sizeof(WCHAR) + 2, L'\0');
+    status = query(key, PendingValue, nullptr, &type, (BYTE*)names.data(), &size);
+    names.resize(size / sizeof(WCHAR) + 2);
+    return status == ERROR_SUCCESS && type == REG_MULTI_SZ;
+}
+
+// The pairs of the list but those that delete a path of the installation, every other string as it
+// was; dropped counts those taken out.
+std::vector<WCHAR> keptPairs(const Installation& in, const std::vector<WCHAR>& names, int& dropped)
+{
+    std::vector<WCHAR> kept;
+    dropped = 0;
+    if (names.size() < 2) return kept;  // no list
+    const WCHAR* end = names.data() + names.size() - 2;
+    for (const WCHAR* source = names.data(); source < end && *source;) {
+        const WCHAR* target = source + wcslen(source) + 1;
+        const WCHAR* next = target < end ? target + wcslen(target) + 1 : end;
+        const WCHAR* path =
+            source[0] == L'\\' && source[1] == L'?' && source[2] == L'?' && source[3] == L'\\' ? source + 4 : source;
+        char narrow[PathSize];
+        if (target < end && *target == L'\0' && systemPath(path, narrow, sizeof narrow) &&
+            placedByInstallation(in, narrow)) {
+            logLine("restart removal taken back: %s", narrow);
             ++dropped;
         } else {
-            memcpy(kept + at, source, (size_t)(next - source));
-            at += (size_t)(next - source);
+            kept.insert(kept.end(), source, next);
         }
         source = next;
     }
-    if (ok && dropped > 0)
-        ok = at == 0 ? RegDeleteValueA(key, "PendingFileRenameOperations") == ERROR_SUCCESS
-                     : RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_MULTI_SZ, (const BYTE*)kept,
-                                      (DWORD)at + 1) == ERROR_SUCCESS;
-    free(names);
-    free(kept);
+    return kept;
+}
+
+enum { PendingTries = 3 };
+
+// The NT family: pairs of names, the source ("\??\" and its path) and the target, empty for a
+// deletion. The pairs that delete a path of the installation go; every other string stays as it was,
+// in UTF-16 as the list keeps it. The list is read again right before it is written, and written only
+// when nobody changed it meanwhile. A list that cannot be read is left alone (false, logged).
+bool dropFromSessionManager(const Installation& in)
+{
+    RegOpenKeyExWFn open = (RegOpenKeyExWFn)(void*)loadedFunction("advapi32.dll", "RegOpenKeyExW");
+    RegSetValueExWFn set = (RegSetValueExWFn)(void*)loadedFunction("advapi32.dll", "RegSetValueExW");
+    RegDeleteValueWFn remove = (RegDeleteValueWFn)(void*)loadedFunction("advapi32.dll", "RegDeleteValueW");
+    HKEY key;
+    LONG status = open && set && remove
+                      ? open(HKEY_LOCAL_MACHINE, SessionManagerW, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key)
+                      : ERROR_CALL_NOT_IMPLEMENTED;
+    if (status == ERROR_FILE_NOT_FOUND) return true;  // no key, nothing pending
+    if (status != ERROR_SUCCESS) {
+        logLine("restart removals not read (error %ld)", (long)status);
+        return false;
+    }
+    bool ok = false;
+    std::vector<WCHAR> names, again;
+    for (int attempt = 0; attempt < PendingTries && !ok; ++attempt) {
+        int dropped = 0;
+        if (!readPending(key, names)) break;
+        std::vector<WCHAR> kept = keptPairs(in, names, dropped);
+        if (dropped == 0) {
+            ok = true;
+            break;
+        }
+        if (!readPending(key, again) || again != names) continue;  // changed meanwhile: read it again
+        kept.push_back(L'\0');
+        ok = kept.size() == 1 ? remove(key, PendingValue) == ERROR_SUCCESS
+                              : set(key, PendingValue, 0, REG_MULTI_SZ, (const BYTE*)kept.data(),
+                                    (DWORD)(kept.size() * sizeof(WCHAR))) == ERROR_SUCCESS;
+        if (!ok) break;
+    }
+    if (!ok) logLine("restart removals not read or not rewritten");
     RegCloseKey(key);
     return ok;
 }

@@ -70,6 +70,34 @@ protected:
             if (_stricmp(pending.c_str() + at, ("\\??\\" + path).c_str()) == 0) return index;
         return -1;
     }
+    // The restart list as Windows keeps it, in UTF-16 (empty when there is none); set to an empty
+    // text, it is deleted.
+    static std::wstring pendingWide()
+    {
+        HKEY key;
+        std::wstring names;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, sessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return names;
+        DWORD type = 0, size = 0;
+        if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+            names.resize(size / sizeof(WCHAR));
+            if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, (BYTE*)&names[0], &size) !=
+                ERROR_SUCCESS)
+                names.clear();
+        }
+        RegCloseKey(key);
+        return names;
+    }
+    static bool setPendingWide(const std::wstring& names)
+    {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, sessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return false;
+        LONG status = names.empty() ? RegDeleteValueW(key, L"PendingFileRenameOperations")
+                                    : RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                                                     (const BYTE*)names.data(), (DWORD)(names.size() * sizeof(WCHAR)));
+        RegCloseKey(key);
+        return status == ERROR_SUCCESS || (names.empty() && status == ERROR_FILE_NOT_FOUND);
+    }
+    static constexpr const wchar_t* sessionManager = L"System\\CurrentControlSet\\Control\\Session Manager";
     bool entryExists()
     {
         std::string v;
@@ -283,12 +311,32 @@ TEST_F(Removal, QuietRemovalEndsWithTheCopysCode)
     EXPECT_GT(restartPosition("c:\\TesmafromKuvel"), restartPosition(installDir));
 
     // An installation before the restart takes those deletions back: the restart would delete it.
+    // Another program's rename and deletion around them, in letters the system's code page lacks,
+    // stay exactly as they were, in their order.
+    const std::wstring before = L"\\??\\C:\\M\u00fcller\\\u20acuro.tmp" + std::wstring(1, L'\0') +
+                                L"\\??\\C:\\M\u00fcller\\\u20acuro.dat" + std::wstring(1, L'\0'),
+                       after = L"\\??\\C:\\M\u00fcller\\\u0141\u00f3d\u017a.tmp" + std::wstring(2, L'\0');
+    std::wstring ours = pendingWide();
+    ASSERT_FALSE(ours.empty());
+    ASSERT_TRUE(setPendingWide(before + ours.substr(0, ours.size() - 1) + after));
     ASSERT_TRUE(kit::removeTree(installDir + "\\readme.txt"));
     ASSERT_TRUE(layOutVeyla(kit::driveRoot('n')));
     ASSERT_TRUE(kit::start(process, "n:\\setup.exe", "/quiet /nodesktop"));
     EXPECT_EQ(kit::waitExit(process, 60000), 0);
     for (const std::string& path : {installDir + "\\readme.txt", installDir, std::string("c:\\TesmafromKuvel")})
         EXPECT_LT(restartPosition(path), 0) << path;
+    // What stays of the list: the other program's pairs and those of the uninstaller's temporary
+    // copy, in their order; the game's deletions are gone.
+    const wchar_t* const gamePrefix = L"\\??\\c:\\TesmafromKuvel";
+    std::wstring others;
+    for (size_t at = 0; at + 1 < ours.size() && ours[at];) {
+        size_t target = ours.find(L'\0', at) + 1, next = ours.find(L'\0', target) + 1;
+        if (_wcsnicmp(ours.c_str() + at, gamePrefix, wcslen(gamePrefix)) != 0) others += ours.substr(at, next - at);
+        at = next;
+    }
+    EXPECT_TRUE(pendingWide() == before + others + after + std::wstring(1, L'\0'))
+        << "the other programs' entries, unchanged";
+    ASSERT_TRUE(setPendingWide(L""));
 
     // Where nothing can be scheduled (the restart list refuses this run), a file that stays is a
     // removal that did not finish: 6, and the game stays installed and listed.
