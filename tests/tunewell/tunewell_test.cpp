@@ -78,10 +78,13 @@ TEST_F(Tunewell, FirstStartCreatesTheDefaultImageAndShowsIt)
     EXPECT_EQ(contents(), image(defaults));
     EXPECT_EQ(checks(dialog), (std::vector<int>{1, 1, 1, 1}));
     EXPECT_EQ(selection(dialog), (std::vector<int>{1, 0, 0, 0, 0}));
-    // The dialog may show before its focus is set.
+    // The dialog may show before its focus is set. A window another test's program shows meanwhile
+    // may take the activation, and with it the thread's focus: the player would click the dialog
+    // back, and its focus comes back with it.
     HWND focus = nullptr;
     kit::waitUntil(
         [&] {
+            if (GetForegroundWindow() != dialog) SetForegroundWindow(dialog);
             GUITHREADINFO gui = {};
             gui.cbSize = sizeof gui;
             focus = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui) ? gui.hwndFocus : nullptr;
