@@ -10,6 +10,7 @@
 #include "engine/installer.h"
 #include "system/unattended_removal.h"
 #include "engine/install_journal.h"
+#include "engine/update_repair.h"
 #include "resources/resource.h"
 #include "platform/system_library.h"
 #include "engine/unattended.h"
@@ -140,8 +141,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     initCommonControls();
     loadMultimedia();
     fillInstaller();
-    // What an installation that never ended placed goes before anything else is shown or done.
+    // What an installation or an update that never ended left goes before anything else is shown or
+    // done (the uninstaller's removal repairs it first itself).
     if (buildMode == Launcher && !specialUninstallerBuild) clearInterruptedInstallation(installer);
+    if (buildMode != Uninstaller && !specialUninstallerBuild && installer.installed == GameInstalled)
+        repairInterruptedUpdate(installer);  // one it cannot repair is named, and its journal kept for the next
     if (buildMode == Uninstaller) return runUninstaller(commandLine, hasCommandLine);
     int code = ExitDone;
     if (unattendedRun() && !specialUninstallerBuild && runWithoutDialog(code)) return endRun(code);

@@ -5,3 +5,8 @@
 #pragma once
 
 void changingStep();
+
+// The order in which data reach the disk and names change: the tests' builds write each noted step
+// ("flushed", "renamed", with its path) to a file, to prove that no name points at data that may
+// not be on the disk yet. The shipped programs note nothing.
+void noteStep(const char* what, const char* path);

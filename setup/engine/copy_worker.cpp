@@ -37,9 +37,9 @@ HANDLE createNewTarget(const char* target, DWORD access)
 // The target of a plain copy as a stream, new, empty and open for writing: one truncated in place
 // is written out to disk as soon as it is closed on some systems (Wine on ext4), which slows a large
 // copy by a third, and it would keep its owner, list and any other names it has.
-static FILE* createTarget(const char* target)
+static FILE* createTarget(const char* target, HANDLE& file)
 {
-    HANDLE file = createNewTarget(target, GENERIC_WRITE);
+    file = createNewTarget(target, GENERIC_WRITE);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     int fd = _open_osfhandle((intptr_t)file, _O_WRONLY | _O_BINARY);
     if (fd < 0) {
@@ -82,7 +82,11 @@ static bool sizeMatches(Installer& in, const char* target, const char* source, u
     CopyFileA(source, target, FALSE);  // the size below says whether it helped
     storeBytesCopied(in, bytesBefore + s);
     size = Installer::fileSize(target);
-    if (size == s) return true;
+    HANDLE copied =
+        size == s ? CreateFileA(target, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr) : INVALID_HANDLE_VALUE;
+    bool flushed = copied != INVALID_HANDLE_VALUE && FlushFileBuffers(copied);
+    if (copied != INVALID_HANDLE_VALUE) CloseHandle(copied);
+    if (flushed) return true;
     DeleteFileA(target);  // never left as if installed; a name that stays is the roll-back's
     return false;
 }
@@ -93,7 +97,8 @@ static FileCopy copyPlainFile(Installer& in, const char* target, const char* sou
     // A file that is simply not there lies on another disc; one that is there but cannot be read
     // is damage on the medium.
     if (!in.copySource) return Installer::pathExists(source) ? FileCopy::NotOpened : FileCopy::NotThere;
-    in.copyTarget = createTarget(target);
+    HANDLE written = INVALID_HANDLE_VALUE;
+    in.copyTarget = createTarget(target, written);
     if (!in.copyTarget) {
         fclose(in.copySource);
         in.copySource = nullptr;
@@ -103,6 +108,12 @@ static FileCopy copyPlainFile(Installer& in, const char* target, const char* sou
     setvbuf(in.copyTarget, nullptr, _IONBF, 0);
     uint64_t before = loadBytesCopied(in);
     bool whole = copyBlocks(in);
+    // On the disk before the installation counts it (the record is written only after every file):
+    // the stream is unbuffered, so its handle holds everything written.
+    if (whole && in.cancelState == CancelNone) {
+        whole = FlushFileBuffers(written) != FALSE;
+        if (whole) noteStep("flushed", target);
+    }
     fclose(in.copySource);
     if (fclose(in.copyTarget) != 0) whole = false;
     in.copySource = in.copyTarget = nullptr;

@@ -3,6 +3,7 @@
 
 #include "config/product_config.h"
 #include "platform/display_text.h"
+#include "engine/changing_step.h"
 #include "engine/files_in_use.h"
 #include "engine/install_journal.h"
 #include "engine/installer.h"
@@ -46,6 +47,7 @@ static bool recordInstallation(Installer& in)
 {
     in.progress->showRegisteringSlide();
     in.setStatusText("レジストリにゲーム情報を書き込んでいます。");
+    noteStep("recorded", in.installDir);
     if (!in.writeInstallRecord()) {
         in.removeInstalledFiles(in.installDir);
         in.deleteRegistryKey(productConfig.installRecordKey);

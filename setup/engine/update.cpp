@@ -17,6 +17,7 @@
 #include "platform/system_library.h"
 #include "engine/unattended.h"
 #include "engine/update_journal.h"
+#include "engine/update_repair.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -168,6 +169,10 @@ bool writeNewFile(UpdateFile& f)
     FILETIME created, accessed, written;
     changingStep();
     ok = ok && GetFileTime(from, &created, &accessed, &written) && SetFileTime(to, &created, &accessed, &written);
+    // On the disk before it takes the target's name: after a power cut the journal's "done" and the
+    // renames may be there, and then the new data must be too.
+    ok = ok && FlushFileBuffers(to);
+    if (ok) noteStep("flushed", f.fresh);
     DWORD error = GetLastError();
     CloseHandle(from);
     if (!CloseHandle(to) && ok) {
@@ -202,6 +207,7 @@ bool replaceOne(UpdateFile& f)
         changingStep();
         bool linked = link && link(f.old, f.target, nullptr);
         changingStep();
+        if (linked) noteStep("renamed", f.fresh);
         if (linked ? !MoveFileExA(f.fresh, f.target, MOVEFILE_REPLACE_EXISTING) : !MoveFileA(f.target, f.old)) {
             DWORD error = GetLastError();
             if (linked) DeleteFileA(f.old);
@@ -212,10 +218,15 @@ bool replaceOne(UpdateFile& f)
         if (linked) return f.replaced = true;
     }
     changingStep();
+    noteStep("renamed", f.fresh);
     if (MoveFileA(f.fresh, f.target)) return f.replaced = true;
     DWORD error = GetLastError();
-    if (f.oldAttributes != INVALID_FILE_ATTRIBUTES && MoveFileA(f.old, f.target))
-        SetFileAttributesA(f.target, f.oldAttributes);
+    if (f.oldAttributes != INVALID_FILE_ATTRIBUTES) {
+        if (MoveFileA(f.old, f.target))
+            SetFileAttributesA(f.target, f.oldAttributes);  // the attributes it had; the file is back either way
+        else
+            f.replaced = true;  // its only copy is the old name: the put-back brings it back or names it
+    }
     SetLastError(error);
     return false;
 }
@@ -342,6 +353,33 @@ Outcome replaceAll(Installer& in, int count)
 }
 
 }  // namespace
+
+Outcome repairInterruptedUpdate(Installer& in)
+{
+    char failed[PathSize];
+    if (in.installDir[0] == '\0' || installFolderLinked(in.installDir)) return Outcome::Done;
+    return recoverFromJournal(in, failed) ? Outcome::Done : notPutBack(in, failed);
+}
+
+void removeTemporaryNames(Installer& in)
+{
+    forEachProductFile(in.productFiles(), in.installDir, [&](const char*, const char* target) {
+        for (int n = 0; n < TemporaryNameTries; ++n) {
+            char number[4] = "", fresh[PathSize], old[PathSize];
+            if (n > 0) formatText(number, sizeof number, "%d", n);
+            const char* names[] = {fresh, old};
+            if (!formatText(fresh, sizeof fresh, "%s.new%s~", target, number) ||
+                !formatText(old, sizeof old, "%s.old%s~", target, number))
+                continue;
+            for (const char* name : names)
+                if (in.deleteFileIfPresent(name)) logLine("removed: %s", name);
+        }
+        return true;
+    });
+    UpdateJournal journal;
+    if (nameJournal(journal, in.installDir) && in.deleteFileIfPresent(journal.path))
+        logLine("removed: %s", journal.path);
+}
 
 Outcome Installer::applyUpdate()
 {

@@ -9,6 +9,7 @@
 #include "engine/installer.h"
 #include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
+#include "engine/update_repair.h"
 #include "platform/access_list.h"
 #include "system/pending_removal.h"
 #include "platform/run_log.h"
@@ -130,6 +131,8 @@ Outcome Installer::removalOutcome(uint8_t leaveFolder, uint8_t deleteRecord)
     if (installDir[0] != '\0' && installFolderLinked(installDir)) return removalFailed(messageOwner);
     Outcome free = waitUntilFilesFree(productFiles(), installDir, nullptr, messageOwner);
     if (free != Outcome::Done) return free;
+    // An update ended half-way is made whole first: its kept old files are what the game was.
+    if (repairInterruptedUpdate(*this) != Outcome::Done) return Outcome::Failed;
     // Unasked, the player's save data stay unless the removal was told to take them.
     if (showMessageAnswering(messageOwner, "セーブデータを削除してもよろしいですか？", "確認",
                              MB_ICONQUESTION | MB_YESNO, switches.deleteSave ? IDYES : IDNO) == IDYES)
@@ -138,6 +141,7 @@ Outcome Installer::removalOutcome(uint8_t leaveFolder, uint8_t deleteRecord)
     RestartRemoval left = RestartRemoval::None;
     if (installDir[0] != '\0') {
         removeInstalledFiles(installDir);
+        removeTemporaryNames(*this);
         left = removeLeftoversAtRestart(productFiles(), installDir);
     }
     // A file that stays for good leaves the game installed and listed, to be removed again.

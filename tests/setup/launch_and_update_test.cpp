@@ -324,6 +324,17 @@ TEST_F(Update, EndedAtEveryStepTheNextRunLeavesItWhole)
     reset();
     const long steps = changingSteps([&] { return run(folder, 0); });
     ASSERT_GT(steps, 20) << "journal, three new files, three replacements";
+    // Each new file is on the disk before it takes its target's name.
+    reset();
+    std::vector<std::string> noted = notedSteps([&] { return run(folder, 0); });
+    int renames = 0;
+    for (size_t i = 0; i < noted.size(); ++i) {
+        if (noted[i].compare(0, 8, "renamed ") != 0) continue;
+        ++renames;
+        std::string flushed = "flushed " + noted[i].substr(8);
+        EXPECT_NE(std::find(noted.begin(), noted.begin() + i, flushed), noted.begin() + i) << noted[i];
+    }
+    EXPECT_EQ(renames, 3);
     for (long k = 1; k <= steps; ++k) {
         reset();
         ASSERT_EQ(run(folder, k), 99) << "ended at step " << k;
@@ -373,6 +384,36 @@ TEST_F(Update, EndedAtEveryStepTheNextRunLeavesItWhole)
     EXPECT_NE(log.find("interrupted update (replacing): the installation is whole again, as before the update"),
               std::string::npos)
         << log;
+
+    // Ended the same way, then met by the launcher's next start (a quiet one ends with 3, the game
+    // installed): the update is put right before anything else.
+    reset();
+    ASSERT_EQ(run(folder, steps - 6), 99);
+    kit::Process launcher;
+    ASSERT_TRUE(kit::start(launcher, "n:\\setup.exe", "/quiet /log=z:\\launcher-repair.log"));
+    EXPECT_EQ(kit::waitExit(launcher, 60000), 3);
+    for (const auto& f : fresh) {
+        std::string bytes;
+        bool there = kit::readFile(dir + "\\" + f.first, bytes);
+        EXPECT_TRUE(strcmp(f.first, "grd_2.pac") == 0 ? !there : there && bytes == veylaFileBytes(f.first)) << f.first;
+    }
+    ASSERT_TRUE(kit::readFile(kit::scratchPath("launcher-repair.log"), log));
+    EXPECT_NE(log.find("interrupted update (replacing): the installation is whole again"), std::string::npos) << log;
+
+    // Ended while it writes its new files, then met by the removal: the folder goes whole, the
+    // update's temporary files and journal with it.
+    long k = 1;
+    for (; k < steps; ++k) {
+        reset();
+        ASSERT_EQ(run(folder, k), 99);
+        if (kit::fileExists(dir + "\\update1.tpk.new~")) break;
+    }
+    ASSERT_TRUE(kit::fileExists(dir + "\\update~.jnl")) << "ended at step " << k << " with a new file written";
+    ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), dir + "\\uninst.exe"));
+    kit::Process removal;
+    ASSERT_TRUE(kit::start(removal, dir + "\\uninst.exe", "/quiet"));
+    EXPECT_EQ(kit::waitExit(removal, 60000), 0);
+    EXPECT_TRUE(kit::waitUntil([&] { return !kit::fileExists(dir); }, 30000)) << "nothing of the game stays";
 }
 
 TEST_F(Update, RefusesWhenNothingIsInstalled)

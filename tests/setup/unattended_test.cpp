@@ -325,6 +325,15 @@ TEST_F(Unattended, AnInstallationEndedAtEveryStepIsClearedOrCompleteAtTheNextSta
     };
     const long steps = changingSteps([&] { return quiet(0, ""); });
     ASSERT_GT(steps, 40) << "folders, journal, sixteen files, record";
+    // Every plain file is on the disk before the record names the installation (the archives'
+    // entries are flushed before their archive counts as copied).
+    clearVeylaInstallation();
+    std::vector<std::string> noted = notedSteps([&] { return quiet(0, ""); });
+    auto recorded = std::find(noted.begin(), noted.end(), "recorded " + installDir);
+    ASSERT_NE(recorded, noted.end());
+    for (const char* const* n = veylaFiles(); *n; ++n)
+        EXPECT_NE(std::find(noted.begin(), recorded, "flushed " + installDir + "\\" + *n), recorded) << *n;
+    clearVeylaInstallation();
     for (long k = 1; k <= steps; ++k) {
         clearVeylaInstallation();
         kit::removeTree(other);

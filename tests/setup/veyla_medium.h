@@ -4,7 +4,9 @@
 #include <shlobj.h>
 
 #include <functional>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "driver.h"
 #include "media.h"
@@ -178,6 +180,22 @@ inline long runEndingAtStep(long crashAt, const std::function<long()>& run)
     long code = run();
     SetEnvironmentVariableA("KIT_CRASH_AT", nullptr);
     return code;
+}
+
+// The steps one whole run of such a build noted, in order ("flushed <path>", "renamed <path>",
+// "recorded <folder>"); empty when the run did not end with 0.
+inline std::vector<std::string> notedSteps(const std::function<long()>& run)
+{
+    std::string file = kit::scratchPath("trace.txt"), text;
+    DeleteFileA(file.c_str());
+    SetEnvironmentVariableA("KIT_STEP_TRACE", file.c_str());
+    long code = runEndingAtStep(0, run);
+    SetEnvironmentVariableA("KIT_STEP_TRACE", nullptr);
+    std::vector<std::string> lines;
+    if (code != 0 || !kit::readFile(file, text)) return lines;
+    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
 }
 
 // The changing steps one whole run of such a build makes; 0 when the run did not end with 0.

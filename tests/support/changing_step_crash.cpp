@@ -1,5 +1,6 @@
 // The tests' changingStep: KIT_CRASH_AT=k ends the process, as a power cut would, just before its
-// k-th changing operation; KIT_STEP_COUNT names a file that gets the number of steps a run made.
+// k-th changing operation; KIT_STEP_COUNT names a file that gets the number of steps a run made,
+// KIT_STEP_TRACE one that gets a line for each noted step, in order.
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,6 +15,16 @@ static void writeCount()
     if (!file || !*file) return;
     if (FILE* out = fopen(file, "wb")) {
         fprintf(out, "%ld", steps);
+        fclose(out);
+    }
+}
+
+void noteStep(const char* what, const char* path)
+{
+    const char* file = getenv("KIT_STEP_TRACE");
+    if (!file || !*file) return;
+    if (FILE* out = fopen(file, "ab")) {
+        fprintf(out, "%s %s\n", what, path);
         fclose(out);
     }
 }
