@@ -109,6 +109,11 @@ start)
   # a folder of another Unix user as owned by someone else.
   mkdir -p "$KIT_SCRATCH/fixtures/foreign/TesmafromKuvel"
   [ "$(id -u)" = 0 ] && chown nobody "$KIT_SCRATCH/fixtures/foreign/TesmafromKuvel"
+  # Another, that holds that user's own game (Veyla\Veyla.exe, Veyla\data.tpk), which no run may delete.
+  mkdir -p "$KIT_SCRATCH/fixtures/foreigngame/TesmafromKuvel/Veyla"
+  printf 'their game' > "$KIT_SCRATCH/fixtures/foreigngame/TesmafromKuvel/Veyla/Veyla.exe"
+  printf 'their data' > "$KIT_SCRATCH/fixtures/foreigngame/TesmafromKuvel/Veyla/data.tpk"
+  [ "$(id -u)" = 0 ] && chown -R nobody "$KIT_SCRATCH/fixtures/foreigngame/TesmafromKuvel"
   # What an administrator may not take on trust (z:\fixtures\trust): a file deep below a folder that is
   # another user's (foreignchild\Veyla\sub\deep.dat, nobody's), and a folder of another user that
   # nobody may list (sealed), whose children's owners cannot be read.

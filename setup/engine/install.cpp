@@ -32,7 +32,12 @@ static Outcome prepareInstallFolder(Installer& in)
     if (!beginInstallJournal(in.installDir))
         logLine("installation journal not written");  // a start after a crash cannot clean up
     Outcome placed = makeInstallFolder(in.installDir, in.messageOwner);
-    if (placed == Outcome::Done) return placed;
+    // Only now, after the checks and the question, are the folders this run's own.
+    if (placed == Outcome::Done) {
+        if (!journalFoldersOwned())
+            logLine("installation journal not written");  // a start after a crash cannot clean up
+        return placed;
+    }
     endInstallJournal();  // nothing copied; a folder made stays for the next installation to use
     if (placed == Outcome::Refused) return placed;
     char text[MessageSize];

@@ -10,6 +10,7 @@
 #include "engine/installer.h"
 #include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
+#include "config/kit_names.h"
 #include "platform/run_log.h"
 
 // The journal's key: the record's own name with " (installation)".
@@ -26,13 +27,53 @@ bool beginInstallJournal(const char* installDir)
     if (!journalKey(key, sizeof key) || RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                                                         &handle, nullptr) != ERROR_SUCCESS)
         return false;
-    // On the disk before the first file is copied.
+    // On the disk before the first folder is made: the folder, none made yet, none the run's own.
+    DWORD none = 0;
     bool ok = RegSetValueExA(handle, "Dir", 0, REG_SZ, (const BYTE*)installDir, (DWORD)strlen(installDir) + 1) ==
                   ERROR_SUCCESS &&
+              RegSetValueExA(handle, "Made", 0, REG_DWORD, (const BYTE*)&none, sizeof none) == ERROR_SUCCESS &&
+              RegSetValueExA(handle, "Owned", 0, REG_DWORD, (const BYTE*)&none, sizeof none) == ERROR_SUCCESS &&
               RegFlushKey(handle) == ERROR_SUCCESS;
     RegCloseKey(handle);
     return ok;
 }
+
+// A number of the journal (fallback where it has none), and whether there is a journal.
+static bool journalNumber(const char* key, const char* name, DWORD fallback, DWORD& value)
+{
+    HKEY handle;
+    value = fallback;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return false;
+    DWORD type = 0, read = 0, size = sizeof read;
+    if (RegQueryValueExA(handle, name, nullptr, &type, (BYTE*)&read, &size) == ERROR_SUCCESS && type == REG_DWORD)
+        value = read;
+    RegCloseKey(handle);
+    return true;
+}
+
+// The journal's number changed as change says, on the disk before the next step; false where there
+// is no journal or it cannot be written.
+static bool changeJournalNumber(const char* name, DWORD (*change)(DWORD, DWORD), DWORD bits)
+{
+    char key[PathSize];
+    DWORD value = 0;
+    HKEY handle;
+    if (!journalKey(key, sizeof key) || !journalNumber(key, name, 0, value)) return false;
+    changingStep();
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS) return false;
+    value = change(value, bits);
+    bool ok = RegSetValueExA(handle, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value) == ERROR_SUCCESS &&
+              RegFlushKey(handle) == ERROR_SUCCESS;
+    RegCloseKey(handle);
+    return ok;
+}
+
+static DWORD withBits(DWORD value, DWORD bits) { return value | bits; }
+static DWORD withoutBits(DWORD value, DWORD bits) { return value & ~bits; }
+
+bool journalFolderToMake(DWORD folder) { return changeJournalNumber("Made", withBits, folder); }
+bool journalFolderWasThere(DWORD folder) { return changeJournalNumber("Made", withoutBits, folder); }
+bool journalFoldersOwned() { return changeJournalNumber("Owned", withBits, 1); }
 
 bool endInstallJournal()
 {
@@ -78,12 +119,36 @@ static bool removeInterrupted(Installer& in, const char* folder)
     return whole;
 }
 
+// The folders the run made (those the journal names) where they are empty: a run that never had
+// its folders as its own placed no file in them.
+static void removeMadeFolders(const char* installDir, const char* folderName, DWORD made)
+{
+    char path[PathSize];
+    if ((made & MadeSaveFolder) && formatText(path, sizeof path, "%s\\%s", installDir, SaveFolderName))
+        RemoveDirectoryA(path);                                  // only when empty: kept saves keep it
+    if (made & MadeInstallFolder) RemoveDirectoryA(installDir);  // only when empty, like the others
+    if ((made & MadePublisher) && publisherFolderOf(installDir, folderName, path, sizeof path))
+        RemoveDirectoryA(path);  // only when empty: another product's folder keeps it
+}
+
 void clearInterruptedInstallation(Installer& in)
 {
     char key[PathSize], folder[PathSize];
     if (!journalKey(key, sizeof key) || !journalFolder(key, folder, sizeof folder)) return;
     // Installed after all (the record is there): nothing is left to remove.
     if (in.installed == GameInstalled || folder[0] == '\0') return dropJournal(key);
+    // A journal without these numbers is an earlier version's, written once its folders were its own.
+    DWORD owned = 1, made = MadePublisher | MadeInstallFolder | MadeSaveFolder;
+    journalNumber(key, "Owned", 1, owned);
+    journalNumber(key, "Made", made, made);
+    if (!owned) {
+        // Ended before its folders were its own (at the question, or at the refusal of another
+        // user's folder): nothing in them is the run's, and only the folders it made go.
+        removeMadeFolders(folder, in.folderName, made);
+        logLine("interrupted installation in %s: removed, the folders it made only: it ended before it had its folders",
+                folder);
+        return dropJournal(key);
+    }
     // Its folder never made, or gone: only the folders it may have made go, if they are empty.
     bool placed = Installer::pathExists(folder);
     bool whole = !placed || removeInterrupted(in, folder);

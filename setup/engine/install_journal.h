@@ -6,6 +6,16 @@ class Installer;
 // Written (and on the disk) before the copy into installDir; false when it could not be.
 bool beginInstallJournal(const char* installDir);
 
+// The folders of an installation the journal names as made by the run.
+enum MadeFolder : unsigned long { MadePublisher = 1, MadeInstallFolder = 2, MadeSaveFolder = 4 };
+
+// Before the run makes the folder: the journal says it made it, and says so no more where it was
+// there already. Once the folders are the run's own (made, or taken over after the checks and the
+// question), the journal says that too: only then may the next start delete files from them.
+bool journalFolderToMake(unsigned long folder);
+bool journalFolderWasThere(unsigned long folder);
+bool journalFoldersOwned();
+
 // Removed once the record is there or the roll-back is done; false when it stays.
 bool endInstallJournal();
 

@@ -4,6 +4,7 @@
 
 #include "config/kit_names.h"
 #include "engine/changing_step.h"
+#include "engine/install_journal.h"
 #include "engine/installed_file_kind.h"
 #include "engine/installer.h"
 #include "platform/run_log.h"
@@ -100,11 +101,15 @@ bool mayTakeOver(const char* folder, const char* except, bool wholeTree)
 // A standard user who made the folder first, or made it a link, keeps every right to it and to
 // what it holds (or points at). The installation folder is taken over only when everything in it,
 // to any depth, is an administrator's; the publisher folder when what it holds directly is.
-Outcome placeProductFolder(const char* path, AccessListKind kind, const char* except, bool wholeTree, HWND owner)
+Outcome placeProductFolder(const char* path, AccessListKind kind, const char* except, bool wholeTree, HWND owner,
+                           unsigned long journaled)
 {
+    if (journaled) journalFolderToMake(journaled);  // not written: a next start leaves the folder
     changingStep();
     if (createLockedFolder(path, kind)) return Outcome::Done;
-    if (GetLastError() != ERROR_ALREADY_EXISTS || !folderExists(path)) return Outcome::Failed;
+    DWORD error = GetLastError();
+    if (journaled) journalFolderWasThere(journaled);  // not written: a next start tries to remove it, if empty
+    if (error != ERROR_ALREADY_EXISTS || !folderExists(path)) return Outcome::Failed;
     if (!mayTakeOver(path, except, wholeTree)) {
         logLine("folder refused: %s", path);
         char text[MessageSize];
@@ -124,6 +129,7 @@ Outcome placeProductFolder(const char* path, AccessListKind kind, const char* ex
 // theirs, but a link a player made of it is removed as a link, never followed, and made again.
 static Outcome placeSaveFolder(const char* save)
 {
+    journalFolderToMake(MadeSaveFolder);  // not written: a next start leaves the folder
     if (isLink(save)) {
         logLine("save folder is a link, removed as one: %s", save);
         if (!RemoveDirectoryA(save) || isLink(save)) {
@@ -132,6 +138,7 @@ static Outcome placeSaveFolder(const char* save)
         }
     }
     if (createLockedFolder(save, SaveFolder)) return Outcome::Done;
+    journalFolderWasThere(MadeSaveFolder);  // not written: a next start tries to remove it, if empty
     if (!folderExists(save)) return Outcome::Failed;
     return lockedOrNoLists(save, SaveFolder) ? Outcome::Done : Outcome::Failed;
 }
@@ -151,7 +158,7 @@ static Outcome placeFoldersAbove(const char* path, HWND owner)
         memcpy(prefix, path, len);
         prefix[len] = '\0';
         if (len - 1 == publisherLength) {
-            Outcome placed = placeProductFolder(publisher, InstalledItem, nullptr, false, owner);
+            Outcome placed = placeProductFolder(publisher, InstalledItem, nullptr, false, owner, MadePublisher);
             if (placed != Outcome::Done) return placed;
         } else if (!Installer::ensureDirectory(prefix)) {
             return Outcome::Failed;
@@ -169,7 +176,8 @@ Outcome makeInstallFolder(const char* path, HWND owner)
             return Outcome::Failed;
     }
     Outcome placed = placeFoldersAbove(path, owner);
-    if (placed == Outcome::Done) placed = placeProductFolder(path, InstalledItem, SaveFolderName, true, owner);
+    if (placed == Outcome::Done)
+        placed = placeProductFolder(path, InstalledItem, SaveFolderName, true, owner, MadeInstallFolder);
     char save[PathSize];
     if (placed != Outcome::Done) return placed;
     if (!formatText(save, sizeof save, "%s\\%s", path, SaveFolderName)) return Outcome::Failed;

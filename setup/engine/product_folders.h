@@ -31,7 +31,9 @@ bool mayTakeOver(const char* folder, const char* except, bool wholeTree);
 // given the list, and with wholeTree everything below it the list it would have had had the kit
 // made it. A folder someone else made, or a link, is refused with a message owned by owner; one
 // whose list cannot be set (on a volume that keeps lists) fails.
-Outcome placeProductFolder(const char* path, AccessListKind kind, const char* except, bool wholeTree, HWND owner);
+// With journaled (a MadeFolder), the installation journal says whether the run made it.
+Outcome placeProductFolder(const char* path, AccessListKind kind, const char* except, bool wholeTree, HWND owner,
+                           unsigned long journaled);
 
 // The installation folder at path and every folder above it, after asking (owner's message box)
 // where it is not there; then its save folder. Failed, with nothing said, when the player answered

@@ -135,9 +135,10 @@ bool dropFromSessionManager(const Installation& in)
         }
         if (!readPending(key, again) || again != names) continue;  // changed meanwhile: read it again
         kept.push_back(L'\0');
-        ok = kept.size() == 1 ? remove(key, PendingValue) == ERROR_SUCCESS
-                              : set(key, PendingValue, 0, REG_MULTI_SZ, (const BYTE*)kept.data(),
-                                    (DWORD)(kept.size() * sizeof(WCHAR))) == ERROR_SUCCESS;
+        DWORD bytes = (DWORD)kept.size() * (DWORD)sizeof(WCHAR);
+        ok = kept.size() == 1
+                 ? remove(key, PendingValue) == ERROR_SUCCESS
+                 : set(key, PendingValue, 0, REG_MULTI_SZ, (const BYTE*)kept.data(), bytes) == ERROR_SUCCESS;
         if (!ok) break;
     }
     if (!ok) logLine("restart removals not read or not rewritten");

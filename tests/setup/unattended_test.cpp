@@ -270,6 +270,31 @@ TEST_F(Unattended, ExitCodesOneToFive)
     kit::terminate(launcher);
 }
 
+// Ended (power cut, Task Manager) while it refuses another user's folder, an installation leaves a
+// journal of a folder that never was its own: the next start deletes nothing of that user's.
+TEST_F(Unattended, ARunEndedDuringARefusalLeavesTheOtherUsersFiles)
+{
+    ASSERT_TRUE(layOutVeyla(kit::driveRoot('n'), "..\\tests\\setup_crash.exe"));
+    const std::string theirs = "z:\\fixtures\\foreigngame\\TesmafromKuvel\\Veyla";
+    auto refused = [&](long crashAt) {
+        return runEndingAtStep(crashAt, [&] { return run("n:\\setup.exe", "/quiet /dir=z:\\fixtures\\foreigngame"); });
+    };
+    std::string file = kit::scratchPath("refusal-steps.txt"), count;
+    SetEnvironmentVariableA("KIT_STEP_COUNT", file.c_str());
+    EXPECT_EQ(refused(0), 1);
+    SetEnvironmentVariableA("KIT_STEP_COUNT", nullptr);
+    ASSERT_TRUE(kit::readFile(file, count) && atol(count.c_str()) > 0);
+    // Its last step removes the journal, after the refusal: ended there, the journal stays.
+    EXPECT_EQ(refused(atol(count.c_str())), 99);
+    std::string other = kit::freshFolder("after-refusal");
+    EXPECT_EQ(run("n:\\setup.exe", "/quiet /nodesktop /dir=" + other + " /log=z:\\after-refusal.log"), 0);
+    for (const char* name : {"Veyla.exe", "data.tpk"})
+        EXPECT_TRUE(kit::fileExists(theirs + "\\" + name)) << name << " of the other user stays";
+    EXPECT_NE(logOf("after-refusal.log")
+                  .find("interrupted installation in " + theirs + ": removed, the folders it made only"),
+              std::string::npos);
+}
+
 // A save folder a player emptied and made a junction elsewhere: an installation into the folder
 // never locks or writes through it, and a removal that deletes the save data deletes nothing there.
 TEST_F(Unattended, ASaveFolderMadeALinkIsNeverFollowed)
