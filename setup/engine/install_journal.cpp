@@ -10,7 +10,6 @@
 #include "engine/installer.h"
 #include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
-#include "config/kit_names.h"
 #include "platform/run_log.h"
 
 // The journal's key: the record's own name with " (installation)".
@@ -119,18 +118,6 @@ static bool removeInterrupted(Installer& in, const char* folder)
     return whole;
 }
 
-// The folders the run made (those the journal names) where they are empty: a run that never had
-// its folders as its own placed no file in them.
-static void removeMadeFolders(const char* installDir, const char* folderName, DWORD made)
-{
-    char path[PathSize];
-    if ((made & MadeSaveFolder) && formatText(path, sizeof path, "%s\\%s", installDir, SaveFolderName))
-        RemoveDirectoryA(path);                                  // only when empty: kept saves keep it
-    if (made & MadeInstallFolder) RemoveDirectoryA(installDir);  // only when empty, like the others
-    if ((made & MadePublisher) && publisherFolderOf(installDir, folderName, path, sizeof path))
-        RemoveDirectoryA(path);  // only when empty: another product's folder keeps it
-}
-
 void clearInterruptedInstallation(Installer& in)
 {
     char key[PathSize], folder[PathSize];
@@ -138,13 +125,13 @@ void clearInterruptedInstallation(Installer& in)
     // Installed after all (the record is there): nothing is left to remove.
     if (in.installed == GameInstalled || folder[0] == '\0') return dropJournal(key);
     // A journal without these numbers is an earlier version's, written once its folders were its own.
-    DWORD owned = 1, made = MadePublisher | MadeInstallFolder | MadeSaveFolder;
+    DWORD owned = 1, made = AllProductFolders;
     journalNumber(key, "Owned", 1, owned);
     journalNumber(key, "Made", made, made);
     if (!owned) {
         // Ended before its folders were its own (at the question, or at the refusal of another
         // user's folder): nothing in them is the run's, and only the folders it made go.
-        removeMadeFolders(folder, in.folderName, made);
+        removeProductFolders(folder, in.folderName, made);
         logLine("interrupted installation in %s: removed, the folders it made only: it ended before it had its folders",
                 folder);
         return dropJournal(key);

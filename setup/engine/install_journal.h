@@ -7,7 +7,12 @@ class Installer;
 bool beginInstallJournal(const char* installDir);
 
 // The folders of an installation the journal names as made by the run.
-enum MadeFolder : unsigned long { MadePublisher = 1, MadeInstallFolder = 2, MadeSaveFolder = 4 };
+enum MadeFolder : unsigned long {
+    MadePublisher = 1,
+    MadeInstallFolder = 2,
+    MadeSaveFolder = 4,
+    AllProductFolders = MadePublisher | MadeInstallFolder | MadeSaveFolder,
+};
 
 // Before the run makes the folder: the journal says it made it, and says so no more where it was
 // there already. Once the folders are the run's own (made, or taken over after the checks and the

@@ -132,7 +132,7 @@ static Outcome placeSaveFolder(const char* save)
     journalFolderToMake(MadeSaveFolder);  // not written: a next start leaves the folder
     if (isLink(save)) {
         logLine("save folder is a link, removed as one: %s", save);
-        if (!RemoveDirectoryA(save) || isLink(save)) {
+        if (!removeFolderLink(save) || isLink(save)) {
             logLine("link not removed: %s (error %lu)", save, (unsigned long)GetLastError());
             return Outcome::Failed;
         }
@@ -184,13 +184,19 @@ Outcome makeInstallFolder(const char* path, HWND owner)
     return placeSaveFolder(save);
 }
 
-void removeProductFolders(const char* installDir, const char* folderName)
+void removeProductFolders(const char* installDir, const char* folderName, unsigned long which)
 {
     if (installDir[0] == '\0') return;
-    // Each goes only when empty; one that stays holds what is not the installation's to delete.
+    // Each goes only when empty; one that stays holds what is not the installation's to delete, so
+    // no result here tells anything new.
+    // A folder that is a link is left as it is: some systems (Wine) take the call for its target.
     char path[PathSize];
-    if (formatText(path, sizeof path, "%s\\%s", installDir, MovieFolderName)) RemoveDirectoryA(path);
-    if (formatText(path, sizeof path, "%s\\%s", installDir, SaveFolderName)) RemoveDirectoryA(path);
-    RemoveDirectoryA(installDir);  // kept where it holds anything: its result tells nothing new
-    if (publisherFolderOf(installDir, folderName, path, sizeof path)) RemoveDirectoryA(path);
+    if ((which & MadeInstallFolder) && formatText(path, sizeof path, "%s\\%s", installDir, MovieFolderName) &&
+        !isLink(path))
+        RemoveDirectoryA(path);
+    if ((which & MadeSaveFolder) && formatText(path, sizeof path, "%s\\%s", installDir, SaveFolderName) &&
+        !isLink(path))
+        RemoveDirectoryA(path);
+    if (which & MadeInstallFolder) RemoveDirectoryA(installDir);
+    if ((which & MadePublisher) && publisherFolderOf(installDir, folderName, path, sizeof path)) RemoveDirectoryA(path);
 }

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include "engine/install_journal.h"
 #include "engine/outcome.h"
 #include "platform/access_list.h"
 
@@ -40,6 +41,7 @@ Outcome placeProductFolder(const char* path, AccessListKind kind, const char* ex
 // No or a folder could not be made; refused as placeProductFolder refuses.
 Outcome makeInstallFolder(const char* path, HWND owner);
 
-// The folders of an installation in installDir, each where it is empty: its movie and save
-// folders (kept saves keep theirs), itself and its publisher folder.
-void removeProductFolders(const char* installDir, const char* folderName);
+// The folders of an installation in installDir that which names (MadeFolder bits; the movie folder
+// goes with the installation folder), each where it is empty: its movie and save folders (kept saves
+// keep theirs), itself and its publisher folder.
+void removeProductFolders(const char* installDir, const char* folderName, unsigned long which = AllProductFolders);

@@ -32,14 +32,19 @@ char block[UpdateBlockSize];
 
 // The temporary names beside target: name.new~ and name.old~, or with a number where a file of that
 // name is there that this update did not make and cannot delete (it is never used).
+// The n-th pair of temporary names beside target: name.new~ and name.old~, then name.new1~ and so on.
+bool temporaryPair(const char* target, int n, char* fresh, char* old)
+{
+    char number[4] = "";
+    if (n > 0) formatText(number, sizeof number, "%d", n);
+    return formatText(fresh, PathSize, "%s.new%s~", target, number) &&
+           formatText(old, PathSize, "%s.old%s~", target, number);
+}
+
 bool temporaryNames(const char* target, char* fresh, char* old)
 {
     for (int n = 0; n < TemporaryNameTries; ++n) {
-        char number[4] = "";
-        if (n > 0) formatText(number, sizeof number, "%d", n);
-        if (!formatText(fresh, PathSize, "%s.new%s~", target, number) ||
-            !formatText(old, PathSize, "%s.old%s~", target, number))
-            return false;
+        if (!temporaryPair(target, n, fresh, old)) return false;
         bool free = true;
         const char* names[] = {fresh, old};
         for (const char* name : names) {
@@ -365,12 +370,9 @@ void removeTemporaryNames(Installer& in)
 {
     forEachProductFile(in.productFiles(), in.installDir, [&](const char*, const char* target) {
         for (int n = 0; n < TemporaryNameTries; ++n) {
-            char number[4] = "", fresh[PathSize], old[PathSize];
-            if (n > 0) formatText(number, sizeof number, "%d", n);
+            char fresh[PathSize], old[PathSize];
             const char* names[] = {fresh, old};
-            if (!formatText(fresh, sizeof fresh, "%s.new%s~", target, number) ||
-                !formatText(old, sizeof old, "%s.old%s~", target, number))
-                continue;
+            if (!temporaryPair(target, n, fresh, old)) continue;
             for (const char* name : names)
                 if (in.deleteFileIfPresent(name)) logLine("removed: %s", name);
         }

@@ -252,6 +252,15 @@ bool isLink(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+bool removeFolderLink(const char* path)
+{
+    if (loadedFunction("ntdll.dll", "wine_get_version")) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
+    }
+    return RemoveDirectoryA(path) != FALSE;
+}
+
 bool keepsAccessLists(const char* path)
 {
     if (!ntFamily()) return false;

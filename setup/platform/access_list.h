@@ -46,6 +46,11 @@ bool createLockedFolder(const char* path, AccessListKind kind);
 // True when what stands at path is a link (a junction or a symbolic link): a reparse point.
 bool isLink(const char* path);
 
+// Removes the link to a folder at path itself, never what it points at (Windows removes a junction
+// so). Wine takes every delete of a link for one of its target, and removes an empty target folder
+// through it: there nothing is removed (false, ERROR_NOT_SUPPORTED).
+bool removeFolderLink(const char* path);
+
 // True when the volume that holds path keeps access lists (FILE_PERSISTENT_ACLS): false on FAT32
 // and exFAT, where every user may change everything, and on 95/98/Me.
 bool keepsAccessLists(const char* path);

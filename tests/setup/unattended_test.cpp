@@ -325,6 +325,14 @@ TEST_F(Unattended, ASaveFolderMadeALinkIsNeverFollowed)
         EXPECT_FALSE(kit::fileExists(installDir + "\\Veyla.exe"));
     }
     EXPECT_TRUE(untouched()) << "nothing made, written or deleted where the link points";
+    // Nor an empty folder it points at, which a removal of the link could take for itself.
+    if (GetFileAttributesA(save.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) {
+        const std::string empty = kit::freshFolder("saveempty");
+        ASSERT_TRUE(kit::removeLink(save) && kit::makeLink(save, empty));
+        run("n:\\setup.exe", "/quiet");
+        EXPECT_TRUE(kit::fileExists(empty)) << "the empty folder the link points at stays";
+        ASSERT_TRUE(kit::removeLink(save) && kit::makeLink(save, elsewhere));
+    }
 
     // The removal, told to delete the save data, with the link in place again.
     if (!(GetFileAttributesA(save.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -333,6 +341,9 @@ TEST_F(Unattended, ASaveFolderMadeALinkIsNeverFollowed)
     fakeInstallation("n:\\Veyla");
     ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));
     EXPECT_EQ(run(installDir + "\\uninst.exe", "/quiet /deletesave /log=z:\\savelink-remove.log"), 0);
+    // The copy goes on removing the folders once the uninstaller has ended: it is done when its
+    // uninst.exe is gone.
+    kit::waitUntil([&] { return !kit::fileExists(installDir + "\\uninst.exe"); }, 30000);
     EXPECT_NE(logOf("savelink-remove.log").find("save folder is a link, not followed: " + save), std::string::npos);
     EXPECT_TRUE(untouched()) << "the save data's deletion never went through the link";
     EXPECT_FALSE(kit::fileExists(installDir + "\\data.tpk")) << "the game itself was removed";
