@@ -6,6 +6,7 @@
 #include "platform/access_list.h"
 #include "engine/installed_file_kind.h"
 #include "engine/changing_step.h"
+#include "engine/install_over_game.h"
 #include "engine/installer.h"
 #include "engine/progress_report.h"
 #include "platform/run_log.h"
@@ -91,14 +92,16 @@ static bool sizeMatches(Installer& in, const char* target, const char* source, u
     return false;
 }
 
-static FileCopy copyPlainFile(Installer& in, const char* target, const char* source)
+// The source copied to placed, the name target is written under (target itself, or its new name
+// beside it during an installation over the game), with the access list of target's kind.
+static FileCopy copyPlainFile(Installer& in, const char* target, const char* placed, const char* source)
 {
     in.copySource = fopen(source, "rb");
     // A file that is simply not there lies on another disc; one that is there but cannot be read
     // is damage on the medium.
     if (!in.copySource) return Installer::pathExists(source) ? FileCopy::NotOpened : FileCopy::NotThere;
     HANDLE written = INVALID_HANDLE_VALUE;
-    in.copyTarget = createTarget(target, written);
+    in.copyTarget = createTarget(placed, written);
     if (!in.copyTarget) {
         fclose(in.copySource);
         in.copySource = nullptr;
@@ -112,33 +115,35 @@ static FileCopy copyPlainFile(Installer& in, const char* target, const char* sou
     // the stream is unbuffered, so its handle holds everything written.
     if (whole && in.cancelState == CancelNone) {
         whole = FlushFileBuffers(written) != FALSE;
-        if (whole) noteStep("flushed", target);
+        if (whole) noteStep("flushed", placed);
     }
     fclose(in.copySource);
     if (fclose(in.copyTarget) != 0) whole = false;
     in.copySource = in.copyTarget = nullptr;
     if (!whole) {
         // A file that could not be read or written completely is never left as if installed.
-        DeleteFileA(target);  // a name that stays is the roll-back's
+        DeleteFileA(placed);  // a name that stays is the roll-back's
         return FileCopy::Damaged;
     }
     if (in.cancelState != CancelNone) return FileCopy::Cancelled;
-    SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);  // the checks below say whether the file is right
+    SetFileAttributesA(placed, FILE_ATTRIBUTE_NORMAL);  // the checks below say whether the file is right
     uint64_t size = 0;
-    if (!sizeMatches(in, target, source, before, size)) return FileCopy::Damaged;
+    if (!sizeMatches(in, placed, source, before, size)) return FileCopy::Damaged;
     in.installedBytes += size;
     changingStep();
-    lockPath(target, installedFileKind(target));
-    logLine("file %s, %.0f bytes", target, (double)size);
+    lockPath(placed, installedFileKind(target));
+    logLine("file %s, %.0f bytes", placed, (double)size);
     return FileCopy::Copied;
 }
 
-bool Installer::copyFile(const char* target, const char* source)
+static bool copyInto(Installer& in, const char* target, const char* placed, const char* source)
 {
-    FileCopy result = copyPlainFile(*this, target, source);
-    if (result == FileCopy::NotOpened || result == FileCopy::Damaged) copyFailed = FileNotCopied;
+    FileCopy result = copyPlainFile(in, target, placed, source);
+    if (result == FileCopy::NotOpened || result == FileCopy::Damaged) in.copyFailed = FileNotCopied;
     return result != FileCopy::NotThere && result != FileCopy::NotOpened;
 }
+
+bool Installer::copyFile(const char* target, const char* source) { return copyInto(*this, target, target, source); }
 
 static bool isArchiveName(const char* name)
 {
@@ -171,9 +176,15 @@ static bool copyListedFile(Installer& in, int32_t i)
         // all lies on another disc.
         if (!in.extractZip(source, root) && Installer::pathExists(source)) in.copyFailed = FileNotCopied;
         storeBytesCopied(in, loadBytesCopied(in) + Installer::fileSize(source));
-    } else {
-        in.copyFile(target, source);
-    }
+    } else if (Installer::pathExists(source)) {
+        char staged[PathSize];
+        const char* placed = placedName(target, staged);
+        if (!placed) {
+            in.copyFailed = FileNotCopied;
+            return false;
+        }
+        copyInto(in, target, placed, source);
+    }  // a file that is not there lies on another disc: nothing to copy from this one
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "engine/changing_step.h"
 #include "engine/files_in_use.h"
 #include "engine/install_journal.h"
+#include "engine/install_over_game.h"
 #include "engine/installer.h"
 #include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
@@ -21,6 +22,14 @@ static Outcome copyOutcome(const Installer& in, bool copied)
     if (copied) return Outcome::Done;
     if (in.copyFailed == DiscMissing) return Outcome::NoDisc;
     return in.cancelState != CancelNone ? Outcome::Cancelled : Outcome::Failed;
+}
+
+static Outcome folderNotMade(Installer& in)
+{
+    char text[MessageSize];
+    formatWithPaths(text, sizeof text, "%s フォルダを作成できませんでした。", in.installDir);
+    showMessage(in.messageOwner, text, "確認", MB_ICONWARNING);
+    return Outcome::Failed;
 }
 
 // The folder: made after the question, or refused with a message of its own; any other failure
@@ -39,21 +48,46 @@ static Outcome prepareInstallFolder(Installer& in)
         return placed;
     }
     endInstallJournal();  // nothing copied; a folder made stays for the next installation to use
-    if (placed == Outcome::Refused) return placed;
-    char text[MessageSize];
-    formatWithPaths(text, sizeof text, "%s フォルダを作成できませんでした。", in.installDir);
-    showMessage(in.messageOwner, text, "確認", MB_ICONWARNING);
-    return Outcome::Failed;
+    return placed == Outcome::Refused ? placed : folderNotMade(in);
+}
+
+// Over the game the folder is there and its files stay until the copy is whole: no installation
+// journal (its clean-up would delete the earlier game), the replacement's journal instead.
+static Outcome prepareOverGame(Installer& in)
+{
+    Outcome placed = makeInstallFolder(in.installDir, in.messageOwner);
+    if (placed != Outcome::Done) return placed == Outcome::Refused ? placed : folderNotMade(in);
+    return beginStagedCopy(in) ? Outcome::Done : Outcome::Failed;
+}
+
+// A copy that did not end: a first installation's files go; over the game, the new files go and
+// the earlier game stays. The copy's own end, unless a file could not be put back.
+static Outcome undoCopy(Installer& in, bool overGame, Outcome copied)
+{
+    if (overGame) {
+        Outcome back = dropStagedCopy(in);
+        return back == Outcome::Done ? copied : back;
+    }
+    in.removeInstalledFiles(in.installDir);
+    endInstallJournal();  // rolled back: nothing for the next start to clear (a journal left clears nothing more)
+    return copied;
 }
 
 // The record, and the entry in the installed-programs list beside it; false, everything copied
-// and recorded undone, when the record cannot be written.
-static bool recordInstallation(Installer& in)
+// and recorded undone (over the game: the earlier files and record back), when the record cannot
+// be written.
+static bool recordInstallation(Installer& in, bool overGame)
 {
     in.progress->showRegisteringSlide();
     in.setStatusText("レジストリにゲーム情報を書き込んでいます。");
     noteStep("recorded", in.installDir);
-    if (!in.writeInstallRecord()) {
+    // Over the game, the earlier files and record come back; the entry stays, as it was.
+    if (overGame && !in.writeInstallRecord()) {
+        undoStagedCopy(in);
+        return false;
+    }
+    if (overGame && finishStagedCopy(in) != Outcome::Done) return false;
+    if (!overGame && !in.writeInstallRecord()) {
         in.removeInstalledFiles(in.installDir);
         in.deleteRegistryKey(productConfig.installRecordKey);
         deleteUninstallEntry(in);
@@ -102,17 +136,15 @@ Outcome Installer::installOutcome()
     Outcome free = waitUntilFilesFree(productFiles(), installDir, nullptr, messageOwner);
     if (free != Outcome::Done) return free;
     if (!checkFreeSpace()) return Outcome::NoSpace;
-    Outcome step = prepareInstallFolder(*this);
+    bool overGame = recordNames(installDir);
+    Outcome step = overGame ? prepareOverGame(*this) : prepareInstallFolder(*this);
     if (step != Outcome::Done) return step;
     step = copyOutcome(*this, runCopy());
-    if (step != Outcome::Done) {
-        removeInstalledFiles(installDir);
-        endInstallJournal();  // rolled back: nothing for the next start to clear (a journal left clears nothing more)
-        return step;
-    }
+    if (step != Outcome::Done) return undoCopy(*this, overGame, step);
     // What an earlier removal left to the next restart would otherwise delete the new files then.
     dropPendingRemovals(productFiles(), installDir, folderName);
-    if (!recordInstallation(*this)) return Outcome::Failed;
+    if (overGame && (step = placeStagedCopy(*this)) != Outcome::Done) return step;
+    if (!recordInstallation(*this, overGame)) return Outcome::Failed;
     announceInstallation(*this);
     installed = GameInstalled;
     return Outcome::Done;

@@ -52,6 +52,9 @@ bool moduleFolder(char* out, size_t size);
 // where the name cannot be freed.
 HANDLE createNewTarget(const char* target, DWORD access);
 
+// An archive entry's name (backslashes already) that stays inside its folder and names no device.
+bool isSafeEntryName(const char* name);
+
 // The message that the drive of folder has freeMB where neededMB are needed, owned by owner.
 void showNoSpace(HWND owner, const char* folder, uint32_t freeMB, uint32_t neededMB);
 

@@ -35,17 +35,19 @@ bool journalWrite(UpdateJournal& journal, const char* text)
     return WriteFile(journal.file, text, length, &put, nullptr) && put == length;
 }
 
+bool writeLine(UpdateJournal& journal, const UpdateFile& f)
+{
+    char line[JournalLineSize];
+    return formatText(line, sizeof line, "%d %08lx %s|%s|%s\r\n", f.oldAttributes != INVALID_FILE_ATTRIBUTES,
+                      (unsigned long)f.oldAttributes, f.target, f.fresh, f.old) &&
+           journalWrite(journal, line);
+}
+
 bool writeLines(UpdateJournal& journal, const UpdateFile* files, int count)
 {
     bool ok =
         journalWrite(journal, JournalHead) && journalWrite(journal, PhaseWriting) && journalWrite(journal, "\r\n");
-    for (int i = 0; ok && i < count; ++i) {
-        char line[JournalLineSize];
-        const UpdateFile& f = files[i];
-        ok = formatText(line, sizeof line, "%d %08lx %s|%s|%s\r\n", f.oldAttributes != INVALID_FILE_ATTRIBUTES,
-                        (unsigned long)f.oldAttributes, f.target, f.fresh, f.old) &&
-             journalWrite(journal, line);
-    }
+    for (int i = 0; ok && i < count; ++i) ok = writeLine(journal, files[i]);
     return ok;
 }
 
@@ -63,6 +65,12 @@ bool nameJournal(UpdateJournal& journal, const char* installDir)
 {
     journal.file = INVALID_HANDLE_VALUE;
     return formatText(journal.path, sizeof journal.path, "%s\\%s", installDir, JournalName);
+}
+
+bool appendJournalLine(UpdateJournal& journal, const UpdateFile& f)
+{
+    return journal.file != INVALID_HANDLE_VALUE &&
+           SetFilePointer(journal.file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER && writeLine(journal, f);
 }
 
 bool openJournal(UpdateJournal& journal, const UpdateFile* files, int count)

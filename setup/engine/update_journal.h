@@ -31,6 +31,10 @@ bool nameJournal(UpdateJournal& journal, const char* installDir);
 // journal left) when it cannot be.
 bool openJournal(UpdateJournal& journal, const UpdateFile* files, int count);
 
+// One more file, written at the journal's end while its phase is Writing; on the disk with the next
+// phase. False when it cannot be written.
+bool appendJournalLine(UpdateJournal& journal, const UpdateFile& f);
+
 // The phase, written in place and on the disk before the next step.
 bool writeJournalPhase(UpdateJournal& journal, JournalPhase phase);
 

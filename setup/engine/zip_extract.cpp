@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include "platform/access_list.h"
+#include "engine/install_over_game.h"
 #include "engine/installer.h"
 #include "platform/run_log.h"
 
@@ -232,9 +233,12 @@ static bool extractEntry(unzFile zip, const unz_file_info& info, char* name, con
         run.folders.makeFor(target);
         return true;
     }
-    if (unzOpenCurrentFile(zip) != UNZ_OK) return false;
+    // Over the game, the entry is written beside its target and replaced only when all is copied.
+    char staged[PathSize];
+    const char* placed = placedName(target, staged);
+    if (!placed || unzOpenCurrentFile(zip) != UNZ_OK) return false;
     run.folders.makeFor(target);
-    if (!copyZipEntry(zip, target, (uint32_t)info.uncompressed_size, run.closer, run.installedBytes)) return false;
+    if (!copyZipEntry(zip, placed, (uint32_t)info.uncompressed_size, run.closer, run.installedBytes)) return false;
     ++run.entries;
     return true;
 }

@@ -61,6 +61,36 @@ const char* nextPathChar(const char* p)
     return p + 1;
 }
 
+static char foldedLetter(char c) { return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c; }
+
+// The length of a's beginning that matches all of b as a path; (size_t)-1 where b is not such a
+// beginning of a.
+static size_t samePathPrefix(const char* a, const char* b)
+{
+    const char* start = a;
+    while (*a && *b) {
+        const char* nextA = nextPathChar(a);
+        const char* nextB = nextPathChar(b);
+        if (nextA - a != nextB - b) break;
+        if (nextA - a == 1 ? foldedLetter(*a) != foldedLetter(*b) : (a[0] != b[0] || a[1] != b[1])) break;
+        a = nextA;
+        b = nextB;
+    }
+    return *b == '\0' ? (size_t)(a - start) : (size_t)-1;
+}
+
+bool samePath(const char* a, const char* b)
+{
+    size_t prefix = samePathPrefix(a, b);
+    return prefix != (size_t)-1 && a[prefix] == '\0';
+}
+
+bool isBelowFolder(const char* path, const char* folder)
+{
+    size_t prefix = samePathPrefix(path, folder);
+    return prefix != (size_t)-1 && prefix > 0 && path[prefix] == '\\' && path[prefix + 1] != '\0';
+}
+
 bool formatWithPaths(char* buf, size_t size, const char* format, ...)
 {
     // Each %s of the format becomes a marked %s; the format is the program's own text.

@@ -28,6 +28,14 @@ const char* nextTextChar(const char* p);
 // page's lead bytes as Windows walks it (never past its terminator).
 const char* nextPathChar(const char* p);
 
+// True when the paths a and b (the system's code page) name the same file as Windows compares names:
+// single-byte letters in either case; the bytes of a double-byte character as they are, so that a
+// second byte that is a letter ("ア" 83 41, "ヂ" 83 61) never matches another.
+bool samePath(const char* a, const char* b);
+
+// True when path starts with the path folder and goes on below it (after a single-byte backslash).
+bool isBelowFolder(const char* path, const char* folder);
+
 // A message may hold paths, in the system's code page, between these two bytes (which neither a
 // path nor a code page 932 text holds); the text-output layer converts each part from its own
 // code page and drops the marks where the bytes go to the A-functions as they are.

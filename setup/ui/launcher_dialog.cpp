@@ -245,11 +245,13 @@ DWORD WINAPI installThreadProc(LPVOID)
         showMessage(dialog,
                     "インストールが正常に行われませんでした。\nもう一度ご確認の上、インストールを行ってください。",
                     "確認", MB_ICONWARNING);
-    showSlide(installed ? productConfig.slideInstalled : productConfig.slideNotInstalled);
+    // An installation over the game that did not complete left the earlier game as it was.
+    bool gameThere = installed || installer.installed == GameInstalled;
+    showSlide(gameThere ? productConfig.slideInstalled : productConfig.slideNotInstalled);
     // The installation is over before any button comes back: a click on the exit or install
     // button the moment it is enabled is then never taken for a click during the installation.
     installThreadRunning = 0;
-    if (installed)
+    if (gameThere)
         for (int id : done) enable(dialog, id, TRUE);
     else
         for (int id : failed) enable(dialog, id, TRUE);

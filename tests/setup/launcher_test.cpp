@@ -548,3 +548,137 @@ TEST_F(Launcher, ARecordThatCannotBeWrittenRollsTheInstallationBack)
 }
 
 }  // namespace
+
+namespace {
+
+// The medium's files for an installation over the game: each one differs from what fakeInstallation
+// installed, so that a file tells whether it is the earlier game's or the new one's. With only
+// given, the medium holds just those (a file on no disc is passed over) and the rest are gone.
+std::string newBytes(const std::string& name) { return "new " + veylaFileBytes(name); }
+
+bool layOutNewVeyla(const char* setupExe, const std::vector<std::string>& only = {})
+{
+    bool ok = layOutVeyla(kit::driveRoot('n'), setupExe);
+    for (const char* const* n = veylaFiles(); *n; ++n) {
+        std::string path = kit::driveRoot('n') + "\\Veyla\\" + *n;
+        bool kept = only.empty() || std::find(only.begin(), only.end(), *n) != only.end();
+        ok = (kept ? kit::writeFile(path, newBytes(*n)) : DeleteFileA(path.c_str()) != FALSE) && ok;
+    }
+    return ok;
+}
+
+// "earlier" or "new" when every product file in dir (of only, when given) is the earlier game's or
+// the new medium's, and no file of the kit's temporary names is left; otherwise what is wrong.
+std::string gameIn(const std::string& dir, const std::vector<std::string>& only = {})
+{
+    bool allEarlier = true, allNew = true;
+    for (const char* const* n = veylaFiles(); *n; ++n) {
+        std::string bytes;
+        bool there = kit::readFile(dir + "\\" + *n, bytes);
+        bool changes = only.empty() || std::find(only.begin(), only.end(), *n) != only.end();
+        allEarlier = allEarlier && there && bytes == veylaFileBytes(*n);
+        allNew = allNew && there && bytes == (changes ? newBytes(*n) : veylaFileBytes(*n));
+    }
+    WIN32_FIND_DATAA found;
+    HANDLE left = FindFirstFileA((dir + "\\*~*").c_str(), &found);
+    if (left != INVALID_HANDLE_VALUE) {
+        FindClose(left);
+        return std::string("left ") + found.cFileName;
+    }
+    std::string value;
+    if (!kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", value) || strcmp(value.c_str(), dir.c_str()))
+        return "no record of " + dir;
+    if (!kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaEntryKey, "DisplayName", value)) return "no entry";
+    return allEarlier ? "earlier" : allNew ? "new" : "a mix of earlier and new files";
+}
+
+// A player's installation in the launcher: インストール, the notice, each question answered (no
+// desktop link), the launcher closed once it has said how it ended. Its exit code.
+long installAsAPlayer()
+{
+    kit::Process process;
+    if (!kit::start(process, "n:\\setup.exe")) return -2;
+    HWND launcher = kit::waitWindow(process.pid, L"#32770", L"Veyla Setup", 20000);
+    HWND notice = nullptr;
+    if (launcher) {
+        kit::click(launcher, 1000);
+        notice = kit::waitOtherDialog(process.pid, launcher, 20000);
+    }
+    if (notice) kit::click(notice, IDOK);
+    bool over = !notice;
+    while (!over) {
+        kit::MessageBoxView box;
+        HWND found = nullptr;
+        kit::waitUntil(
+            [&] {
+                return kit::waitExit(process, 0) >= 0 || (found = kit::findTopLevel(process.pid, kit::isMessageBox));
+            },
+            60000);
+        if (!found || !kit::waitMessageBox(process.pid, box, 0)) break;
+        bool asks = std::find(box.buttons.begin(), box.buttons.end(), IDNO) != box.buttons.end();
+        over = box.text == L"インストールが完了しました。" || box.text == generalFailure;
+        kit::answer(box, asks ? IDNO : IDOK);
+    }
+    if (over && kit::waitUntil([&] { return kit::itemText(launcher, 1000) == L"インストール"; }, 20000))
+        kit::click(launcher, 2);
+    return kit::waitExit(process, 30000);
+}
+
+}  // namespace
+
+TEST_F(Launcher, AnInstallationOverTheGameAbortedLeavesTheEarlierGameAsItWas)
+{
+    std::string dir = fakeInstallation("n:\\Veyla");
+    ASSERT_TRUE(layOutNewVeyla("setup.exe"));
+    ASSERT_TRUE(kit::makeSparseFile(kit::driveRoot('n') + "\\Veyla\\data.tpk", 3ull << 30));
+    HWND launcher = open();
+    ASSERT_NE(launcher, nullptr);
+    startInstall(launcher, false);
+    ASSERT_TRUE(waitCopying(launcher));
+    kit::click(launcher, 1000);
+    kit::MessageBoxView box = nextBox();
+    EXPECT_EQ(box.text, generalFailure) << "it says the installation did not complete";
+    kit::answer(box, IDOK);
+    EXPECT_TRUE(waitEnabling(launcher, installedButtons)) << "still installed: " << enabling(launcher);
+    EXPECT_EQ(gameIn(dir), "earlier");
+    kit::click(launcher, 2);
+    EXPECT_EQ(kit::waitExit(process, 15000), 0);
+}
+
+TEST_F(Launcher, AnInstallationOverTheGameEndedAtEveryStepLeavesTheEarlierGameOrTheNewOne)
+{
+    // Three files on the medium (and the game), so that every step of the run can be ended in turn.
+    const std::vector<std::string> medium = {"data.tpk", "tncfg.dat", "update1.tpk"};
+    ASSERT_TRUE(layOutNewVeyla("..\\tests\\setup_crash.exe", medium));
+    std::string dir;
+    auto reset = [&] {
+        clearVeylaInstallation();
+        dir = fakeInstallation("n:\\Veyla");
+    };
+    reset();
+    const long steps = changingSteps([&] { return installAsAPlayer(); });
+    ASSERT_GT(steps, 30) << "journal, four files written beside their targets, four replaced, record";
+    EXPECT_EQ(gameIn(dir, medium), "new");
+    // Every new file is on the disk before it takes its target's name.
+    reset();
+    std::vector<std::string> noted = notedSteps([&] { return installAsAPlayer(); });
+    int renames = 0;
+    for (size_t i = 0; i < noted.size(); ++i) {
+        if (noted[i].compare(0, 8, "renamed ") != 0) continue;
+        ++renames;
+        EXPECT_NE(std::find(noted.begin(), noted.begin() + i, "flushed " + noted[i].substr(8)), noted.begin() + i)
+            << noted[i];
+    }
+    EXPECT_EQ(renames, 4) << "the game and the three files";
+    for (long k = 1; k <= steps; ++k) {
+        reset();
+        ASSERT_EQ(runEndingAtStep(k, [&] { return installAsAPlayer(); }), 99) << "ended at step " << k;
+        // The next start of the launcher (a quiet one ends with 3, the game installed) puts it right.
+        kit::Process next;
+        ASSERT_TRUE(kit::start(next, "n:\\setup.exe", "/quiet"));
+        EXPECT_EQ(kit::waitExit(next, 60000), 3) << "step " << k;
+        std::string state = gameIn(dir, medium);
+        EXPECT_TRUE(state == "earlier" || state == "new") << "step " << k << ": " << state;
+        if (HasFailure()) break;
+    }
+}

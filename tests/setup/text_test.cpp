@@ -46,6 +46,26 @@ TEST(Cp932Walk, SecondByte5CIsNotABackslash)
     EXPECT_FALSE(isLeadByte(0x80) || isLeadByte(0xA0) || isLeadByte(0xDF) || isLeadByte(0xFD) || isLeadByte('\\'));
 }
 
+TEST(Cp932Walk, PathsCompareTheirLettersInEitherCaseAndTheirSecondBytesAsTheyAre)
+{
+    // ア is 0x83 0x41 and ヂ is 0x83 0x61: one second byte is the other in another case.
+    const struct {
+        const char *a, *b;
+        bool same;
+    } pairs[] = {{"c:\\Game\\data.tpk", "C:\\GAME\\DATA.TPK", true},
+                 {"c:\\ア", "c:\\ヂ", false},
+                 {"c:\\ア\\a", "C:\\ア\\A", true},
+                 {"c:\\game", "c:\\game2", false},
+                 {"c:\\game2", "c:\\game", false},
+                 {"", "", true}};
+    for (const auto& p : pairs) EXPECT_EQ(samePath(p.a, p.b), p.same) << p.a << " " << p.b;
+    EXPECT_TRUE(isBelowFolder("c:\\ソフト\\movie\\op.mpg", "C:\\ソフト"));
+    EXPECT_FALSE(isBelowFolder("c:\\ソフト2\\op.mpg", "c:\\ソフト")) << "a longer name is not below";
+    EXPECT_FALSE(isBelowFolder("c:\\ヂ\\op.mpg", "c:\\ア"));
+    EXPECT_FALSE(isBelowFolder("c:\\ア\\", "c:\\ア")) << "nothing below it";
+    EXPECT_FALSE(isBelowFolder("c:\\ア", "c:\\ア"));
+}
+
 TEST(PathsInMessages, EachPartIsConvertedFromItsOwnCodePage)
 {
     char buf[64];

@@ -6,6 +6,7 @@
 
 #include "config/product_config.h"
 #include "driver.h"
+#include "engine/install_over_game.h"
 #include "launcher_stand_in.h"
 #include "media.h"
 #include "ui/progress_display.h"
@@ -75,5 +76,43 @@ TEST(TwoDiscCopy, AsksForDiscTwoAndEndsWithTheBarFull)
     EXPECT_TRUE(kit::readFile(target + "\\grd\\a\\b.bin", bytes) && bytes == kit::noiseBytes(150000, 1));
     EXPECT_TRUE(kit::readFile(target + "\\movie\\op\\op.mpg", bytes) && bytes == kit::noiseBytes(90000, 3));
     EXPECT_EQ(launcher.position(), 1000) << "after the last disc the bar is set full";
+
+    // Over that installation, both discs in their drives: each entry is written beside its target
+    // and replaced only once all is copied; "ア" (83 41) and "ヂ" (83 61) are two files.
+    ASSERT_TRUE(kit::layOutDisc(kit::driveRoot('p'), one));
+    std::string newer =
+        kit::makeZip({{"MOVIE/op/OP.MPG", kit::noiseBytes(90000, 8)}, {"movie/ア.txt", "a"}, {"movie/ヂ.txt", "b"}});
+    ASSERT_TRUE(kit::writeFile(kit::driveRoot('q') + "\\Kitgame\\Bgrd.ZIP", newer));
+    auto copyOverIt = [&] {
+        EXPECT_TRUE(beginStagedCopy(in));
+        kit::Async again([&] { result = in.runCopy(); });
+        EXPECT_TRUE(again.wait(60000));
+        return result;
+    };
+    ASSERT_TRUE(copyOverIt());
+    EXPECT_EQ(placeStagedCopy(in), Outcome::Done);
+    EXPECT_EQ(finishStagedCopy(in), Outcome::Done);
+    auto holds = [&](const char* name, const std::string& expected) {
+        std::string found;
+        return kit::readFile(target + "\\" + name, found) && found == expected;
+    };
+    EXPECT_TRUE(holds("movie\\op\\op.mpg", kit::noiseBytes(90000, 8)));
+    EXPECT_TRUE(holds("movie\\ア.txt", "a") && holds("movie\\ヂ.txt", "b"));
+    EXPECT_TRUE(holds("grd\\a\\b.bin", kit::noiseBytes(150000, 1)));
+    // A damaged archive on the next run: every new file goes, and what was installed stays.
+    ASSERT_TRUE(kit::writeFile(kit::driveRoot('q') + "\\Kitgame\\Bgrd.ZIP", bgrd.substr(0, bgrd.size() / 2)));
+    EXPECT_FALSE(copyOverIt());
+    EXPECT_EQ(dropStagedCopy(in), Outcome::Done);
+    EXPECT_TRUE(holds("movie\\op\\op.mpg", kit::noiseBytes(90000, 8)));
+    EXPECT_TRUE(holds("data.tpk", kit::noiseBytes(300000, 5)));
+    // Long names only: a pattern would also match the short names Windows gives "ア.txt".
+    for (const char* folder : {"", "\\movie", "\\movie\\op", "\\grd"}) {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((target + folder + "\\*").c_str(), &found);
+        ASSERT_NE(search, INVALID_HANDLE_VALUE) << folder;
+        do EXPECT_EQ(strchr(found.cFileName, '~'), nullptr) << folder << ": " << found.cFileName;
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
     kit::emptyAllDrives();
 }

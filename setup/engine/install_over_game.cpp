@@ -1,0 +1,169 @@
+#include "engine/install_over_game.h"
+
+#include <string.h>
+
+#include <map>
+#include <string>
+
+#include "config/product_config.h"
+#include "engine/file_replacement.h"
+#include "engine/installer.h"
+#include "platform/run_log.h"
+
+namespace {
+
+// Archive entries named twice, or in another letter case, are one file: the key is the path with
+// its single-byte letters in upper case (a second byte of a double-byte character stays as it is).
+std::string targetKey(const char* target)
+{
+    std::string key;
+    for (const char* p = target; *p;) {
+        const char* next = nextPathChar(p);
+        if (next == p + 1 && *p >= 'a' && *p <= 'z')
+            key += (char)(*p - 'a' + 'A');
+        else
+            key.append(p, next);
+        p = next;
+    }
+    return key;
+}
+
+// The staged copy under way: its journal, its files (in replacedFiles) by target, and the record
+// it found, written back where the new one cannot be.
+struct StagedCopy {
+    bool active;
+    UpdateJournal journal;
+    int count;
+    std::map<std::string, int> byTarget;
+    char earlierSource[PathSize];
+    int32_t earlierType;
+};
+StagedCopy staged;
+
+bool queryText(HKEY key, const char* name, char* out, DWORD size)
+{
+    DWORD type = 0, got = size - 1;
+    bool read = RegQueryValueExA(key, name, nullptr, &type, (BYTE*)out, &got) == ERROR_SUCCESS && type == REG_SZ;
+    out[read ? got : 0] = '\0';
+    return read;
+}
+
+void endStaging()
+{
+    staged.active = false;
+    staged.count = 0;
+    staged.byTarget.clear();
+}
+
+}  // namespace
+
+bool recordNames(const char* folder)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, productConfig.installRecordKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    char dir[PathSize];
+    DWORD type = 0, size = sizeof staged.earlierType;
+    bool names =
+        queryText(key, "Dir", dir, sizeof dir) && samePath(dir, folder) &&
+        queryText(key, "CD", staged.earlierSource, sizeof staged.earlierSource) &&
+        RegQueryValueExA(key, "InstType", nullptr, &type, (BYTE*)&staged.earlierType, &size) == ERROR_SUCCESS &&
+        type == REG_DWORD;
+    RegCloseKey(key);
+    return names;
+}
+
+bool beginStagedCopy(Installer& in)
+{
+    endStaging();
+    char failed[PathSize];
+    // A journal an earlier run could not finish is put right first; its files are never taken over.
+    if (!recoverFromJournal(in, failed)) {
+        notPutBack(in, ReplacingTask::Installation, failed);
+        return false;
+    }
+    if (!nameJournal(staged.journal, in.installDir) || !openJournal(staged.journal, replacedFiles, 0)) {
+        logLine("journal not begun: %s (error %lu)", staged.journal.path, (unsigned long)GetLastError());
+        return false;
+    }
+    staged.active = true;
+    logLine("over the installed game: every file is written beside its target first");
+    return true;
+}
+
+const char* placedName(const char* target, char* placed)
+{
+    if (!staged.active) return target;
+    auto known = staged.byTarget.find(targetKey(target));
+    if (known != staged.byTarget.end())
+        return copyText(placed, PathSize, replacedFiles[known->second].fresh) ? placed : nullptr;
+    UpdateFile& f = replacedFiles[staged.count];
+    bool fits = staged.count < MaxReplacedFiles && copyText(f.target, PathSize, target) &&
+                temporaryNames(target, f.fresh, f.old) && copyText(placed, PathSize, f.fresh);
+    if (!fits) {
+        logLine("cannot be written beside its target: %s", target);
+        return nullptr;
+    }
+    f.source[0] = '\0';
+    f.replaced = false;
+    f.oldAttributes = GetFileAttributesA(target);
+    if (!appendJournalLine(staged.journal, f)) {
+        logLine("journal not written: %s (error %lu)", staged.journal.path, (unsigned long)GetLastError());
+        return nullptr;
+    }
+    staged.byTarget[targetKey(target)] = staged.count++;
+    return placed;
+}
+
+Outcome dropStagedCopy(Installer& in)
+{
+    char failed[PathSize];
+    bool back = putBack(staged.count, failed);
+    int count = staged.count;
+    endStaging();
+    if (!back) {
+        keepJournal(staged.journal);
+        return notPutBack(in, ReplacingTask::Installation, failed);
+    }
+    if (!closeJournal(staged.journal))
+        logLine("journal left: %s", staged.journal.path);  // it only finds the game whole
+    logLine("installation over the game not completed: %d new files removed, the game as it was", count);
+    return Outcome::Done;
+}
+
+Outcome placeStagedCopy(Installer& in)
+{
+    Outcome result = replaceEvery(in, ReplacingTask::Installation, staged.journal, staged.count);
+    if (result != Outcome::Done) endStaging();
+    return result;
+}
+
+// The record as the run found it: the folder is the same, the medium and the type may not be.
+static void restoreEarlierRecord(Installer& in)
+{
+    char source[PathSize];
+    int32_t type = in.installType;
+    copyText(source, sizeof source, in.sourceDir);
+    copyText(in.sourceDir, sizeof in.sourceDir, staged.earlierSource);
+    in.installType = staged.earlierType;
+    if (!in.writeInstallRecord()) logLine("earlier record not written back");  // the write that failed fails again
+    copyText(in.sourceDir, sizeof in.sourceDir, source);
+    in.installType = type;
+}
+
+Outcome finishStagedCopy(Installer& in)
+{
+    Outcome result = finishReplacement(in, ReplacingTask::Installation, staged.journal, staged.count);
+    endStaging();
+    if (result != Outcome::Done) restoreEarlierRecord(in);
+    return result;
+}
+
+Outcome undoStagedCopy(Installer& in)
+{
+    Outcome result = failAndPutBack(in, ReplacingTask::Installation, staged.journal, staged.count,
+                                    productConfig.installRecordKey, GetLastError());
+    endStaging();
+    restoreEarlierRecord(in);
+    return result;
+}
