@@ -17,10 +17,10 @@
 enum { CopyBlockSize = 4 * CopyChunkSize };
 static char copyBuffer[CopyBlockSize];
 
-HANDLE createNewTarget(const char* target, DWORD access)
+HANDLE createNewTarget(const char* target, DWORD access, SECURITY_ATTRIBUTES* security)
 {
     changingStep();
-    HANDLE file = CreateFileA(target, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(target, access, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
         // An earlier installation's file, read-only or not, goes; a name that cannot be freed
         // (held open, a folder, not this run's to delete) is never written through.
@@ -29,7 +29,7 @@ HANDLE createNewTarget(const char* target, DWORD access)
             SetFileAttributesA(target,
                                attributes & ~FILE_ATTRIBUTE_READONLY);  // the delete below says whether it helped
         if (DeleteFileA(target))
-            file = CreateFileA(target, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            file = CreateFileA(target, access, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     if (file == INVALID_HANDLE_VALUE) logLine("cannot place: %s (error %lu)", target, (unsigned long)GetLastError());
     return file;

@@ -151,6 +151,7 @@ bool temporaryNames(const char* target, char* fresh, char* old)
 // Puts the new file in place and keeps the old one under its temporary name. Where the drive has
 // hard links (NTFS) the old file gets that second name first and the new one then replaces the
 // target in one step, so the target's name is never missing; elsewhere two renames.
+// The new file is on the disk already: its writer flushed it before the journal said "replacing".
 bool replaceOne(UpdateFile& f)
 {
     f.oldAttributes = GetFileAttributesA(f.target);

@@ -48,9 +48,9 @@ DriveKind driveKind(const char* root, char* label, size_t labelSize);
 bool moduleFolder(char* out, size_t size);
 
 // A file of the installation at target, made new and opened with access (an existing file is
-// deleted first, its read-only attribute cleared); INVALID_HANDLE_VALUE, logged with the error,
-// where the name cannot be freed.
-HANDLE createNewTarget(const char* target, DWORD access);
+// deleted first, its read-only attribute cleared), with security's access list where given;
+// INVALID_HANDLE_VALUE, logged with the error, where the name cannot be freed.
+HANDLE createNewTarget(const char* target, DWORD access, SECURITY_ATTRIBUTES* security = nullptr);
 
 // An archive entry's name (backslashes already) that stays inside its folder and names no device.
 bool isSafeEntryName(const char* name);

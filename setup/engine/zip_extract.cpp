@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include "platform/access_list.h"
+#include "engine/extraction_times.h"
 #include "engine/install_over_game.h"
 #include "engine/installer.h"
 #include "platform/run_log.h"
@@ -75,7 +76,7 @@ private:
 
 // Flushes and closes the extracted files on a thread of its own: the flush of one entry (a disk
 // sync) overlaps the decompression of the next. A file whose flush fails is removed, and the
-// extraction learns of it before it ends.
+// extraction learns of it before it ends. A file made with its access list is not given it again.
 struct EntryCloser {
     struct Pending {
         HANDLE file;
@@ -86,6 +87,7 @@ struct EntryCloser {
     HANDLE thread;
     std::deque<Pending> queue;
     bool stopping = false;
+    bool lockEach = true;
     volatile LONG failed = 0;
 
     EntryCloser()
@@ -136,14 +138,17 @@ struct EntryCloser {
 private:
     void flushAndClose(const Pending& item)
     {
+        int64_t mark = timeMark();
         bool flushed = FlushFileBuffers(item.file) != FALSE;
+        addTime(extractionTimes.flush, mark);
         CloseHandle(item.file);
         if (!flushed) {
             DeleteFileA(item.path);
             failed = 1;
             return;
         }
-        lockPath(item.path, InstalledItem);
+        if (lockEach) lockPath(item.path, InstalledItem);
+        addTime(extractionTimes.close, mark);
     }
     static DWORD WINAPI run(LPVOID self)
     {
@@ -171,10 +176,13 @@ private:
 // Writes the current entry to target. False when the file cannot be made new, or the entry's data
 // are damaged or the file could not be written completely; the partly written file is then removed.
 static bool copyZipEntry(void* zip, const char* target, uint32_t expectedSize, EntryCloser& closer,
-                         uint64_t& installedBytes)
+                         SECURITY_ATTRIBUTES* locked, uint64_t& installedBytes)
 {
-    // Made new, like a plain file: never written through a file or link that was there.
-    HANDLE file = createNewTarget(target, GENERIC_READ | GENERIC_WRITE);
+    // Made new, like a plain file: never written through a file or link that was there; with the
+    // access list of an installed file where the system has them.
+    int64_t mark = timeMark();
+    HANDLE file = createNewTarget(target, GENERIC_READ | GENERIC_WRITE, locked);
+    addTime(extractionTimes.create, mark);
     if (file == INVALID_HANDLE_VALUE) {
         unzCloseCurrentFile(zip);
         return false;
@@ -186,21 +194,17 @@ static bool copyZipEntry(void* zip, const char* target, uint32_t expectedSize, E
     // The reader checks the CRC when it closes the entry, but only once the whole announced size
     // came out: a stream that ends early passes it by. The bytes are therefore counted here.
     uint32_t total = 0;
-    for (;;) {
-        int got = unzReadCurrentFile(zip, block, sizeof block);
-        if (got < 0) {
-            good = false;
-            break;
-        }
-        if (got == 0) break;
-        total += (uint32_t)got;
+    for (int got = 0; good; total += (uint32_t)got) {
+        got = unzReadCurrentFile(zip, block, sizeof block);
+        addTime(extractionTimes.inflate, mark);
+        good = got >= 0;
+        if (got <= 0) break;
         DWORD written = 0;
-        if (!WriteFile(file, block, (DWORD)got, &written, nullptr) || written != (DWORD)got) {
-            good = false;
-            break;
-        }
+        good = WriteFile(file, block, (DWORD)got, &written, nullptr) && written == (DWORD)got;
+        addTime(extractionTimes.write, mark);
     }
     if (unzCloseCurrentFile(zip) != UNZ_OK || total != expectedSize) good = false;
+    addTime(extractionTimes.inflate, mark);
     if (!good) {
         CloseHandle(file);
         DeleteFileA(target);
@@ -217,6 +221,9 @@ struct Extraction {
     FolderCache folders;
     uint64_t& installedBytes;
     int entries;
+    AccessList list;
+    SECURITY_ATTRIBUTES security;
+    SECURITY_ATTRIBUTES* locked;  // the files' access list at their creation; nullptr without one
 };
 
 // The current entry, named name (its separators made backslashes), put where it belongs below
@@ -236,9 +243,13 @@ static bool extractEntry(unzFile zip, const unz_file_info& info, char* name, con
     // Over the game, the entry is written beside its target and replaced only when all is copied.
     char staged[PathSize];
     const char* placed = placedName(target, staged);
+    int64_t mark = timeMark();
     if (!placed || unzOpenCurrentFile(zip) != UNZ_OK) return false;
+    addTime(extractionTimes.directory, mark);
     run.folders.makeFor(target);
-    if (!copyZipEntry(zip, placed, (uint32_t)info.uncompressed_size, run.closer, run.installedBytes)) return false;
+    addTime(extractionTimes.create, mark);
+    if (!copyZipEntry(zip, placed, (uint32_t)info.uncompressed_size, run.closer, run.locked, run.installedBytes))
+        return false;
     ++run.entries;
     return true;
 }
@@ -249,13 +260,22 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
     if (!zip) return false;
     char name[EntryNameSize];
     unz_file_info info;
-    Extraction run{{}, {}, installedBytes, 0};
+    Extraction run{{}, {}, installedBytes, 0, {}, {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE}, nullptr};
+    // One access list for every entry, given as each file is made.
+    if (buildAccessList(InstalledItem, run.list)) {
+        run.security.lpSecurityDescriptor = &run.list.descriptor;
+        run.locked = &run.security;
+        run.closer.lockEach = false;
+    }
     uint64_t bytesBefore = installedBytes;
+    int64_t mark = timeMark();
     while (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK) {
+        addTime(extractionTimes.directory, mark);
         if (!extractEntry(zip, info, name, destRoot, run)) {
             copyFailed = FileNotCopied;
             break;
         }
+        mark = timeMark();
         int next = unzGoToNextFile(zip);
         if (next == UNZ_END_OF_LIST_OF_FILE) break;
         if (next != UNZ_OK) {
@@ -263,7 +283,10 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
             break;
         }
     }
+    mark = timeMark();
     if (!run.closer.finish()) copyFailed = FileNotCopied;
+    addTime(extractionTimes.wait, mark);
+    extractionTimes.entries += run.entries;
     unzClose(zip);
     logLine("archive %s, %d entries, %.0f bytes", archive, run.entries, (double)(installedBytes - bytesBefore));
     return true;
