@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # make bench: installs a deterministic ~1 GiB medium through the real copy engine under Wine and
-# measures it, in the same run and alternating tool by tool, against peers on the same runtime: a
-# peer installer (NSIS, built here with makensis) doing the same work under the same Wine, its
-# CopyFiles of the plain files and its own zlib-compressed File /r of the archives' tree, and
-# Wine's CopyFileA; the installed-data check against the plainest comparison under the same Wine
-# (both files read once in 1 MiB blocks). Native dd, cp, unzip and cmp run beside them as
-# information only: where 32-bit code runs under an emulator they measure the emulator. Every
-# file the engine installs is checked byte for byte first.
+# measures it, in the same run, against peers on the same runtime: a peer installer (NSIS, built
+# here with makensis) doing the same work under the same Wine, its CopyFiles of the plain files and
+# its own zlib-compressed File /r of the archives' tree, and Wine's CopyFileA; the installed-data
+# check against the plainest comparison under the same Wine (both files read once in 1 MiB blocks).
+# Native dd, cp, unzip and cmp run beside them as information only: where 32-bit code runs under an
+# emulator they measure the emulator. Every file the engine installs is checked byte for byte first.
 # Then what a player meets: Veyla's medium with a 1 GiB data.tpk installed through the real
-# launcher (answered by the test driver) and with setup.exe /quiet, alternating which goes first,
-# each timed from the start of the copy to the installation record, with the processor time and the
-# peak working set setup.exe used meanwhile. The figures and a chart of them go to build/bench/.
+# launcher (answered by the test driver) and with setup.exe /quiet, each timed from the start of the
+# copy to the installation record, with the processor time and the peak working set of setup.exe.
+# Every timed run starts with the disk settled and is charged the write-back it leaves (a sync after
+# it); the tools of each group alternate their order from round to round; the report gives each
+# ratio's spread over the rounds and the engine's breakdown of the archives. ROUNDS (9) rounds.
+# The figures and a chart of them go to build/bench/.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/bench-env.sh"
 here=$(dirname "${BASH_SOURCE[0]}")
-rounds=${ROUNDS:-5}
+rounds=${ROUNDS:-9}
 medium=$KIT_BUILD/benchdata/medium
 src=$medium/Veyla
 winsrc='y:\benchdata\medium\Veyla'
@@ -91,14 +93,26 @@ ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 # Every measurement starts with the disk settled: what an earlier tool left to write back (or a
 # deleted tree) would otherwise be charged to whichever tool comes next.
 settle() { sync; }
+# And every measurement ends with its own output on the disk: the write-back a tool leaves behind is
+# charged to that tool. Prints the milliseconds the sync took.
+charge() { local s; s=$(date +%s%N); sync; ms "$s"; }
 win() { settle; "$here/wine-run.sh" "$KIT_BUILD/bench/copy_bench.exe" "$@"; }
-# A peer installer run silently into z:\benchout\DEST; prints the milliseconds it timed.
+# copy_bench's own milliseconds (whole) plus the write-back it left; its breakdown, if any, to $2.
+timed_win() {
+  local log=$1 t; shift
+  t=$(win "$@" 2> "$log") || { echo "bench: copy_bench $1 failed" >&2; exit 1; }
+  echo $(( ${t%.*} + $(charge) ))
+}
+# A peer installer run silently into z:\benchout\DEST; prints the milliseconds it timed plus the
+# write-back it left.
 peer() {
   rm -f "$out/nsis-time.txt"; settle
   "$here/wine-run.sh" "$nsis/nsis_$1.exe" /S "/D=z:\\benchout\\$2" || { echo "bench: nsis_$1 failed" >&2; exit 1; }
   local us; us=$(cat "$out/nsis-time.txt")
-  echo $(( us / 1000 ))
+  echo $(( us / 1000 + $(charge) ))
 }
+# A native command timed with its write-back.
+native() { local s; settle; s=$(date +%s%N); "$@"; sync; ms "$s"; }
 
 # The launcher's medium goes into drive n: (labelled "Veyla"), linked rather than copied.
 drive_n=$KIT_SCRATCH/drives/n
@@ -111,19 +125,34 @@ find "$drive_n" -type d -exec chown "$KIT_USER" {} +
 cat "$src"/* "$launcher_medium"/medium/Veyla/* > /dev/null   # warm the page cache right before measuring
 
 declare -A times
-for r in $(seq 1 "$rounds"); do
-  t=$(win copyfile "$winsrc" "z:\\benchout\\copyfile$r" "${plain[@]}"); times[copyfile,$r]=${t%.*}
-  rm -rf "$out/copyfile$r"
+# The processor time setup.exe uses, in microseconds, from the kernel's count of each of its threads
+# (Wine's own figures come in 10 ms ticks), read every 10 ms while the run lasts: the last reading.
+setup_cpu() {
+  local last=0 sum ns rest p f
+  while kill -0 "$1" 2>/dev/null; do
+    for p in $(pgrep -f 'n:\\setup\.exe' || true); do
+      sum=0
+      for f in /proc/"$p"/task/*/schedstat; do read -r ns rest < "$f" 2>/dev/null && sum=$((sum + ns)); done
+      [ "$sum" -gt "$last" ] && last=$sum
+    done
+    sleep 0.01
+  done
+  echo $((last / 1000))
+}
+plain_copyfile() { times[copyfile,$r]=$(timed_win /dev/null copyfile "$winsrc" "z:\\benchout\\copyfile$r" "${plain[@]}"); rm -rf "$out/copyfile$r"; }
+plain_nsis() {
   times[nsiscopy,$r]=$(peer copy "nsiscopy$r")
   if [ "$r" = 1 ]; then
     for f in "${plain[@]}"; do cmp -s "$src/$f" "$out/nsiscopy1/$f" || { echo "bench: $f differs after NSIS's copy" >&2; exit 1; }; done
   fi
   rm -rf "$out/nsiscopy$r"
-  t=$(win engine "$winsrc" "z:\\benchout\\engine$r" "${plain[@]}"); times[engine,$r]=${t%.*}
+}
+plain_engine() {
+  times[engine,$r]=$(timed_win /dev/null engine "$winsrc" "z:\\benchout\\engine$r" "${plain[@]}")
   if [ "$r" = 1 ]; then
     for f in "${plain[@]}"; do cmp -s "$src/$f" "$out/engine1/$f" || { echo "bench: $f differs after the engine copy" >&2; exit 1; }; done
   fi
-  # The installed-data check over the files just installed, against native cmp -s on the same pairs.
+  # The installed-data check over the files just installed, against the plain read under Wine.
   cat "$src"/file* "$out/engine$r"/* > /dev/null
   t=$(win compare "$winsrc" "z:\\benchout\\engine$r" "${plain[@]}"); times[compare,$r]=${t%.*}
   cat "$src"/file* "$out/engine$r"/* > /dev/null
@@ -132,32 +161,46 @@ for r in $(seq 1 "$rounds"); do
   for f in "${plain[@]}"; do cmp -s "$src/$f" "$out/engine$r/$f"; done
   times[cmp,$r]=$(ms "$s")
   rm -rf "$out/engine$r"
-  mkdir -p "$out/dd$r"; settle; s=$(date +%s%N)
-  for f in "${plain[@]}"; do dd if="$src/$f" of="$out/dd$r/$f" bs=64K status=none; done
-  times[dd,$r]=$(ms "$s"); rm -rf "$out/dd$r"
-  mkdir -p "$out/cp$r"; settle; s=$(date +%s%N)
-  (cd "$src" && cp "${plain[@]}" "$out/cp$r/")
-  times[cp,$r]=$(ms "$s"); rm -rf "$out/cp$r"
-  t=$(win engine "$winsrc" "z:\\benchout\\enginezip$r" "${zips[@]}"); times[enginezip,$r]=${t%.*}
-  mkdir -p "$out/unzip$r"; settle; s=$(date +%s%N)
-  for z in "${zips[@]}"; do unzip -q -o "$src/$z" -d "$out/unzip$r"; done
-  times[unzip,$r]=$(ms "$s")
-  times[nsisextract,$r]=$(peer extract "nsisextract$r")
+}
+zip_engine() {
+  times[enginezip,$r]=$(timed_win "$out/breakdown$r.txt" engine "$winsrc" "z:\\benchout\\enginezip$r" "${zips[@]}")
+  read -r _ a b c d e f g _ < <(grep -a '^breakdown' "$out/breakdown$r.txt")
+  times[zipdirectory,$r]=$a; times[zipinflate,$r]=$b; times[zipcreate,$r]=$c; times[zipwrite,$r]=$d
+  times[zipflush,$r]=$e; times[zipclose,$r]=$f; times[zipwait,$r]=$g
+}
+zip_nsis() { times[nsisextract,$r]=$(peer extract "nsisextract$r"); }
+zip_unzip() {
+  mkdir -p "$out/unzip$r"
+  times[unzip,$r]=$(native bash -c 'for z in "$@"; do unzip -q -o "'"$src"'/$z" -d "'"$out/unzip$r"'"; done' _ "${zips[@]}")
+}
+installation() {
+  local mode=$1 bg result wall cpu peak
+  cat "$launcher_medium"/medium/Veyla/* > /dev/null; settle
+  "$here/wine-run.sh" "$KIT_BUILD/bench/launcher_bench.exe" "$mode" "z:\\benchout\\$mode$r" > "$out/$mode.txt" &
+  bg=$!
+  cpu=$(setup_cpu "$bg")
+  wait "$bg" || { echo "bench: the $mode installation did not complete" >&2; exit 1; }
+  read -r wall _ peak < "$out/$mode.txt"
+  times[$mode,$r]=$(( wall + $(charge) )); times[${mode}cpu,$r]=$cpu; times[${mode}mem,$r]=$peak
+  rm -rf "$out/$mode$r"
+}
+for r in $(seq 1 "$rounds"); do
+  # Tools alternate within a round: every other round runs each group the other way round.
+  if [ $((r % 2)) = 1 ]; then
+    plain_copyfile; plain_nsis; plain_engine; zip_engine; zip_nsis; zip_unzip; installation launcher; installation quiet
+  else
+    plain_engine; plain_nsis; plain_copyfile; zip_unzip; zip_nsis; zip_engine; installation quiet; installation launcher
+  fi
   if [ "$r" = 1 ]; then
     diff -r "$out/unzip1" "$out/enginezip1" > /dev/null || { echo "bench: extracted archives differ from unzip's" >&2; exit 1; }
     diff -r "$out/unzip1" "$out/nsisextract1" > /dev/null || { echo "bench: NSIS's extraction differs from unzip's" >&2; exit 1; }
   fi
   rm -rf "$out/enginezip$r" "$out/unzip$r" "$out/nsisextract$r"
-  order="launcher quiet"; [ $((r % 2)) = 0 ] && order="quiet launcher"
-  for mode in $order; do
-    cat "$launcher_medium"/medium/Veyla/* > /dev/null; settle
-    result=$("$here/wine-run.sh" "$KIT_BUILD/bench/launcher_bench.exe" "$mode" "z:\\benchout\\$mode$r") ||
-      { echo "bench: the $mode installation did not complete" >&2; exit 1; }
-    read -r wall cpu peak <<< "$result"
-    times[$mode,$r]=$wall; times[${mode}cpu,$r]=$cpu; times[${mode}mem,$r]=$peak
-    rm -rf "$out/$mode$r"
-  done
-  echo "round $r: engine ${times[engine,$r]} ms, CopyFileA ${times[copyfile,$r]} ms, NSIS CopyFiles ${times[nsiscopy,$r]} ms, dd ${times[dd,$r]} ms, engine archives ${times[enginezip,$r]} ms, NSIS extraction ${times[nsisextract,$r]} ms, unzip ${times[unzip,$r]} ms, data check ${times[compare,$r]} ms, read and compare ${times[readcompare,$r]} ms, launcher ${times[launcher,$r]} ms (processor ${times[launchercpu,$r]} ms, peak ${times[launchermem,$r]} KiB), quiet ${times[quiet,$r]} ms (processor ${times[quietcpu,$r]} ms, peak ${times[quietmem,$r]} KiB)"
+  times[dd,$r]=$(native bash -c 'mkdir -p "$1"; shift; cd "'"$src"'" && for f in "$@"; do dd if="$f" of="'"$out/dd$r"'/$f" bs=64K status=none; done' _ "$out/dd$r" "${plain[@]}")
+  rm -rf "$out/dd$r"
+  times[cp,$r]=$(native bash -c 'mkdir -p "$1"; shift; cd "'"$src"'" && cp "$@" "'"$out/cp$r"'/"' _ "$out/cp$r" "${plain[@]}")
+  rm -rf "$out/cp$r"
+  echo "round $r of $rounds: engine ${times[engine,$r]} ms, CopyFileA ${times[copyfile,$r]} ms, NSIS CopyFiles ${times[nsiscopy,$r]} ms, engine archives ${times[enginezip,$r]} ms, NSIS extraction ${times[nsisextract,$r]} ms, data check ${times[compare,$r]} ms, read and compare ${times[readcompare,$r]} ms, launcher ${times[launcher,$r]} ms, quiet ${times[quiet,$r]} ms"
 done
 
 { for k in "${!times[@]}"; do echo "$k ${times[$k]}"; done; } > "$KIT_BUILD/bench/figures.txt"
