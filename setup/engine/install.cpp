@@ -136,7 +136,7 @@ Outcome Installer::installOutcome()
     Outcome free = waitUntilFilesFree(productFiles(), installDir, nullptr, messageOwner);
     if (free != Outcome::Done) return free;
     if (!checkFreeSpace()) return Outcome::NoSpace;
-    bool overGame = recordNames(installDir);
+    bool overGame = recordNames(*this, installDir);
     Outcome step = overGame ? prepareOverGame(*this) : prepareInstallFolder(*this);
     if (step != Outcome::Done) return step;
     step = copyOutcome(*this, runCopy());

@@ -57,18 +57,21 @@ void endStaging()
 
 }  // namespace
 
-bool recordNames(const char* folder)
+bool recordNames(Installer& in, const char* folder)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, productConfig.installRecordKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
     char dir[PathSize];
+    bool names = queryText(key, "Dir", dir, sizeof dir) && samePath(dir, folder);
+    // The medium and the type written back should the new record fail; where the record does not
+    // hold them readably, this run's stand in (the folder, which decides, is the same).
     DWORD type = 0, size = sizeof staged.earlierType;
-    bool names =
-        queryText(key, "Dir", dir, sizeof dir) && samePath(dir, folder) &&
-        queryText(key, "CD", staged.earlierSource, sizeof staged.earlierSource) &&
-        RegQueryValueExA(key, "InstType", nullptr, &type, (BYTE*)&staged.earlierType, &size) == ERROR_SUCCESS &&
-        type == REG_DWORD;
+    if (!queryText(key, "CD", staged.earlierSource, sizeof staged.earlierSource))
+        copyText(staged.earlierSource, sizeof staged.earlierSource, in.sourceDir);
+    if (RegQueryValueExA(key, "InstType", nullptr, &type, (BYTE*)&staged.earlierType, &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
+        staged.earlierType = in.installType;
     RegCloseKey(key);
     return names;
 }

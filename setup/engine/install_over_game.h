@@ -7,8 +7,9 @@
 
 class Installer;
 
-// True when the installation record names folder: the game is installed there.
-bool recordNames(const char* folder);
+// True when the installation record names folder: the game is installed there (whatever else the
+// record holds).
+bool recordNames(Installer& in, const char* folder);
 
 // From here the copy writes beside its targets; false (logged) when its journal cannot be begun or
 // an earlier run's journal cannot be put right.
