@@ -161,7 +161,7 @@ bool replaceOne(UpdateFile& f)
             SetLastError(ERROR_ACCESS_DENIED);
             return false;
         }
-        // A read-only file is replaced too.
+        // A read-only file is replaced too; the moves below say whether it can be.
         changingStep();
         SetFileAttributesA(f.target, FILE_ATTRIBUTE_NORMAL);
         typedef BOOL(WINAPI * CreateHardLinkFn)(LPCSTR, LPCSTR, LPSECURITY_ATTRIBUTES);
@@ -172,8 +172,8 @@ bool replaceOne(UpdateFile& f)
         if (linked) noteStep("renamed", f.fresh);
         if (linked ? !MoveFileExA(f.fresh, f.target, MOVEFILE_REPLACE_EXISTING) : !MoveFileA(f.target, f.old)) {
             DWORD error = GetLastError();
-            if (linked) DeleteFileA(f.old);
-            SetFileAttributesA(f.target, f.oldAttributes);
+            if (linked) DeleteFileA(f.old);                 // only a second name of the target; one left is a stray
+            SetFileAttributesA(f.target, f.oldAttributes);  // the file is in place either way
             SetLastError(error);
             return false;
         }

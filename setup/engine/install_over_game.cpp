@@ -40,14 +40,6 @@ struct StagedCopy {
 };
 StagedCopy staged;
 
-bool queryText(HKEY key, const char* name, char* out, DWORD size)
-{
-    DWORD type = 0, got = size - 1;
-    bool read = RegQueryValueExA(key, name, nullptr, &type, (BYTE*)out, &got) == ERROR_SUCCESS && type == REG_SZ;
-    out[read ? got : 0] = '\0';
-    return read;
-}
-
 void endStaging()
 {
     staged.active = false;
@@ -59,20 +51,16 @@ void endStaging()
 
 bool recordNames(Installer& in, const char* folder)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, productConfig.installRecordKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
     char dir[PathSize];
-    bool names = queryText(key, "Dir", dir, sizeof dir) && samePath(dir, folder);
+    if (!in.openRegistryKey(productConfig.installRecordKey)) return false;
+    bool names = in.queryRegistryValue("Dir", REG_SZ, dir, sizeof dir) && samePath(dir, folder);
     // The medium and the type written back should the new record fail; where the record does not
     // hold them readably, this run's stand in (the folder, which decides, is the same).
-    DWORD type = 0, size = sizeof staged.earlierType;
-    if (!queryText(key, "CD", staged.earlierSource, sizeof staged.earlierSource))
+    if (!in.queryRegistryValue("CD", REG_SZ, staged.earlierSource, sizeof staged.earlierSource))
         copyText(staged.earlierSource, sizeof staged.earlierSource, in.sourceDir);
-    if (RegQueryValueExA(key, "InstType", nullptr, &type, (BYTE*)&staged.earlierType, &size) != ERROR_SUCCESS ||
-        type != REG_DWORD)
+    if (!in.queryRegistryValue("InstType", REG_DWORD, &staged.earlierType, sizeof staged.earlierType))
         staged.earlierType = in.installType;
-    RegCloseKey(key);
+    in.closeRegistryKey();  // only read: nothing to lose
     return names;
 }
 
