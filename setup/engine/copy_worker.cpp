@@ -6,6 +6,7 @@
 #include "platform/access_list.h"
 #include "engine/installed_file_kind.h"
 #include "engine/changing_step.h"
+#include "engine/flush_queue.h"
 #include "engine/install_over_game.h"
 #include "engine/installer.h"
 #include "engine/progress_report.h"
@@ -17,13 +18,15 @@
 enum { CopyBlockSize = 4 * CopyChunkSize };
 static char copyBuffer[CopyBlockSize];
 
-HANDLE createNewTarget(const char* target, DWORD access, SECURITY_ATTRIBUTES* security)
+HANDLE createNewTarget(const char* target, DWORD access, SECURITY_ATTRIBUTES* security, FlushQueue* flushes)
 {
     changingStep();
     HANDLE file = CreateFileA(target, access, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
         // An earlier installation's file, read-only or not, goes; a name that cannot be freed
-        // (held open, a folder, not this run's to delete) is never written through.
+        // (held open, a folder, not this run's to delete) is never written through. A file of this
+        // run written again is first let go by its flush.
+        if (flushes) flushes->waitFor(target);
         DWORD attributes = GetFileAttributesA(target);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
             SetFileAttributesA(target,
@@ -38,9 +41,9 @@ HANDLE createNewTarget(const char* target, DWORD access, SECURITY_ATTRIBUTES* se
 // The target of a plain copy as a stream, new, empty and open for writing: one truncated in place
 // is written out to disk as soon as it is closed on some systems (Wine on ext4), which slows a large
 // copy by a third, and it would keep its owner, list and any other names it has.
-static FILE* createTarget(const char* target, HANDLE& file)
+static FILE* createTarget(const char* target, HANDLE& file, FlushQueue* flushes)
 {
-    file = createNewTarget(target, GENERIC_WRITE);
+    file = createNewTarget(target, GENERIC_WRITE, nullptr, flushes);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     int fd = _open_osfhandle((intptr_t)file, _O_WRONLY | _O_BINARY);
     if (fd < 0) {
@@ -92,6 +95,38 @@ static bool sizeMatches(Installer& in, const char* target, const char* source, u
     return false;
 }
 
+// The size of an open file; false when it cannot be had.
+static bool openFileSize(HANDLE file, uint64_t& size)
+{
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    DWORD low = GetFileSize(file, &high);
+    size = ((uint64_t)high << 32) | low;
+    return low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+}
+
+// The written file on its way to the disk before the installation counts it (the record is written
+// only after every file): the stream is unbuffered, so its handle holds everything written. Within a
+// copy run, a file of the source's size goes with a handle of its own to the run's flushes (the
+// stream closes the other), and size is set; outside one, or when its size calls for the check and
+// the copy again below, it is flushed here. False when that flush failed.
+static bool sendToDisk(Installer& in, HANDLE written, const char* placed, bool& handedOver, uint64_t& size)
+{
+    uint64_t s = 0;
+    HANDLE kept = nullptr, self = GetCurrentProcess();
+    HANDLE read = (HANDLE)_get_osfhandle(_fileno(in.copySource));
+    handedOver = in.copyFlushes && openFileSize(read, s) && openFileSize(written, size) &&
+                 size <= s + CopyChunkSize && s <= size + CopyChunkSize &&
+                 DuplicateHandle(self, written, self, &kept, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    if (handedOver) {
+        in.copyFlushes->take(kept, placed);
+        return true;
+    }
+    if (!FlushFileBuffers(written)) return false;
+    noteStep("flushed", placed);
+    return true;
+}
+
 // The source copied to placed, the name target is written under (target itself, or its new name
 // beside it during an installation over the game), with the access list of target's kind.
 static FileCopy copyPlainFile(Installer& in, const char* target, const char* placed, const char* source)
@@ -101,7 +136,7 @@ static FileCopy copyPlainFile(Installer& in, const char* target, const char* pla
     // is damage on the medium.
     if (!in.copySource) return Installer::pathExists(source) ? FileCopy::NotOpened : FileCopy::NotThere;
     HANDLE written = INVALID_HANDLE_VALUE;
-    in.copyTarget = createTarget(placed, written);
+    in.copyTarget = createTarget(placed, written, in.copyFlushes);
     if (!in.copyTarget) {
         fclose(in.copySource);
         in.copySource = nullptr;
@@ -111,12 +146,9 @@ static FileCopy copyPlainFile(Installer& in, const char* target, const char* pla
     setvbuf(in.copyTarget, nullptr, _IONBF, 0);
     uint64_t before = loadBytesCopied(in);
     bool whole = copyBlocks(in);
-    // On the disk before the installation counts it (the record is written only after every file):
-    // the stream is unbuffered, so its handle holds everything written.
-    if (whole && in.cancelState == CancelNone) {
-        whole = FlushFileBuffers(written) != FALSE;
-        if (whole) noteStep("flushed", placed);
-    }
+    bool handedOver = false;
+    uint64_t size = 0;
+    if (whole && in.cancelState == CancelNone) whole = sendToDisk(in, written, placed, handedOver, size);
     fclose(in.copySource);
     if (fclose(in.copyTarget) != 0) whole = false;
     in.copySource = in.copyTarget = nullptr;
@@ -127,8 +159,7 @@ static FileCopy copyPlainFile(Installer& in, const char* target, const char* pla
     }
     if (in.cancelState != CancelNone) return FileCopy::Cancelled;
     SetFileAttributesA(placed, FILE_ATTRIBUTE_NORMAL);  // the checks below say whether the file is right
-    uint64_t size = 0;
-    if (!sizeMatches(in, placed, source, before, size)) return FileCopy::Damaged;
+    if (!handedOver && !sizeMatches(in, placed, source, before, size)) return FileCopy::Damaged;
     in.installedBytes += size;
     changingStep();
     lockPath(placed, installedFileKind(target));
@@ -188,11 +219,9 @@ static bool copyListedFile(Installer& in, int32_t i)
     return true;
 }
 
-DWORD WINAPI copyWorker(LPVOID param)
+// Copies every selected file of every disc, until the end, a cancel or a failure.
+static void copyEveryDisc(Installer& in)
 {
-    Installer& in = *(Installer*)param;
-    in.workerRunning = 1;
-    in.progress->resetElapsedClock();
     int32_t i = in.firstFileIndex, disc = 0;
     bool checkDisc = in.discCount > 1;
     for (;;) {
@@ -217,6 +246,21 @@ DWORD WINAPI copyWorker(LPVOID param)
         if (!copyListedFile(in, i)) break;
         ++i;
     }
+}
+
+DWORD WINAPI copyWorker(LPVOID param)
+{
+    Installer& in = *(Installer*)param;
+    in.workerRunning = 1;
+    in.progress->resetElapsedClock();
+    FlushQueue flushes;
+    in.copyFlushes = &flushes;
+    copyEveryDisc(in);
+    // The run ends once every file it wrote is on the disk; a run that stopped only closes them
+    // (its roll-back removes them). A flush that failed fails the run.
+    bool stopped = in.cancelState != CancelNone || in.copyFailed != NoCopyFault;
+    if (!flushes.finish(!stopped) && !stopped) in.copyFailed = FileNotCopied;
+    in.copyFlushes = nullptr;
     in.workerRunning = 0;
     return in.workerThreadId;
 }

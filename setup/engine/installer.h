@@ -10,6 +10,7 @@
 #include "platform/text.h"
 
 struct ProgressReport;
+class FlushQueue;
 
 enum class DriveKind { Unknown = 0, Fixed = 1, CdRom = 2, Removable = 3, RamDisk = 4, Remote = 5 };
 enum LaunchMode { LaunchOpen = 0, LaunchNotepad = 1, LaunchDefault = 2 };
@@ -48,9 +49,11 @@ DriveKind driveKind(const char* root, char* label, size_t labelSize);
 bool moduleFolder(char* out, size_t size);
 
 // A file of the installation at target, made new and opened with access (an existing file is
-// deleted first, its read-only attribute cleared), with security's access list where given;
-// INVALID_HANDLE_VALUE, logged with the error, where the name cannot be freed.
-HANDLE createNewTarget(const char* target, DWORD access, SECURITY_ATTRIBUTES* security = nullptr);
+// deleted first, its read-only attribute cleared, once flushes no longer hold it where given), with
+// security's access list where given; INVALID_HANDLE_VALUE, logged with the error, where the name
+// cannot be freed.
+HANDLE createNewTarget(const char* target, DWORD access, SECURITY_ATTRIBUTES* security = nullptr,
+                       FlushQueue* flushes = nullptr);
 
 // An archive entry's name (backslashes already) that stays inside its folder and names no device.
 bool isSafeEntryName(const char* name);
@@ -196,6 +199,8 @@ public:
     const ProgressReport* progress;
     FILE* copySource;
     FILE* copyTarget;
+    // The copy run's written files on their way to the disk, while its worker runs; nullptr outside.
+    FlushQueue* copyFlushes;
     HWND mainWindow;
     HWND messageOwner;
     HKEY registryKey;

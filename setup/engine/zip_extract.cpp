@@ -1,6 +1,5 @@
 // Extraction of the medium's zip archives into the installation folder.
 #include <ctype.h>
-#include <deque>
 #include <set>
 #include <string>
 #include <string.h>
@@ -9,6 +8,7 @@
 
 #include "platform/access_list.h"
 #include "engine/extraction_times.h"
+#include "engine/flush_queue.h"
 #include "engine/install_over_game.h"
 #include "engine/installer.h"
 #include "platform/run_log.h"
@@ -74,114 +74,15 @@ private:
     std::set<std::string> made_;
 };
 
-// Flushes and closes the extracted files on a thread of its own: the flush of one entry (a disk
-// sync) overlaps the decompression of the next. A file whose flush fails is removed, and the
-// extraction learns of it before it ends. A file made with its access list is not given it again.
-struct EntryCloser {
-    struct Pending {
-        HANDLE file;
-        char path[PathSize];
-    };
-    CRITICAL_SECTION lock;
-    HANDLE wake;
-    HANDLE thread;
-    std::deque<Pending> queue;
-    bool stopping = false;
-    bool lockEach = true;
-    volatile LONG failed = 0;
-
-    EntryCloser()
-    {
-        InitializeCriticalSection(&lock);
-        wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        thread = CreateThread(nullptr, 0, run, this, 0, nullptr);
-    }
-    EntryCloser(const EntryCloser&) = delete;
-    EntryCloser& operator=(const EntryCloser&) = delete;
-    ~EntryCloser()
-    {
-        finish();
-        DeleteCriticalSection(&lock);
-        CloseHandle(wake);
-    }
-
-    // Takes over a complete file; without the thread it is flushed and closed here.
-    void close(HANDLE file, const char* path)
-    {
-        Pending item;
-        item.file = file;
-        copyText(item.path, sizeof item.path, path);
-        if (!thread) {
-            flushAndClose(item);
-            return;
-        }
-        EnterCriticalSection(&lock);
-        queue.push_back(item);
-        LeaveCriticalSection(&lock);
-        SetEvent(wake);
-    }
-    // Waits until every file taken over is flushed and closed; false when a flush failed.
-    bool finish()
-    {
-        if (thread) {
-            EnterCriticalSection(&lock);
-            stopping = true;
-            LeaveCriticalSection(&lock);
-            SetEvent(wake);
-            WaitForSingleObject(thread, INFINITE);
-            CloseHandle(thread);
-            thread = nullptr;
-        }
-        return failed == 0;
-    }
-
-private:
-    void flushAndClose(const Pending& item)
-    {
-        int64_t mark = timeMark();
-        bool flushed = FlushFileBuffers(item.file) != FALSE;
-        addTime(extractionTimes.flush, mark);
-        CloseHandle(item.file);
-        if (!flushed) {
-            DeleteFileA(item.path);
-            failed = 1;
-            return;
-        }
-        if (lockEach) lockPath(item.path, InstalledItem);
-        addTime(extractionTimes.close, mark);
-    }
-    static DWORD WINAPI run(LPVOID self)
-    {
-        EntryCloser& c = *(EntryCloser*)self;
-        for (;;) {
-            EnterCriticalSection(&c.lock);
-            bool empty = c.queue.empty();
-            bool stop = c.stopping;
-            Pending item = {};
-            if (!empty) {
-                item = c.queue.front();
-                c.queue.pop_front();
-            }
-            LeaveCriticalSection(&c.lock);
-            if (!empty)
-                c.flushAndClose(item);
-            else if (stop)
-                return 0;
-            else
-                WaitForSingleObject(c.wake, INFINITE);
-        }
-    }
-};
-
 // Writes the current entry to target. False when the file cannot be made new, or the entry's data
 // are damaged or the file could not be written completely; the partly written file is then removed.
-static bool copyZipEntry(void* zip, const char* target, uint32_t expectedSize, EntryCloser& closer,
+static bool copyZipEntry(void* zip, const char* target, uint32_t expectedSize, FlushQueue& flushes,
                          SECURITY_ATTRIBUTES* locked, uint64_t& installedBytes)
 {
     // Made new, like a plain file: never written through a file or link that was there; with the
     // access list of an installed file where the system has them.
     int64_t mark = timeMark();
-    HANDLE file = createNewTarget(target, GENERIC_READ | GENERIC_WRITE, locked);
+    HANDLE file = createNewTarget(target, GENERIC_READ | GENERIC_WRITE, locked, &flushes);
     addTime(extractionTimes.create, mark);
     if (file == INVALID_HANDLE_VALUE) {
         unzCloseCurrentFile(zip);
@@ -210,14 +111,15 @@ static bool copyZipEntry(void* zip, const char* target, uint32_t expectedSize, E
         DeleteFileA(target);
         return false;
     }
-    closer.close(file, target);
+    flushes.take(file, target);
     installedBytes += total;
     return true;
 }
 
-// What one archive's extraction keeps: the flushes in flight, the folders made, what it wrote.
+// What one archive's extraction keeps: where its files go to be flushed, the folders made, what it
+// wrote.
 struct Extraction {
-    EntryCloser closer;
+    FlushQueue& flushes;
     FolderCache folders;
     uint64_t& installedBytes;
     int entries;
@@ -248,7 +150,7 @@ static bool extractEntry(unzFile zip, const unz_file_info& info, char* name, con
     addTime(extractionTimes.directory, mark);
     run.folders.makeFor(target);
     addTime(extractionTimes.create, mark);
-    if (!copyZipEntry(zip, placed, (uint32_t)info.uncompressed_size, run.closer, run.locked, run.installedBytes))
+    if (!copyZipEntry(zip, placed, (uint32_t)info.uncompressed_size, run.flushes, run.locked, run.installedBytes))
         return false;
     ++run.entries;
     return true;
@@ -260,12 +162,15 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
     if (!zip) return false;
     char name[EntryNameSize];
     unz_file_info info;
-    Extraction run{{}, {}, installedBytes, 0, {}, {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE}, nullptr};
+    // Within a copy run its files are flushed together, and counted once all are on the disk; an
+    // archive extracted on its own waits for its own.
+    FlushQueue own;
+    FlushQueue& flushes = copyFlushes ? *copyFlushes : own;
+    Extraction run{flushes, {}, installedBytes, 0, {}, {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE}, nullptr};
     // One access list for every entry, given as each file is made.
     if (buildAccessList(InstalledItem, run.list)) {
         run.security.lpSecurityDescriptor = &run.list.descriptor;
         run.locked = &run.security;
-        run.closer.lockEach = false;
     }
     uint64_t bytesBefore = installedBytes;
     int64_t mark = timeMark();
@@ -284,7 +189,7 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
         }
     }
     mark = timeMark();
-    if (!run.closer.finish()) copyFailed = FileNotCopied;
+    if (!own.finish() || flushes.failed()) copyFailed = FileNotCopied;
     addTime(extractionTimes.wait, mark);
     extractionTimes.entries += run.entries;
     unzClose(zip);

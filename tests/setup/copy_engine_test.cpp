@@ -151,6 +151,19 @@ TEST_F(CopyEngine, ArchivesPlainFilesRangeAndSelection)
     EXPECT_EQ(in.progressSteps, 1000);
 }
 
+// A name written again in the same run (twice in one archive, by a later archive, by an archive
+// after a plain file) replaces what the run wrote first, even while that is still being flushed.
+TEST_F(CopyEngine, ANameWrittenAgainInOneRunEndsWithItsLastWriting)
+{
+    useFiles({"same.bin", "a.zip", "b.zip"});
+    put("same.bin", kit::noiseBytes(300000, 10));
+    put("a.zip", kit::makeZip({{"same.bin", "from a"}, {"twice.txt", "1"}, {"twice.txt", "2"}}));
+    put("b.zip", kit::makeZip({{"twice.txt", "3"}, {"same.bin", "from b"}, {"TWICE.TXT", "4"}}));
+    EXPECT_TRUE(runCopy());
+    EXPECT_EQ(installed("same.bin"), "from b");
+    EXPECT_EQ(installed("twice.txt"), "4") << "letters in either case name one file";
+}
+
 TEST_F(CopyEngine, UnsafeArchiveNamesAreNeverWritten)
 {
     const char* unsafe[] = {"../evil.txt", "a/../../evil.txt", "/abs.txt",     "\\abs2.txt", "c:/drive.txt", "a:b.txt",

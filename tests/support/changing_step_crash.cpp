@@ -7,26 +7,30 @@
 
 #include "engine/changing_step.h"
 
-static long steps;
+static volatile LONG steps;
 
 static void writeCount()
 {
     const char* file = getenv("KIT_STEP_COUNT");
     if (!file || !*file) return;
     if (FILE* out = fopen(file, "wb")) {
-        fprintf(out, "%ld", steps);
+        fprintf(out, "%ld", (long)steps);
         fclose(out);
     }
 }
 
+// Files are flushed on threads of their own: one line at a time.
 void noteStep(const char* what, const char* path)
 {
+    static LONG writing;
     const char* file = getenv("KIT_STEP_TRACE");
     if (!file || !*file) return;
+    while (InterlockedExchange(&writing, 1) != 0) Sleep(0);
     if (FILE* out = fopen(file, "ab")) {
         fprintf(out, "%s %s\n", what, path);
         fclose(out);
     }
+    InterlockedExchange(&writing, 0);
 }
 
 void changingStep()
@@ -37,5 +41,5 @@ void changingStep()
         crashAt = at ? atol(at) : 0;
         atexit(writeCount);
     }
-    if (++steps == crashAt) TerminateProcess(GetCurrentProcess(), 99);
+    if (InterlockedIncrement(&steps) == crashAt) TerminateProcess(GetCurrentProcess(), 99);
 }
