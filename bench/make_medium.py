@@ -9,6 +9,7 @@ import sys
 import zipfile
 
 MiB = 1 << 20
+LAYOUT = 'distinct entry names\n'
 PLAIN = [0, 1, 1000, 131072, 65535, 65537, 300000, MiB, 3 * MiB, 8 * MiB, 17 * MiB, 33 * MiB, 64 * MiB,
          100 * MiB, 160 * MiB, 380 * MiB]
 WORDS = [b'Veyla ', b'scene ', b'voice ', b'engine ', b'save ', b'disc ', b'\r\n']
@@ -44,7 +45,9 @@ def main():
         names.append(('plain', 'file%02d.bin' % i, size, i))
     for a in range(3):
         names.append(('zip', 'Arc%d.zip' % a, 0, 100 + a))
-    if not os.path.exists(stamp):
+    # The stamp holds the layout it was made with: a medium of an earlier layout is made again.
+    made = open(stamp).read() if os.path.exists(stamp) else None
+    if made != LAYOUT:
         for kind, name, size, seed in names:
             path = os.path.join(dest, name)
             if kind == 'plain':
@@ -56,10 +59,12 @@ def main():
                     folder = 'd%d/s%02d/t%d' % (e % 7, e % 13, e % 3)
                     size = rng.choice([0, 100, 4096, 20000, 65536, 150000, 400000])
                     data = noise(rng, size) if e % 2 else text(rng, size)
-                    info = zipfile.ZipInfo('%s/e%04d.dat' % (folder, e), date_time=(2020, 1, 1, 0, 0, 0))
+                    # Every entry its own file: the archives share folders, never names.
+                    info = zipfile.ZipInfo('%s/e%04d.dat' % (folder, (seed - 100) * 667 + e), date_time=(2020, 1, 1, 0, 0, 0))
                     info.compress_type = zipfile.ZIP_DEFLATED
                     z.writestr(info, data)
-        open(stamp, 'w').close()
+        with open(stamp, 'w') as f:
+            f.write(LAYOUT)
     for kind, name, _, _ in names:
         print(kind, name)
 

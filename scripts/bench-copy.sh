@@ -39,7 +39,8 @@ if ! command -v makensis >/dev/null 2>&1; then
 fi
 nsis=$KIT_BUILD/benchdata/nsis
 tree=$KIT_BUILD/benchdata/tree
-if [ ! -f "$nsis/.complete" ]; then
+# Made again whenever the medium was (its stamp is newer).
+if [ ! -f "$nsis/.complete" ] || [ "$src/.complete" -nt "$nsis/.complete" ]; then
   rm -rf "$nsis" "$tree"; mkdir -p "$nsis" "$tree"
   for z in "${zips[@]}"; do unzip -q -o "$src/$z" -d "$tree"; done
   # Each installer times its own work with the performance counter, as copy_bench times the
