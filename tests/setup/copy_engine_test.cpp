@@ -149,6 +149,7 @@ TEST_F(CopyEngine, ArchivesPlainFilesRangeAndSelection)
     EXPECT_FALSE(kit::fileExists(target + "\\past.bin")) << "at the end index";
     EXPECT_EQ(launcher.position(), 1000) << "the bar ends full";
     EXPECT_EQ(in.progressSteps, 1000);
+    EXPECT_EQ(in.installedBytes, 300000u + 200000 + 90000 + 1000 + 15 + 5) << "every byte installed is counted";
 }
 
 // A name written again in the same run (twice in one archive, by a later archive, by an archive
