@@ -92,8 +92,14 @@ mkdir -p "$out"; chown "$KIT_USER" "$out"
 
 ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 # Every measurement starts with the disk settled: what an earlier tool left to write back (or a
-# deleted tree) would otherwise be charged to whichever tool comes next.
-settle() { sync; }
+# deleted tree) would otherwise be charged to whichever tool comes next. And from the same state of
+# the disk: right after 1 GiB was written and removed. Without that the first large run of each
+# round (whichever tool it was) took a second or more longer than the same run after it (seen on a
+# virtual machine's disk).
+settle() {
+  dd if=/dev/zero of="$out/prime.bin" bs=1M count=1024 status=none; sync
+  rm -f "$out/prime.bin"; sync
+}
 # And every measurement ends with its own output on the disk: the write-back a tool leaves behind is
 # charged to that tool. Prints the milliseconds the sync took.
 charge() { local s; s=$(date +%s%N); sync; ms "$s"; }
@@ -133,7 +139,7 @@ setup_cpu() {
   while kill -0 "$1" 2>/dev/null; do
     for p in $(pgrep -f 'n:\\setup\.exe' || true); do
       sum=0
-      for f in /proc/"$p"/task/*/schedstat; do read -r ns rest < "$f" 2>/dev/null && sum=$((sum + ns)); done
+      for f in /proc/"$p"/task/*/schedstat; do { read -r ns rest < "$f"; } 2>/dev/null && sum=$((sum + ns)); done
       [ "$sum" -gt "$last" ] && last=$sum
     done
     sleep 0.01
