@@ -47,8 +47,8 @@ for tool, label in NATIVE:
 
 BREAKDOWN = [('zipdirectory', 'directory and headers'), ('zipinflate', 'inflating, with the CRC'),
              ('zipcreate', 'making folders and files'), ('zipwrite', 'writing'),
-             ('zipflush', 'flushing (its own thread)'), ('zipclose', 'closing, access list'),
-             ('zipwait', 'waiting for the last flushes')]
+             ('zipflush', 'flushing (four threads, summed)'), ('zipclose', 'closing'),
+             ('zipwait', 'waiting for the flushes')]
 print('engine archives, where the time goes (median of the sums over the entries):')
 for tool, label in BREAKDOWN:
     print('  %-38s %10.0f ms' % (label, statistics.median(runs(tool))))

@@ -1,7 +1,8 @@
 // Where an extraction's time goes, summed over a run with the performance counter: reading the
 // archive's directory and headers, inflating (with the CRC), making folders and files, writing,
-// flushing, closing with the access list, and waiting for the last flushes. The flushes run on a
-// thread of their own, beside the inflating, so the parts add up to more than the run took.
+// flushing and closing (summed over the copy run's flushing threads), and waiting for the flushes
+// (for a free place among the files waiting, and at the end). The flushes run beside the inflating,
+// so the parts add up to more than the run took.
 #pragma once
 #include <stdint.h>
 
