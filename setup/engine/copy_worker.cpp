@@ -115,8 +115,8 @@ static bool sendToDisk(Installer& in, HANDLE written, const char* placed, bool& 
     uint64_t s = 0;
     HANDLE kept = nullptr, self = GetCurrentProcess();
     HANDLE read = (HANDLE)_get_osfhandle(_fileno(in.copySource));
-    handedOver = in.copyFlushes && openFileSize(read, s) && openFileSize(written, size) &&
-                 size <= s + CopyChunkSize && s <= size + CopyChunkSize &&
+    handedOver = in.copyFlushes && openFileSize(read, s) && openFileSize(written, size) && size <= s + CopyChunkSize &&
+                 s <= size + CopyChunkSize &&
                  DuplicateHandle(self, written, self, &kept, 0, FALSE, DUPLICATE_SAME_ACCESS);
     if (handedOver) {
         in.copyFlushes->take(kept, placed);

@@ -43,11 +43,11 @@ private:
     CRITICAL_SECTION lock;
     HANDLE work;   // counts the files waiting, and one more per thread when the queue closes
     HANDLE space;  // counts the places free
-    HANDLE threads[Flushers];
+    HANDLE threads[Flushers] = {};
     int threadCount = 0;
     bool started = false;
-    Pending pending[MaxPending];
-    Pending flushed[Flushers];  // the files being flushed, by slot
+    Pending pending[MaxPending] = {};
+    Pending flushed[Flushers] = {};  // the files being flushed, by slot
     bool slotBusy[Flushers] = {};
     HANDLE slotFreed;  // set each time a file is closed
     int head = 0, count = 0;

@@ -13,8 +13,8 @@ Installer::Installer()
       installType(0), discCount(1), multiDiscTotalBytes(0), requiredSpaceMB(0), freeSpaceMB(0), firstFileIndex(0),
       endFileIndex(NoEndIndex), cancelState(CancelNone), workerRunning(0), workerThreadId(0), bytesCopied(0),
       progressUnitSize(0), progressUnits(0), progressUnitsShown(0), progressSteps(0), progressCtrlId(0),
-      progress(&noProgressReport), copySource(nullptr), copyTarget(nullptr), copyFlushes(nullptr), mainWindow(nullptr), messageOwner(nullptr),
-      registryKey(nullptr), copyFailed(NoCopyFault), installedBytes(0)
+      progress(&noProgressReport), copySource(nullptr), copyTarget(nullptr), copyFlushes(nullptr), mainWindow(nullptr),
+      messageOwner(nullptr), registryKey(nullptr), copyFailed(NoCopyFault), installedBytes(0)
 {
     publisherName[0] = gameName[0] = folderName[0] = installDir[0] = sourceDir[0] = sourceRoot[0] = '\0';
     programsDir[0] = desktopDir[0] = '\0';
