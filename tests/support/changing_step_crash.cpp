@@ -20,17 +20,23 @@ static void writeCount()
 }
 
 // Files are flushed on threads of their own: one line at a time.
+namespace {
+struct TraceLock {
+    CRITICAL_SECTION section;
+    TraceLock() { InitializeCriticalSection(&section); }
+} traceLock;
+}  // namespace
+
 void noteStep(const char* what, const char* path)
 {
-    static LONG writing;
     const char* file = getenv("KIT_STEP_TRACE");
     if (!file || !*file) return;
-    while (InterlockedExchange(&writing, 1) != 0) Sleep(0);
+    EnterCriticalSection(&traceLock.section);
     if (FILE* out = fopen(file, "ab")) {
         fprintf(out, "%s %s\n", what, path);
         fclose(out);
     }
-    InterlockedExchange(&writing, 0);
+    LeaveCriticalSection(&traceLock.section);
 }
 
 void changingStep()
