@@ -95,16 +95,6 @@ static bool sizeMatches(Installer& in, const char* target, const char* source, u
     return false;
 }
 
-// The size of an open file; false when it cannot be had.
-static bool openFileSize(HANDLE file, uint64_t& size)
-{
-    DWORD high = 0;
-    SetLastError(NO_ERROR);
-    DWORD low = GetFileSize(file, &high);
-    size = ((uint64_t)high << 32) | low;
-    return low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
-}
-
 // The written file on its way to the disk before the installation counts it (the record is written
 // only after every file): the stream is unbuffered, so its handle holds everything written. Within a
 // copy run, a file of the source's size goes with a handle of its own to the run's flushes (the

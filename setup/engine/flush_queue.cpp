@@ -58,7 +58,6 @@ bool FlushQueue::finish(bool flush)
 {
     if (threadCount > 0) {
         EnterCriticalSection(&lock);
-        closing = true;
         flushing = flush;
         LeaveCriticalSection(&lock);
         ReleaseSemaphore(work, threadCount, nullptr);  // one more for each thread: its end
@@ -85,8 +84,7 @@ void FlushQueue::flushAndClose(const Pending& item)
         return;
     }
     logLine("cannot flush: %s (error %lu)", item.path, (unsigned long)error);
-    // Never left as if installed; a name that stays is the roll-back's.
-    DeleteFileA(item.path);
+    DeleteFileA(item.path);  // never left as if installed; a name that stays is the roll-back's
     InterlockedIncrement(&failures);
 }
 

@@ -51,7 +51,6 @@ private:
     bool slotBusy[Flushers] = {};
     HANDLE slotFreed;  // set each time a file is closed
     int head = 0, count = 0;
-    bool closing = false;
     bool flushing = true;
     volatile LONG failures = 0;
 };

@@ -48,6 +48,9 @@ DriveKind driveKind(const char* root, char* label, size_t labelSize);
 // path cannot be had.
 bool moduleFolder(char* out, size_t size);
 
+// The size of an open file; false when it cannot be had.
+bool openFileSize(HANDLE file, uint64_t& size);
+
 // A file of the installation at target, made new and opened with access (an existing file is
 // deleted first, its read-only attribute cleared, once flushes no longer hold it where given), with
 // security's access list where given; INVALID_HANDLE_VALUE, logged with the error, where the name

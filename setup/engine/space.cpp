@@ -9,15 +9,22 @@
 #include "platform/run_log.h"
 #include "engine/unattended.h"
 
+bool openFileSize(HANDLE file, uint64_t& size)
+{
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    DWORD low = GetFileSize(file, &high);
+    size = ((uint64_t)high << 32) | low;
+    // 0xFFFFFFFF is also the low word of a real size: only the error code tells a failure.
+    return low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+}
+
 uint64_t Installer::fileSize(const char* path)
 {
     HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
-    DWORD high = 0;
-    SetLastError(NO_ERROR);
-    DWORD low = GetFileSize(file, &high);
-    // 0xFFFFFFFF is also the low word of a real size: only the error code tells a failure.
-    uint64_t result = low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR ? 0 : ((uint64_t)high << 32) | low;
+    uint64_t result = 0;
+    if (!openFileSize(file, result)) result = 0;
     CloseHandle(file);
     return result;
 }
