@@ -17,8 +17,6 @@
 // takes effect after the block being copied.
 enum { CopyBlockSize = 4 * CopyChunkSize };
 static char copyBuffer[CopyBlockSize];
-// A large file is written out in parts while it is copied, every 32 MiB.
-enum { AheadBlocks = 32 * 1024 * 1024 / CopyBlockSize };
 
 HANDLE createNewTarget(const char* target, DWORD access, SECURITY_ATTRIBUTES* security, FlushQueue* flushes)
 {
@@ -59,20 +57,18 @@ static FILE* createTarget(const char* target, HANDLE& file, FlushQueue* flushes)
 
 // Moves the source's blocks into the target until the end or a cancel request; false when a
 // block could not be read or written.
-static bool copyBlocks(Installer& in, const char* placed)
+static bool copyBlocks(Installer& in)
 {
     if (in.cancelState == CancelRequested) {
         in.cancelState = CancelCopyStopped;
         return true;
     }
-    HANDLE target = (HANDLE)_get_osfhandle(_fileno(in.copyTarget));
-    for (unsigned block = 1;; ++block) {
+    for (;;) {
         size_t got = fread(copyBuffer, 1, sizeof copyBuffer, in.copySource);
         storeBytesCopied(in, loadBytesCopied(in) + got);
         changingStep();
         if (ferror(in.copySource) || fwrite(copyBuffer, 1, got, in.copyTarget) != got) return false;
         if (got < sizeof copyBuffer) return true;
-        if (in.copyFlushes && block % AheadBlocks == 0) in.copyFlushes->flushAhead(target, placed);
         if (in.cancelState == CancelRequested) {
             in.cancelState = CancelCopyStopped;
             return true;
@@ -139,7 +135,7 @@ static FileCopy copyPlainFile(Installer& in, const char* target, const char* pla
     setvbuf(in.copySource, nullptr, _IONBF, 0);
     setvbuf(in.copyTarget, nullptr, _IONBF, 0);
     uint64_t before = loadBytesCopied(in);
-    bool whole = copyBlocks(in, placed);
+    bool whole = copyBlocks(in);
     bool handedOver = false;
     uint64_t size = 0;
     if (whole && in.cancelState == CancelNone) whole = sendToDisk(in, written, placed, handedOver, size);

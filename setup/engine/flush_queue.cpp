@@ -37,7 +37,6 @@ void FlushQueue::take(HANDLE file, const char* path)
 {
     Pending item;
     item.file = file;
-    item.ahead = false;
     copyText(item.path, sizeof item.path, path);
     if (!started) start();
     if (threadCount == 0) {
@@ -47,30 +46,6 @@ void FlushQueue::take(HANDLE file, const char* path)
     int64_t mark = timeMark();
     WaitForSingleObject(space, INFINITE);
     addTime(extractionTimes.wait, mark);
-    add(item);
-}
-
-void FlushQueue::flushAhead(HANDLE file, const char* path)
-{
-    if (!started) start();
-    if (threadCount == 0 || aheadGoing) return;
-    if (WaitForSingleObject(space, 0) != WAIT_OBJECT_0) return;
-    Pending item;
-    HANDLE self = GetCurrentProcess();
-    if (!DuplicateHandle(self, file, self, &item.file, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-        // The flush at the file's end writes it all.
-        ReleaseSemaphore(space, 1, nullptr);  // gives back the place just taken
-        return;
-    }
-    item.ahead = true;
-    copyText(item.path, sizeof item.path, path);
-    aheadGoing = 1;
-    add(item);
-}
-
-// Puts item in the place taken for it and wakes a flushing thread.
-void FlushQueue::add(const Pending& item)
-{
     EnterCriticalSection(&lock);
     pending[(head + count) % MaxPending] = item;
     ++count;
@@ -103,17 +78,13 @@ void FlushQueue::flushAndClose(const Pending& item)
     addTime(extractionTimes.flush, mark);
     CloseHandle(item.file);
     addTime(extractionTimes.close, mark);
-    if (item.ahead) InterlockedExchange(&aheadGoing, 0);
     if (!flushing) return;  // the run stopped: its roll-back removes the file
     if (flushed) {
-        if (!item.ahead) noteStep("flushed", item.path);
+        noteStep("flushed", item.path);
         return;
     }
     logLine("cannot flush: %s (error %lu)", item.path, (unsigned long)error);
-    // A write the system could not complete is reported to one flush only, so a part flushed ahead
-    // that failed fails the run even when the file's own flush at its end succeeds; the file, still
-    // being written, is left to the run's roll-back.
-    if (!item.ahead) DeleteFileA(item.path);  // never left as if installed; a name that stays is the roll-back's
+    DeleteFileA(item.path);  // never left as if installed; a name that stays is the roll-back's
     InterlockedIncrement(&failures);
 }
 

@@ -20,10 +20,6 @@ public:
     // Takes over file, complete and open for writing, named path. With every place taken it waits
     // for one; without threads (none could be started) the file is flushed and closed here.
     void take(HANDLE file, const char* path);
-    // Starts writing out what file (a large one still being written, named path) holds so far, on a
-    // flushing thread while the copy goes on, so that its flush at the end waits only for its last
-    // part. Does nothing while the previous one is still going or no place is free.
-    void flushAhead(HANDLE file, const char* path);
     // Waits until no file named path is waiting or being flushed: a name written again (by a later
     // archive, or twice in one) is free to be replaced.
     void waitFor(const char* path);
@@ -36,11 +32,9 @@ public:
 private:
     struct Pending {
         HANDLE file;
-        bool ahead;  // a flush of part of a file still being written
         char path[PathSize];
     };
     void start();
-    void add(const Pending& item);
     void flushAndClose(const Pending& item);
     bool next(Pending& item, int& slot);
     bool holds(const char* path) const;
@@ -59,5 +53,4 @@ private:
     int head = 0, count = 0;
     bool flushing = true;
     volatile LONG failures = 0;
-    volatile LONG aheadGoing = 0;
 };
