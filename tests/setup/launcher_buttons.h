@@ -60,13 +60,16 @@ inline HWND installFromDriveN(kit::Process& process, const std::string& args = "
 }
 
 // Selects a folder (a path of the system's code page) in the folder dialog; the dialog may still
-// be filling its tree, so the selection is repeated until the tree shows it.
+// be making its controls or filling its tree, so the tree is looked for and the selection repeated
+// until the tree shows it.
 inline bool selectFolder(HWND browse, const std::string& folder)
 {
-    HWND tree = FindWindowExW(browse, nullptr, L"SysTreeView32", nullptr);
+    HWND tree = nullptr;
     std::wstring wide = kit::systemToWide(folder), last = wide.substr(wide.find_last_of(L'\\') + 1);
     return kit::waitUntil(
         [&] {
+            if (!tree) tree = FindWindowExW(browse, nullptr, L"SysTreeView32", nullptr);
+            if (!tree) return false;
             kit::sendTextMessage(browse, BFFM_SETSELECTIONA, TRUE, folder);
             std::wstring shown = kit::treeSelectionText(tree);
             return last.empty() || _wcsicmp(shown.c_str(), last.c_str()) == 0;
