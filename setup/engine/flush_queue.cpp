@@ -84,7 +84,9 @@ void FlushQueue::flushAndClose(const Pending& item)
         return;
     }
     logLine("cannot flush: %s (error %lu)", item.path, (unsigned long)error);
-    DeleteFileA(item.path);  // never left as if installed; a name that stays is the roll-back's
+    // Never left as if installed: the run fails below, and a name that stays is the roll-back's.
+    if (!DeleteFileA(item.path))
+        logLine("cannot remove: %s (error %lu), left to the roll-back", item.path, (unsigned long)GetLastError());
     InterlockedIncrement(&failures);
 }
 
