@@ -114,6 +114,17 @@ start)
   printf 'their game' > "$KIT_SCRATCH/fixtures/foreigngame/TesmafromKuvel/Veyla/Veyla.exe"
   printf 'their data' > "$KIT_SCRATCH/fixtures/foreigngame/TesmafromKuvel/Veyla/data.tpk"
   [ "$(id -u)" = 0 ] && chown -R nobody "$KIT_SCRATCH/fixtures/foreigngame/TesmafromKuvel"
+  # Another user's tree where the record points (foreigntree\TesmafromKuvel\Veyla): their game, and an
+  # update journal of theirs that would put their Veyla.exe.old~ in place of Veyla.exe.
+  tree="$KIT_SCRATCH/fixtures/foreigntree/TesmafromKuvel/Veyla"
+  mkdir -p "$tree"
+  printf 'their game' > "$tree/Veyla.exe"
+  printf 'their data' > "$tree/data.tpk"
+  printf 'their old game' > "$tree/Veyla.exe.old~"
+  printf 'kit update journal\r\nphase replacing\r\n1 00000020 %s|%s|%s\r\n' 'z:\fixtures\foreigntree\TesmafromKuvel\Veyla\Veyla.exe' \
+    'z:\fixtures\foreigntree\TesmafromKuvel\Veyla\Veyla.exe.new~' 'z:\fixtures\foreigntree\TesmafromKuvel\Veyla\Veyla.exe.old~' \
+    > "$tree/update~.jnl"
+  [ "$(id -u)" = 0 ] && chown -R nobody "$KIT_SCRATCH/fixtures/foreigntree/TesmafromKuvel"
   # What an administrator may not take on trust (z:\fixtures\trust): a file deep below a folder that is
   # another user's (foreignchild\Veyla\sub\deep.dat, nobody's), and a folder of another user that
   # nobody may list (sealed), whose children's owners cannot be read.

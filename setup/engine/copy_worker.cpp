@@ -152,7 +152,9 @@ static FileCopy copyPlainFile(Installer& in, const char* target, const char* pla
     if (!handedOver && !sizeMatches(in, placed, source, before, size)) return FileCopy::Damaged;
     in.installedBytes += size;
     changingStep();
-    lockPath(placed, installedFileKind(target));
+    // A file left with the list it inherited could be changed by the players, or (the settings
+    // file) not saved by them: it is not installed.
+    if (!lockWherePossible(placed, installedFileKind(target))) return FileCopy::Damaged;
     logLine("file %s, %.0f bytes", placed, (double)size);
     return FileCopy::Copied;
 }
@@ -200,7 +202,7 @@ static bool copyListedFile(Installer& in, int32_t i)
     } else if (Installer::pathExists(source)) {
         char staged[PathSize];
         const char* placed = placedName(target, staged);
-        if (!placed) {
+        if (!placed || !stagedNamesOnDisk()) {
             in.copyFailed = FileNotCopied;
             return false;
         }

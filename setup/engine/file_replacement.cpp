@@ -11,6 +11,7 @@
 #include <string.h>
 
 #include "engine/changing_step.h"
+#include "engine/installation_hold.h"
 #include "engine/installer.h"
 #include "engine/product_folders.h"
 #include "engine/update_repair.h"
@@ -282,8 +283,17 @@ Outcome finishReplacement(Installer& in, ReplacingTask task, UpdateJournal& jour
 Outcome repairInterruptedUpdate(Installer& in)
 {
     char failed[PathSize];
-    if (in.installDir[0] == '\0' || installFolderLinked(in.installDir)) return Outcome::Done;
-    return recoverFromJournal(in, failed) ? Outcome::Done : notPutBack(in, ReplacingTask::Update, failed);
+    if (in.installDir[0] == '\0') return Outcome::Done;
+    // A journal in a tree that is no longer the administrators' is someone else's: nothing is done
+    // after its lines.
+    InstallationHold hold;
+    if (holdInstallation(in.installDir, in.folderName, hold) != Outcome::Done) {
+        logLine("not recovered: %s", in.installDir);
+        return Outcome::Refused;
+    }
+    bool recovered = recoverFromJournal(in, failed);
+    releaseInstallation(hold);
+    return recovered ? Outcome::Done : notPutBack(in, ReplacingTask::Update, failed);
 }
 
 void removeTemporaryNames(Installer& in)

@@ -94,7 +94,6 @@ static bool recordInstallation(Installer& in, bool overGame)
         endInstallJournal();  // rolled back: nothing for the next start to clear
         return false;
     }
-    if (!endInstallJournal()) logLine("installation journal left");  // the record is there: the next start drops it
     char name[PathSize];
     logLine("record HKEY_LOCAL_MACHINE\\%s: Dir=%s, CD=%s, InstType=%d",
             systemText(productConfig.installRecordKey, name, sizeof name), in.installDir, in.sourceDir,
@@ -102,6 +101,9 @@ static bool recordInstallation(Installer& in, bool overGame)
     // Like the links, a missing entry in the list of installed programs does not undo the game.
     if (writeUninstallEntry(in))
         logLine("installed-programs entry %s", systemText(productConfig.uninstallEntry, name, sizeof name));
+    // Only now, the record and the entry on the disk, may the journal go: after a power cut a
+    // journal without the record would have the next start remove the installed game.
+    if (!endInstallJournal()) logLine("installation journal left");  // the record is there: the next start drops it
     return true;
 }
 

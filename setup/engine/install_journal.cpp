@@ -7,6 +7,7 @@
 #include "engine/changing_step.h"
 #include "platform/display_text.h"
 #include "engine/install_journal.h"
+#include "engine/installation_hold.h"
 #include "engine/installer.h"
 #include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
@@ -136,10 +137,18 @@ void clearInterruptedInstallation(Installer& in)
                 folder);
         return dropJournal(key);
     }
-    // Its folder never made, or gone: only the folders it may have made go, if they are empty.
+    // Its folder never made, or gone: only the folders it made go, if they are empty. Files are
+    // deleted only in a tree that is still the administrators' and held: one swapped for another
+    // user's folders meanwhile is theirs, and so is what it holds.
     bool placed = Installer::pathExists(folder);
+    InstallationHold hold;
+    if (placed && holdInstallation(folder, in.folderName, hold) != Outcome::Done) {
+        logLine("interrupted installation in %s: left, its folders are no longer the kit's", folder);
+        return;  // the journal stays: nothing of it was done
+    }
     bool whole = !placed || removeInterrupted(in, folder);
-    removeProductFolders(folder, in.folderName);
+    if (placed) releaseInstallation(hold);
+    removeProductFolders(folder, in.folderName, made);
     if (!placed) return dropJournal(key);
     logLine("interrupted installation in %s: %s", folder, whole ? "removed" : "not all removed");
     // Kept where a file stays, so that the next start tries again.

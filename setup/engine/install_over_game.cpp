@@ -32,6 +32,7 @@ std::string targetKey(const char* target)
 // it found, written back where the new one cannot be.
 struct StagedCopy {
     bool active;
+    bool unflushed;  // journal lines written since the journal was last flushed
     UpdateJournal journal;
     int count;
     std::map<std::string, int> byTarget;
@@ -102,8 +103,22 @@ const char* placedName(const char* target, char* placed)
         logLine("journal not written: %s (error %lu)", staged.journal.path, (unsigned long)GetLastError());
         return nullptr;
     }
+    staged.unflushed = true;
     staged.byTarget[targetKey(target)] = staged.count++;
     return placed;
+}
+
+bool stagingActive() { return staged.active; }
+
+bool stagedNamesOnDisk()
+{
+    if (!staged.active || !staged.unflushed) return true;
+    if (!FlushFileBuffers(staged.journal.file)) {
+        logLine("journal not written: %s (error %lu)", staged.journal.path, (unsigned long)GetLastError());
+        return false;
+    }
+    staged.unflushed = false;
+    return true;
 }
 
 Outcome dropStagedCopy(Installer& in)

@@ -20,6 +20,14 @@ bool beginStagedCopy(Installer& in);
 // Called by the copy's worker only.
 const char* placedName(const char* target, char* placed);
 
+// True while the copy writes beside its targets.
+bool stagingActive();
+
+// The journal lines placedName wrote since the last call on the disk, before any file they name is
+// made: a run ended by a power cut leaves no new file that the journal does not name. False
+// (logged) when they cannot be.
+bool stagedNamesOnDisk();
+
 // The copy did not end: every new file goes, and the earlier game stays as it was (done); failed,
 // with the file named, where one could not be put back.
 Outcome dropStagedCopy(Installer& in);

@@ -16,13 +16,6 @@ bool folderExists(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool installFolderLinked(const char* installDir)
-{
-    if (!isLink(installDir)) return false;
-    logLine("a link, not followed: %s", installDir);
-    return true;
-}
-
 bool publisherFolderOf(const char* installDir, const char* folderName, char* out, size_t size)
 {
     size_t dirLen = strlen(installDir), folderLen = strlen(folderName);
@@ -144,7 +137,7 @@ static Outcome placeSaveFolder(const char* save)
 }
 
 // The folders above the installation folder: the player's own up to the publisher folder, which is
-// the product's.
+// the product's; one that is not there yet is made as an administrator's.
 static Outcome placeFoldersAbove(const char* path, HWND owner)
 {
     char prefix[PathSize], publisher[PathSize];
@@ -160,7 +153,9 @@ static Outcome placeFoldersAbove(const char* path, HWND owner)
         if (len - 1 == publisherLength) {
             Outcome placed = placeProductFolder(publisher, InstalledItem, nullptr, false, owner, MadePublisher);
             if (placed != Outcome::Done) return placed;
-        } else if (!Installer::ensureDirectory(prefix)) {
+        } else if (!folderExists(prefix) && !createLockedFolder(prefix, InstalledItem)) {
+            // Made with the installed items' list, never the drive's inherited one, so that no
+            // player can rename it and put a tree of their own where the record points.
             return Outcome::Failed;
         }
     }

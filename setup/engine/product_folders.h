@@ -8,11 +8,6 @@
 #include "engine/outcome.h"
 #include "platform/access_list.h"
 
-// True when the installation folder is a link (logged): nothing of the game is written or deleted
-// through it. (The publisher folder above it was checked when it was made or taken over, and
-// locked: only an administrator can have made it a link since.)
-bool installFolderLinked(const char* installDir);
-
 // True when a folder stands at path.
 bool folderExists(const char* path);
 

@@ -7,6 +7,7 @@
 #include "engine/files_in_use.h"
 #include "platform/display_text.h"
 #include "engine/installer.h"
+#include "engine/installation_hold.h"
 #include "engine/product_folders.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
@@ -79,7 +80,8 @@ bool writeNewFile(UpdateFile& f)
     }
     if (ok) {
         changingStep();
-        lockPath(f.fresh, installedFileKind(f.target));
+        ok = lockWherePossible(f.fresh, installedFileKind(f.target));
+        if (!ok) error = GetLastError();
     }
     SetLastError(error);
     return ok;
@@ -134,33 +136,44 @@ Outcome replaceAll(Installer& in, int count)
 
 }  // namespace
 
+// The update in the held installation folder.
+static Outcome updateHeldInstallation(Installer& in, const char* updateFolder)
+{
+    char failed[PathSize];
+    if (!recoverFromJournal(in, failed)) return notPutBack(in, ReplacingTask::Update, failed);
+    Outcome step = waitUntilFilesFree(in.productFiles(), in.installDir, updateFolder, in.messageOwner);
+    if (step != Outcome::Done) return step;
+    int count = 0;
+    uint64_t bytes = 0;
+    if (!listUpdateFiles(in, updateFolder, count, bytes, failed))
+        return replacementFailed(in, ReplacingTask::Update, failed, ERROR_FILENAME_EXCED_RANGE);
+    if (!roomForNewFiles(in, bytes)) return Outcome::NoSpace;
+    for (int i = 0; i < count; ++i) files[i].oldAttributes = GetFileAttributesA(files[i].target);
+    step = replaceAll(in, count);
+    if (step != Outcome::Done) return step;
+    // Installed files the update does not hold get normal attributes, as the new ones have.
+    forEachProductFile(in.productFiles(), in.installDir, [](const char*, const char* target) {
+        SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);  // a file that keeps its attributes still runs
+        return true;
+    });
+    showMessage(in.messageOwner, "アップデートが完了しました。", "終了", MB_ICONWARNING);
+    return Outcome::Done;
+}
+
 Outcome Installer::applyUpdate()
 {
     moduleFolder(sourceDir, sizeof sourceDir);
     cancelState = CancelNone;
     copyFailed = NoCopyFault;
-    char updateFolder[PathSize], failed[PathSize];
+    char updateFolder[PathSize];
     if (!formatText(updateFolder, sizeof updateFolder, "%s\\%s", sourceDir, folderName))
         return replacementFailed(*this, ReplacingTask::Update, sourceDir, ERROR_FILENAME_EXCED_RANGE);
-    // An installation folder a player made a link is never followed, not even to repair it.
-    if (installFolderLinked(installDir))
-        return replacementFailed(*this, ReplacingTask::Update, installDir, ERROR_REPARSE_TAG_INVALID);
-    if (!recoverFromJournal(*this, failed)) return notPutBack(*this, ReplacingTask::Update, failed);
-    Outcome step = waitUntilFilesFree(productFiles(), installDir, updateFolder, messageOwner);
-    if (step != Outcome::Done) return step;
-    int count = 0;
-    uint64_t bytes = 0;
-    if (!listUpdateFiles(*this, updateFolder, count, bytes, failed))
-        return replacementFailed(*this, ReplacingTask::Update, failed, ERROR_FILENAME_EXCED_RANGE);
-    if (!roomForNewFiles(*this, bytes)) return Outcome::NoSpace;
-    for (int i = 0; i < count; ++i) files[i].oldAttributes = GetFileAttributesA(files[i].target);
-    step = replaceAll(*this, count);
-    if (step != Outcome::Done) return step;
-    // Installed files the update does not hold get normal attributes, as the new ones have.
-    forEachProductFile(productFiles(), installDir, [](const char*, const char* target) {
-        SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);  // a file that keeps its attributes still runs
-        return true;
-    });
-    showMessage(messageOwner, "アップデートが完了しました。", "終了", MB_ICONWARNING);
-    return Outcome::Done;
+    // A tree that is no longer the administrators' (a link, or another user's folders put in its
+    // place) is never updated, not even repaired; the one that is stays held while it is.
+    InstallationHold hold;
+    if (holdInstallation(installDir, folderName, hold) != Outcome::Done)
+        return replacementFailed(*this, ReplacingTask::Update, installDir, ERROR_ACCESS_DENIED);
+    Outcome updated = updateHeldInstallation(*this, updateFolder);
+    releaseInstallation(hold);
+    return updated;
 }

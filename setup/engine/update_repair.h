@@ -8,7 +8,8 @@ class Installer;
 // The installation in the Installer brought from its update journal to one whole state: all old
 // while the replacements were under way, all new once they were all done. Done where there was no
 // journal; failed, with the file named in a message and the journal kept, where one could not be
-// brought back.
+// brought back; refused (logged, nothing done) where the installation's folders are no longer an
+// administrator's or one is a link: its journal is not the kit's to follow.
 Outcome repairInterruptedUpdate(Installer& in);
 
 // The kit's own temporary files beside the product files (<name>.new~, <name>.old~ and their

@@ -128,17 +128,28 @@ struct Extraction {
     SECURITY_ATTRIBUTES* locked;  // the files' access list at their creation; nullptr without one
 };
 
-// The current entry, named name (its separators made backslashes), put where it belongs below
-// destRoot: a folder made, a file written, an unsafe name passed over. False when the extraction
-// fails on it.
-static bool extractEntry(unzFile zip, const unz_file_info& info, char* name, const char* destRoot, Extraction& run)
+// Where an entry goes below destRoot: nowhere (an unsafe name, never written: it would land outside
+// the folder or on a device), a folder, a file (its path in target, PathSize bytes), or a path that
+// does not fit. Its name's separators are made backslashes.
+enum class EntryPlace { Skipped, Folder, File, TooLong };
+static EntryPlace entryPlace(char* name, const char* destRoot, char* target)
 {
     for (char* p = name; *p; ++p)
         if (*p == '/') *p = '\\';  // never a second byte of a two-byte character
+    if (!isSafeEntryName(name)) return EntryPlace::Skipped;
+    if (!formatText(target, PathSize, "%s%s", destRoot, name)) return EntryPlace::TooLong;
+    return strlen(name) >= 2 && endsWithBackslash(name) ? EntryPlace::Folder : EntryPlace::File;
+}
+
+// The current entry, named name, put where it belongs below destRoot: a folder made, a file
+// written, an unsafe name passed over. False when the extraction fails on it.
+static bool extractEntry(unzFile zip, const unz_file_info& info, char* name, const char* destRoot, Extraction& run)
+{
     char target[PathSize];
-    if (!isSafeEntryName(name)) return true;  // never written: it would land outside the folder or on a device
-    if (!formatText(target, sizeof target, "%s%s", destRoot, name)) return false;
-    if (strlen(name) >= 2 && endsWithBackslash(name)) {
+    EntryPlace place = entryPlace(name, destRoot, target);
+    if (place == EntryPlace::Skipped) return true;
+    if (place == EntryPlace::TooLong) return false;
+    if (place == EntryPlace::Folder) {
         run.folders.makeFor(target);
         return true;
     }
@@ -154,6 +165,22 @@ static bool extractEntry(unzFile zip, const unz_file_info& info, char* name, con
         return false;
     ++run.entries;
     return true;
+}
+
+// Over the game, every entry's new name is journaled, and the journal on the disk, before the first
+// entry is written (one flush for the archive rather than one an entry); then back at the first entry.
+static bool stageEntries(unzFile zip, const char* destRoot)
+{
+    if (!stagingActive()) return true;
+    char name[EntryNameSize], target[PathSize], staged[PathSize];
+    unz_file_info info;
+    int step = UNZ_OK;
+    for (; step == UNZ_OK; step = unzGoToNextFile(zip)) {
+        if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+        EntryPlace place = entryPlace(name, destRoot, target);
+        if (place == EntryPlace::TooLong || (place == EntryPlace::File && !placedName(target, staged))) return false;
+    }
+    return step == UNZ_END_OF_LIST_OF_FILE && stagedNamesOnDisk() && unzGoToFirstFile(zip) == UNZ_OK;
 }
 
 bool Installer::extractZip(const char* archive, const char* destRoot)
@@ -174,7 +201,9 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
     }
     uint64_t bytesBefore = installedBytes;
     int64_t mark = timeMark();
-    while (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK) {
+    bool staged = stageEntries(zip, destRoot);
+    if (!staged) copyFailed = FileNotCopied;
+    while (staged && unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK) {
         addTime(extractionTimes.directory, mark);
         if (!extractEntry(zip, info, name, destRoot, run)) {
             copyFailed = FileNotCopied;

@@ -106,23 +106,46 @@ bool runsAsAdministrator()
 typedef BOOL(WINAPI* GetObjectSecurityFn)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD, LPDWORD);
 typedef BOOL(WINAPI* SetObjectSecurityFn)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
 
-// What stands at path, opened with access without following a link; INVALID_HANDLE_VALUE where it
-// is a link (link set) or cannot be opened. A junction shows as a reparse point by its path, and on
-// Windows by the opened handle too.
-HANDLE openUnfollowed(const char* path, DWORD access, bool& link)
+// Why what stands at path was not opened to be taken over: a link, a file with a second name
+// elsewhere (whatever is set on it is set on that other file too), or it could not be opened.
+enum class NotOpened { No, Link, SecondName, Unopened };
+
+// What stands at path, opened with access without following a link; INVALID_HANDLE_VALUE, with
+// why, where it is a link or a file with a second name or cannot be opened. A junction shows as a
+// reparse point by its path, and on Windows by the opened handle too.
+HANDLE openUnfollowed(const char* path, DWORD access, NotOpened& why)
 {
-    link = isLink(path);
-    if (link) return INVALID_HANDLE_VALUE;
+    why = isLink(path) ? NotOpened::Link : NotOpened::No;
+    if (why != NotOpened::No) return INVALID_HANDLE_VALUE;
     HANDLE object = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (object != INVALID_HANDLE_VALUE && GetFileInformationByHandle(object, &info) &&
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        CloseHandle(object);
-        link = true;
-        return INVALID_HANDLE_VALUE;
+    if (object == INVALID_HANDLE_VALUE) {
+        why = NotOpened::Unopened;
+        return object;
     }
-    return object;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(object, &info))
+        why = NotOpened::Unopened;
+    else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        why = NotOpened::Link;
+    else if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && info.nNumberOfLinks > 1)
+        why = NotOpened::SecondName;
+    if (why == NotOpened::No) return object;
+    DWORD error = GetLastError();
+    CloseHandle(object);
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+}
+
+// The log's line for what was not opened; what says what could not be done where it was not opened.
+void logNotOpened(NotOpened why, const char* path, const char* what)
+{
+    if (why == NotOpened::Link)
+        logLine("a link, not followed: %s", path);
+    else if (why == NotOpened::SecondName)
+        logLine("a file with a second name, not taken: %s", path);
+    else
+        logLine("%s: %s (error %lu)", what, path, (unsigned long)GetLastError());
 }
 
 // The owner of the opened object, copied into out; false when it cannot be read.
@@ -217,6 +240,11 @@ bool lockPath(const char* path, AccessListKind kind)
     return false;
 }
 
+bool lockWherePossible(const char* path, AccessListKind kind)
+{
+    return lockPath(path, kind) || !ntFamily() || !keepsAccessLists(path);
+}
+
 bool runsElevated()
 {
     // TokenElevation is known from Vista on; earlier systems refuse the class.
@@ -277,13 +305,18 @@ bool keepsAccessLists(const char* path)
     return (flags & FILE_PERSISTENT_ACLS) != 0;
 }
 
+bool handleOwnedByAdministrator(HANDLE object, const char* path)
+{
+    return !ntFamily() || !keepsAccessLists(path) || objectOwnedByAdministrator(object);
+}
+
 bool ownedByAdministrator(const char* path)
 {
     if (!ntFamily() || !keepsAccessLists(path)) return true;
-    bool link = false;
-    HANDLE object = openUnfollowed(path, READ_CONTROL, link);
+    NotOpened why;
+    HANDLE object = openUnfollowed(path, READ_CONTROL, why);
     if (object == INVALID_HANDLE_VALUE) {
-        logLine(link ? "a link, not followed: %s" : "owner not readable: %s", path);
+        logNotOpened(why, path, "owner not readable");
         return false;
     }
     bool owned = objectOwnedByAdministrator(object);
@@ -294,18 +327,17 @@ bool ownedByAdministrator(const char* path)
 LockResult lockExisting(const char* path, AccessListKind kind)
 {
     if (!ntFamily()) return LockResult::NotLocked;
-    bool link = false;
+    NotOpened why;
     // With the owner's right where this run has it, else the list alone still closes it.
     bool changeOwner = true;
-    HANDLE object = openUnfollowed(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER, link);
-    if (object == INVALID_HANDLE_VALUE && !link) {
+    HANDLE object = openUnfollowed(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER, why);
+    if (object == INVALID_HANDLE_VALUE && why == NotOpened::Unopened) {
         changeOwner = false;
-        object = openUnfollowed(path, READ_CONTROL | WRITE_DAC, link);
+        object = openUnfollowed(path, READ_CONTROL | WRITE_DAC, why);
     }
     if (object == INVALID_HANDLE_VALUE) {
-        logLine(link ? "a link, not followed: %s" : "access list not set: %s (error %lu)", path,
-                (unsigned long)GetLastError());
-        return link ? LockResult::Refused : LockResult::NotLocked;
+        logNotOpened(why, path, "access list not set");
+        return why == NotOpened::Unopened ? LockResult::NotLocked : LockResult::Refused;
     }
     // What is locked is what was checked: the owner is read again on the handle that sets the list.
     LockResult result =

@@ -38,6 +38,11 @@ bool buildAccessList(AccessListKind kind, AccessList& list);
 // permissions on this system or this drive, or the call failed); the unattended log says so.
 bool lockPath(const char* path, AccessListKind kind);
 
+// lockPath where lists can be kept: false only where the system and the volume keep lists and the
+// one of that kind could not be set (logged), so that a file the players must not change, or the
+// settings file they must be able to change, is never left with another list.
+bool lockWherePossible(const char* path, AccessListKind kind);
+
 // Makes the folder at path with the list of that kind from its first moment (on 95/98/Me, and
 // where no list can be built, as CreateDirectoryA makes it). False when it was not made; then
 // GetLastError() says why (ERROR_ALREADY_EXISTS: something of that name was there).
@@ -55,15 +60,20 @@ bool removeFolderLink(const char* path);
 // and exFAT, where every user may change everything, and on 95/98/Me.
 bool keepsAccessLists(const char* path);
 
-// True when an administrator may take over what stands at path: no link, and its owner, read
-// through a handle that does not follow a link, is Administrators, SYSTEM, TrustedInstaller, or
-// this process's user running as an administrator. On 95/98/Me and on a volume that keeps no
-// access lists, true; where the owner cannot be read, false (logged).
+// True when an administrator may take over what stands at path: no link, no file with a second
+// name elsewhere, and its owner, read through a handle that does not follow a link, is
+// Administrators, SYSTEM, TrustedInstaller, or this process's user running as an administrator.
+// On 95/98/Me and on a volume that keeps no access lists, true; where the owner cannot be read,
+// false (logged).
 bool ownedByAdministrator(const char* path);
+
+// The owner rule of ownedByAdministrator for what is open as object (path names it, for its volume).
+bool handleOwnedByAdministrator(HANDLE object, const char* path);
 
 // Gives what stood at path before (a folder or a file) the list of that kind, with Administrators as
 // its owner where this run may change it. Through one handle that does not follow a link, on which
-// the owner is read again: Refused for a link or another user's object, NotLocked where the list
+// the owner is read again: Refused for a link, a file with a second name elsewhere or another user's
+// object, NotLocked where the list
 // could not be set (on 95/98/Me always). Each but Locked is logged.
 enum class LockResult { Locked, Refused, NotLocked };
 LockResult lockExisting(const char* path, AccessListKind kind);

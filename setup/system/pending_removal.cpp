@@ -36,14 +36,14 @@ bool placedByInstallation(const Installation& in, const char* path)
 {
     bool placed = false;
     forEachProductFile(in.files, in.installDir, [&](const char*, const char* file) {
-        placed = _stricmp(file, path) == 0;
+        placed = samePath(file, path);
         return !placed;
     });
     char folder[PathSize];
-    if (placed || _stricmp(path, in.installDir) == 0) return true;
-    if (formatText(folder, sizeof folder, "%s\\%s", in.installDir, SaveFolderName) && _stricmp(path, folder) == 0)
+    if (placed || samePath(path, in.installDir)) return true;
+    if (formatText(folder, sizeof folder, "%s\\%s", in.installDir, SaveFolderName) && samePath(path, folder))
         return true;
-    return publisherFolderOf(in.installDir, in.folderName, folder, sizeof folder) && _stricmp(path, folder) == 0;
+    return publisherFolderOf(in.installDir, in.folderName, folder, sizeof folder) && samePath(path, folder);
 }
 
 // A path of the restart list, in UTF-16, as the system code page's text; false for one that has a

@@ -90,8 +90,10 @@ bool Installer::writeInstallRecord()
     if (!setRegistryValue("CD", REG_SZ, sourceDir, textValueBytes(sourceDir))) return false;
     changingStep();
     if (!setRegistryValue("InstType", REG_DWORD, &installType, sizeof installType)) return false;
+    // On the disk before anything after it counts on it: the journal's end, or its "done".
+    bool flushed = RegFlushKey(registryKey) == ERROR_SUCCESS;
     closeRegistryKey();
-    return true;
+    return flushed;
 }
 
 bool Installer::readInstallRecordFrom(const char* keyPath)

@@ -8,6 +8,8 @@
 #include "platform/display_text.h"
 #include "engine/installer.h"
 #include "system/temp_copy.h"
+#include "system/uninstall.h"
+#include "engine/installation_hold.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 
@@ -83,7 +85,15 @@ void Installer::startUninstallerCopy()
 
 bool placeUninstallerCopy(Installer& in, char* copy, size_t size, HANDLE& held)
 {
-    return in.copyToTemp(UninstallerName, in.installDir, nullptr, copy, size, held);
+    // The uninst.exe of a tree that is no longer the administrators' is nobody's to run.
+    InstallationHold hold;
+    if (holdInstallation(in.installDir, in.folderName, hold) != Outcome::Done) {
+        removalFailed(in.messageOwner);
+        return false;
+    }
+    bool placed = in.copyToTemp(UninstallerName, in.installDir, nullptr, copy, size, held);
+    releaseInstallation(hold);
+    return placed;
 }
 
 void Installer::relaunchFromTemp()

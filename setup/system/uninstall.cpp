@@ -6,43 +6,34 @@
 #include "config/product_config.h"
 #include "platform/display_text.h"
 #include "engine/files_in_use.h"
+#include "engine/installation_hold.h"
 #include "engine/installer.h"
 #include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
 #include "engine/update_repair.h"
 #include "platform/access_list.h"
+#include "platform/held_folder.h"
 #include "system/pending_removal.h"
+#include "system/uninstall.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 #include "engine/unattended.h"
 
 // Files only: a folder, or a link to one, of that name is not the kit's to delete. A link to a file
-// is deleted as a link, and its target's attributes are never touched.
-BOOL Installer::deleteFileIfPresent(const char* path)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    FindClose(search);
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);  // the delete says whether it helped
-    return DeleteFileA(path);
-}
+// is deleted as a link, and its target's attributes are never touched; a file with a second name
+// elsewhere is another's and stays.
+BOOL Installer::deleteFileIfPresent(const char* path) { return deleteFileAt(path) == Deletion::Deleted; }
 
 // The save files are numbered from 0 to LastSaveNumber.
 enum { LastSaveNumber = 999 };
-// A numbered pattern's format is formed in a buffer of this size.
-enum { PatternSize = 64 };
 
-// Deletes base\pattern for the numbers 0 to LastSaveNumber; the pattern holds one number conversion.
-static void deleteNumbered(Installer& in, const char* base, const char* pattern)
+// Deletes the names of pattern (one number conversion) for the numbers 0 to LastSaveNumber inside
+// the held folder; what stays is a folder, another's file or one in use, none of it the removal's.
+static void deleteNumbered(const HeldFolder& folder, const char* pattern)
 {
-    char format[PatternSize];
-    if (!formatText(format, sizeof format, "%%s%s", pattern)) return;
     for (int n = 0; n <= LastSaveNumber; ++n) {
-        char path[LongPathSize];
-        if (formatText(path, sizeof path, format, base, n)) in.deleteFileIfPresent(path);
+        char name[PathSize];
+        if (formatText(name, sizeof name, pattern, n)) deleteFileIn(folder, name);
     }
 }
 
@@ -52,41 +43,51 @@ static void removeFolder(const char* format, const char* a, const char* b, const
     if (formatText(path, sizeof path, format, a, b, c)) RemoveDirectoryA(path);
 }
 
+// The save data in base and its "ss": each folder held, unfollowed, while its files are deleted by
+// name inside it, so that no link made meanwhile can send a deletion elsewhere. With removable the
+// folders go through their handles where they end up empty. False when base itself is not held.
+static bool deleteSavesIn(const char* base, bool removable, HeldFolder& save)
+{
+    Hold held = holdFolder(base, removable, save);
+    if (held == Hold::Linked) logLine("save folder is a link, not followed: %s", base);
+    if (held != Hold::Held) return false;
+    deleteNumbered(save, "savedata.%03d");
+    deleteNumbered(save, "savedata%03d.bmp");
+    HeldFolder screenshots;
+    held = holdSubfolder(save, "ss", removable, screenshots);
+    if (held == Hold::Linked) logLine("save folder is a link, not followed: %s", screenshots.path);
+    if (held == Hold::Held) {
+        deleteNumbered(screenshots, "SS_%03d.bmp");
+        // One that stays holds what is not the game's.
+        if (removable)
+            removeHeldFolder(screenshots);
+        else
+            releaseFolder(screenshots);
+    }
+    return true;
+}
+
 static void deleteSaveData(Installer& in)
 {
     char appData[LongPathSize];
     getSpecialFolder(CSIDL_APPDATA, appData, sizeof appData);
     char base[LongPathSize];
+    HeldFolder save;
     // Without the AppData folder the patterns would point at the root of the current drive.
     if (appData[0] != '\0' && formatText(base, sizeof base, "%s\\%s\\%s", appData, in.publisherName, in.gameName)) {
-        deleteNumbered(in, base, "\\savedata.%03d");
-        deleteNumbered(in, base, "\\savedata%03d.bmp");
-        deleteNumbered(in, base, "\\ss\\SS_%03d.bmp");
+        if (deleteSavesIn(base, false, save)) releaseFolder(save);
         removeFolder("%s\\%s\\%s\\save\\ss", appData, in.publisherName, in.gameName);
         removeFolder("%s\\%s\\%s", appData, in.publisherName, in.gameName);
         removeFolder("%s\\%s", appData, in.publisherName);
     }
-    if (in.installDir[0] == '\0' || !formatText(base, sizeof base, "%s\\%s", in.installDir, SaveFolderName)) return;
     // A save folder a player made a link is never followed: what it points at is not the game's.
-    if (isLink(base)) {
-        logLine("save folder is a link, not followed: %s", base);
+    if (in.installDir[0] == '\0' || !formatText(base, sizeof base, "%s\\%s", in.installDir, SaveFolderName) ||
+        !deleteSavesIn(base, true, save))
         return;
-    }
-    deleteNumbered(in, base, "\\savedata.%03d");
-    deleteNumbered(in, base, "\\savedata%03d.bmp");
-    char screenshots[LongPathSize];
-    if (formatText(screenshots, sizeof screenshots, "%s\\ss", base) && !isLink(screenshots))
-        deleteNumbered(in, base, "\\ss\\SS_%03d.bmp");
-    removeFolder("%s\\%s\\%s", in.installDir, SaveFolderName, "ss");
-    removeFolder("%s\\%s", in.installDir, SaveFolderName);
-    deleteNumbered(in, base, "\\save%05d.sd");
+    deleteNumbered(save, "save%05d.sd");
     static const char* const fixed[] = {"save10001.sd", "gsd.sd", "kidoku.sd", "seld.sd"};
-    for (const char* name : fixed) {
-        char path[LongPathSize];
-        if (formatText(path, sizeof path, "%s\\%s\\%s", in.installDir, SaveFolderName, name))
-            in.deleteFileIfPresent(path);
-    }
-    removeFolder("%s\\%s", in.installDir, SaveFolderName);
+    for (const char* name : fixed) deleteFileIn(save, name);
+    removeHeldFolder(save);  // one that stays holds what is not the game's
 }
 
 bool Installer::removeInstalledFiles(const char* folder)
@@ -108,8 +109,7 @@ bool Installer::removeInstallFolders(uint8_t leaveFolder)
     return true;
 }
 
-// A removal that leaves the game installed and listed, to be removed again.
-static Outcome removalFailed(HWND owner)
+Outcome removalFailed(HWND owner)
 {
     showMessage(
         owner,
@@ -123,27 +123,41 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
     return succeeded(removalOutcome(leaveFolder, deleteRecord));
 }
 
+// The game's files, the kit's own temporary files and the save data (as answered) removed from the
+// held installation folder; what stays is left to the restart, or the removal failed.
+static Outcome removeHeldFiles(Installer& in, RestartRemoval& left)
+{
+    Outcome free = waitUntilFilesFree(in.productFiles(), in.installDir, nullptr, in.messageOwner);
+    if (free != Outcome::Done) return free;
+    // An update ended half-way is made whole first: its kept old files are what the game was.
+    if (repairInterruptedUpdate(in) != Outcome::Done) return Outcome::Failed;
+    // Unasked, the player's save data stay unless the removal was told to take them.
+    if (showMessageAnswering(in.messageOwner, "セーブデータを削除してもよろしいですか？", "確認",
+                             MB_ICONQUESTION | MB_YESNO, switches.deleteSave ? IDYES : IDNO) == IDYES)
+        deleteSaveData(in);
+    // An empty installation folder would turn the names into paths at the root of the current drive.
+    left = RestartRemoval::None;
+    if (in.installDir[0] != '\0') {
+        in.removeInstalledFiles(in.installDir);
+        removeTemporaryNames(in);
+        left = removeLeftoversAtRestart(in.productFiles(), in.installDir);
+    }
+    return Outcome::Done;
+}
+
 Outcome Installer::removalOutcome(uint8_t leaveFolder, uint8_t deleteRecord)
 {
     char text[MessageSize];
     formatText(text, sizeof text, "%s のアンインストールを開始します。\n開始してもよろしいですか？", gameName);
     if (showMessage(messageOwner, text, "確認", MB_ICONQUESTION | MB_YESNO) != IDYES) return Outcome::Declined;
-    if (installDir[0] != '\0' && installFolderLinked(installDir)) return removalFailed(messageOwner);
-    Outcome free = waitUntilFilesFree(productFiles(), installDir, nullptr, messageOwner);
-    if (free != Outcome::Done) return free;
-    // An update ended half-way is made whole first: its kept old files are what the game was.
-    if (repairInterruptedUpdate(*this) != Outcome::Done) return Outcome::Failed;
-    // Unasked, the player's save data stay unless the removal was told to take them.
-    if (showMessageAnswering(messageOwner, "セーブデータを削除してもよろしいですか？", "確認",
-                             MB_ICONQUESTION | MB_YESNO, switches.deleteSave ? IDYES : IDNO) == IDYES)
-        deleteSaveData(*this);
-    // An empty installation folder would turn the names into paths at the root of the current drive.
+    // A tree that is no longer the administrators' (a link, or another user's folders put in place
+    // of the game's) is never removed; the one that is stays held while its files go.
+    InstallationHold hold;
+    if (holdInstallation(installDir, folderName, hold) != Outcome::Done) return removalFailed(messageOwner);
     RestartRemoval left = RestartRemoval::None;
-    if (installDir[0] != '\0') {
-        removeInstalledFiles(installDir);
-        removeTemporaryNames(*this);
-        left = removeLeftoversAtRestart(productFiles(), installDir);
-    }
+    Outcome removed = removeHeldFiles(*this, left);
+    releaseInstallation(hold);  // its folders can only go once they are let go
+    if (removed != Outcome::Done) return removed;
     // A file that stays for good leaves the game installed and listed, to be removed again.
     if (left == RestartRemoval::NotScheduled) return removalFailed(messageOwner);
     bool restart = left == RestartRemoval::Scheduled;

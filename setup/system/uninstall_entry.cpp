@@ -97,7 +97,8 @@ bool writeUninstallEntry(Installer& in)
     char key[PathSize];
     if (!entryKeyPath(key, sizeof key)) return false;
     bool existed = keyExists(key);
-    bool written = in.createRegistryKey(key) && writeEntryValues(in);
+    // On the disk, as the record beside it, before the installation's journal goes.
+    bool written = in.createRegistryKey(key) && writeEntryValues(in) && RegFlushKey(in.registryKey) == ERROR_SUCCESS;
     in.closeRegistryKey();
     if (written) return true;
     // Nothing of a half entry stays: a key this installation made goes whole, one that was there

@@ -249,13 +249,14 @@ TEST_F(Update, ChangesNothingUnlessEveryFileCanBeReplaced)
         return kit::start(quiet, folder + "\\update.exe", "/quiet") ? kit::waitExit(quiet, 60000) : -2;
     };
     // Drive full: 5 MB do not fit beside the installation on the 4 MB volume.
-    std::string small = kit::scratchPath("tiny\\Veyla");
-    kit::removeTree(small);
+    // (The volume's root, a mount point, is no publisher folder: the installation lies below it.)
+    std::string small = kit::scratchPath("tiny\\TesmafromKuvel\\Veyla");
+    kit::removeTree(kit::scratchPath("tiny\\TesmafromKuvel"));
     fakeInstallation("n:\\Veyla", small);
     std::string folder = updateFolder({{"update1.tpk", "new update one"}, {"Veyla.exe", std::string(5 << 20, 'v')}});
     EXPECT_EQ(quietUpdate(folder), 5);
     EXPECT_TRUE(unchanged(small));
-    kit::removeTree(small);
+    kit::removeTree(kit::scratchPath("tiny\\TesmafromKuvel"));
 
     // A folder where grd_2.pac belongs: update1.tpk, replaced first, is put back.
     std::string dir = fakeInstallation("n:\\Veyla");

@@ -226,6 +226,16 @@ TEST_F(Unattended, ExitCodesOneToFive)
              kit::makeLink("z:\\linkbase2\\TesmafromKuvel\\Veyla", kit::freshFolder("linktarget2"));
          },
          "n:\\setup.exe", "/quiet /dir=z:\\linkbase2 /log=z:\\linked2.log", 1},
+        // An earlier folder whose tncfg.dat is a second name of a file elsewhere: its list would be set
+        // on that file, and the settings written into it.
+        {"an installation folder holding a second name of another file",
+         [] {
+             kit::makeFolders(kit::freshFolder("hardbase") + "\\TesmafromKuvel\\Veyla");
+             kit::writeFile(kit::freshFolder("hardsecret") + "\\kitsecret.dat", "an administrator's");
+             CreateHardLinkA("z:\\hardbase\\TesmafromKuvel\\Veyla\\tncfg.dat", "z:\\hardsecret\\kitsecret.dat",
+                             nullptr);
+         },
+         "n:\\setup.exe", "/quiet /dir=z:\\hardbase /log=z:\\hardlink.log", 1},
     };
     for (const Case& c : cases) {
         c.arrange();
@@ -251,6 +261,13 @@ TEST_F(Unattended, ExitCodesOneToFive)
     }
     for (const char* target : {"linktarget", "linktarget2"})
         EXPECT_TRUE(holdsNothing(kit::scratchPath(target))) << target << ": nothing was made or written in it";
+    std::string log = logOf("hardlink.log"), secret;
+    EXPECT_NE(log.find("a file with a second name, not taken: z:\\hardbase\\TesmafromKuvel\\Veyla\\tncfg.dat"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("folder refused: z:\\hardbase\\TesmafromKuvel\\Veyla\r\n"), std::string::npos) << log;
+    EXPECT_FALSE(kit::fileExists("z:\\hardbase\\TesmafromKuvel\\Veyla\\Veyla.exe"));
+    EXPECT_TRUE(kit::readFile("z:\\hardsecret\\kitsecret.dat", secret) && secret == "an administrator's");
     kit::removeTree(kit::scratchPath("linkbase"));
     kit::removeTree(kit::scratchPath("linkbase2"));
     // A product file whose name cannot be freed (a folder stands there) fails the installation,
@@ -347,6 +364,56 @@ TEST_F(Unattended, ASaveFolderMadeALinkIsNeverFollowed)
     EXPECT_NE(logOf("savelink-remove.log").find("save folder is a link, not followed: " + save), std::string::npos);
     EXPECT_TRUE(untouched()) << "the save data's deletion never went through the link";
     EXPECT_FALSE(kit::fileExists(installDir + "\\data.tpk")) << "the game itself was removed";
+
+    // A real save folder whose screenshots' folder is a link: the saves go, nothing through the link.
+    const std::string shots = kit::freshFolder("sstarget");
+    fakeInstallation("n:\\Veyla");
+    ASSERT_TRUE(kit::copyFile(kit::binPath("uninst.exe"), installDir + "\\uninst.exe"));
+    ASSERT_TRUE(kit::removeTree(save) && kit::makeFolders(save) && kit::writeFile(save + "\\savedata.000", "a save"));
+    ASSERT_TRUE(kit::writeFile(shots + "\\SS_000.bmp", "another program's") && kit::makeLink(save + "\\ss", shots));
+    // And a save file that is a second name of a read-only file elsewhere: neither goes, nor loses its attribute.
+    const std::string other = kit::freshFolder("hardtarget") + "\\other.dat";
+    ASSERT_TRUE(kit::writeFile(other, "another program's") &&
+                CreateHardLinkA((save + "\\savedata.001").c_str(), other.c_str(), nullptr) &&
+                SetFileAttributesA(other.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(run(installDir + "\\uninst.exe", "/quiet /deletesave /log=z:\\sslink-remove.log"), 0);
+    kit::waitUntil([&] { return !kit::fileExists(installDir + "\\uninst.exe"); }, 30000);
+    EXPECT_NE(logOf("sslink-remove.log").find("save folder is a link, not followed: " + save + "\\ss"),
+              std::string::npos);
+    EXPECT_FALSE(kit::fileExists(save + "\\savedata.000")) << "the save data went";
+    EXPECT_TRUE(kit::fileExists(shots + "\\SS_000.bmp")) << "nothing was deleted through the link";
+    EXPECT_TRUE(kit::fileExists(save + "\\savedata.001")) << "a second name is another's";
+    EXPECT_EQ(GetFileAttributesA(other.c_str()) & FILE_ATTRIBUTE_READONLY, (DWORD)FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA(other.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Another user's tree put where the record points (the kit's folders renamed away, theirs built in
+// their place, with an update journal of theirs): no start recovers from it, and neither the update
+// nor the removal acts in it.
+TEST_F(Unattended, AnotherUsersTreeWhereTheRecordPointsIsNeitherRecoveredUpdatedNorRemoved)
+{
+    const std::string theirs = "z:\\fixtures\\foreigntree\\TesmafromKuvel\\Veyla";
+    const char* const names[] = {"Veyla.exe", "data.tpk", "Veyla.exe.old~", "update~.jnl"};
+    std::string before[4], after;
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(kit::readFile(theirs + "\\" + names[i], before[i])) << names[i];
+    fakeRecord("n:\\Veyla", theirs);
+    EXPECT_EQ(run("n:\\setup.exe", "/quiet /log=z:\\foreigntree-setup.log"), 3) << "installed already";
+    EXPECT_EQ(run(kit::binPath("update.exe"), "/quiet /log=z:\\foreigntree-update.log"), 6);
+    EXPECT_EQ(run(kit::binPath("uninst.exe"), "/quiet /log=z:\\foreigntree-remove.log"), 6) << "no copy of theirs made";
+    // The removal itself, as the uninstaller's temporary copy runs it.
+    EXPECT_EQ(run(kit::binPath("uninst.exe"), "/r /quiet /deletesave /log=z:\\foreigntree-copy.log"), 6);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(kit::readFile(theirs + "\\" + names[i], after) && after == before[i]) << names[i] << " as it was";
+    EXPECT_NE(logOf("foreigntree-setup.log").find("not recovered: " + theirs), std::string::npos);
+    for (const char* name : {"foreigntree-update.log", "foreigntree-remove.log", "foreigntree-copy.log"}) {
+        std::string log = logOf(name);
+        EXPECT_NE(log.find("not made by an administrator: z:\\fixtures\\foreigntree\\TesmafromKuvel\r\n"),
+                  std::string::npos)
+            << log;
+        EXPECT_NE(log.find("folder refused: " + theirs), std::string::npos) << log;
+    }
+    std::string value;
+    EXPECT_TRUE(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", value)) << "still installed";
 }
 
 // Ended at each of its changing steps in turn, an installation is, at the next start of setup.exe,

@@ -100,13 +100,9 @@ inline LinkInfo readLink(const std::string& path)
     return info;
 }
 
-// An installation as the installer leaves it: files in c:\TesmafromKuvel\Veyla, the record and the
-// entry in the list of installed programs.
-inline std::string fakeInstallation(const std::string& cd, const std::string& dir = "c:\\TesmafromKuvel\\Veyla")
+// The record and the entry in the list of installed programs of an installation in dir.
+inline void fakeRecord(const std::string& cd, const std::string& dir)
 {
-    kit::makeFolders(dir);
-    for (const char* const* n = veylaFiles(); *n; ++n) kit::writeFile(dir + "\\" + *n, veylaFileBytes(*n));
-    kit::copyFile(kit::binPath("..\\tests\\probe.exe"), dir + "\\Veyla.exe");
     HKEY key;
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, veylaRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     RegSetValueExA(key, "Dir", 0, REG_SZ, (const BYTE*)dir.c_str(), (DWORD)dir.size() + 2);
@@ -117,6 +113,16 @@ inline std::string fakeInstallation(const std::string& cd, const std::string& di
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, veylaEntryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     RegSetValueExA(key, "DisplayName", 0, REG_SZ, (const BYTE*)"Veyla", 6);
     RegCloseKey(key);
+}
+
+// An installation as the installer leaves it: files in c:\TesmafromKuvel\Veyla, the record and the
+// entry in the list of installed programs.
+inline std::string fakeInstallation(const std::string& cd, const std::string& dir = "c:\\TesmafromKuvel\\Veyla")
+{
+    kit::makeFolders(dir);
+    for (const char* const* n = veylaFiles(); *n; ++n) kit::writeFile(dir + "\\" + *n, veylaFileBytes(*n));
+    kit::copyFile(kit::binPath("..\\tests\\probe.exe"), dir + "\\Veyla.exe");
+    fakeRecord(cd, dir);
     return dir;
 }
 
