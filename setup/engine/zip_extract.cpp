@@ -10,6 +10,7 @@
 #include "engine/extraction_times.h"
 #include "engine/flush_queue.h"
 #include "engine/install_over_game.h"
+#include "engine/installed_file_kind.h"
 #include "engine/installer.h"
 #include "platform/run_log.h"
 
@@ -123,9 +124,10 @@ struct Extraction {
     FolderCache folders;
     uint64_t& installedBytes;
     int entries;
-    AccessList list;
-    SECURITY_ATTRIBUTES security;
-    SECURITY_ATTRIBUTES* locked;  // the files' access list at their creation; nullptr without one
+    AccessList list, settingsList;
+    SECURITY_ATTRIBUTES security, settingsSecurity;
+    SECURITY_ATTRIBUTES* locked;          // the files' access list at their creation; nullptr without one
+    SECURITY_ATTRIBUTES* settingsLocked;  // the same for the settings file, which the players write
 };
 
 // Where an entry goes below destRoot: nowhere (an unsafe name, never written: it would land outside
@@ -161,7 +163,8 @@ static bool extractEntry(unzFile zip, const unz_file_info& info, char* name, con
     addTime(extractionTimes.directory, mark);
     run.folders.makeFor(target);
     addTime(extractionTimes.create, mark);
-    if (!copyZipEntry(zip, placed, (uint32_t)info.uncompressed_size, run.flushes, run.locked, run.installedBytes))
+    SECURITY_ATTRIBUTES* locked = installedFileKind(target) == SettingsFile ? run.settingsLocked : run.locked;
+    if (!copyZipEntry(zip, placed, (uint32_t)info.uncompressed_size, run.flushes, locked, run.installedBytes))
         return false;
     ++run.entries;
     return true;
@@ -193,11 +196,22 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
     // archive extracted on its own waits for its own.
     FlushQueue own;
     FlushQueue& flushes = copyFlushes ? *copyFlushes : own;
-    Extraction run{flushes, {}, installedBytes, 0, {}, {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE}, nullptr};
-    // One access list for every entry, given as each file is made.
-    if (buildAccessList(InstalledItem, run.list)) {
+    Extraction run{flushes,
+                   {},
+                   installedBytes,
+                   0,
+                   {},
+                   {},
+                   {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE},
+                   {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE},
+                   nullptr,
+                   nullptr};
+    // One access list for every entry, given as each file is made; the settings file its own.
+    if (buildAccessList(InstalledItem, run.list) && buildAccessList(SettingsFile, run.settingsList)) {
         run.security.lpSecurityDescriptor = &run.list.descriptor;
+        run.settingsSecurity.lpSecurityDescriptor = &run.settingsList.descriptor;
         run.locked = &run.security;
+        run.settingsLocked = &run.settingsSecurity;
     }
     uint64_t bytesBefore = installedBytes;
     int64_t mark = timeMark();
