@@ -3,7 +3,7 @@ SHELL := /bin/bash
 BUILD := build
 JOBS ?= 2
 
-.PHONY: all bootstrap build test demo bench medium lint stress soak check-reproducible clean
+.PHONY: all bootstrap build test demo bench medium update lint stress soak check-reproducible clean
 
 all: build
 
@@ -21,14 +21,28 @@ test: build
 	  (cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300) || rc=$$?; \
 	  scripts/bench.sh stop; exit $$rc
 
-# The sample medium (build/medium), its ISO 9660 image labelled "Veyla" and a sample update (build/update).
+# The sample medium (build/medium), its ISO 9660 image labelled "Veyla" and a sample update (build/update);
+# with CONTENT=folder (and PRODUCT=name, veyla unless given) the medium of that product from the
+# release engineer's content folder, checked first: build/media/<product>/disc<N> and disc<N>.iso
+# (CAPACITY_MB=n for discs other than a 650 MB CD). `make update PRODUCT=name CONTENT=folder` makes
+# build/updates/<product> from a folder of the update's files.
 # SIGN_PKCS12=file SIGN_PASSWORD_FILE=file (and SIGN_TIMESTAMP_URL=url) sign the programs placed on it.
+PRODUCT ?= veyla
 SIGNING := $(if $(SIGN_PKCS12),--sign-pkcs12 "$(SIGN_PKCS12)" --sign-password-file "$(SIGN_PASSWORD_FILE)") \
   $(if $(SIGN_TIMESTAMP_URL),--sign-timestamp-url "$(SIGN_TIMESTAMP_URL)")
 medium: build
+ifdef CONTENT
+	@python3 scripts/make-medium.py $(BUILD) --product $(PRODUCT) --content "$(CONTENT)" \
+	  $(if $(CAPACITY_MB),--capacity-mb $(CAPACITY_MB)) $(SIGNING)
+else
 	@python3 scripts/make-medium.py $(BUILD) $(SIGNING)
 	@xorriso -as mkisofs -quiet -V Veyla -J -r -o $(BUILD)/medium.iso $(BUILD)/medium
 	@echo "medium: ISO image $(BUILD)/medium.iso"
+endif
+
+update: build
+	@[ -n "$(CONTENT)" ] || { echo "update: give CONTENT=folder (and PRODUCT=name)" >&2; exit 1; }
+	@python3 scripts/make-update.py $(BUILD) --product $(PRODUCT) --content "$(CONTENT)" $(SIGNING)
 
 demo: medium
 	@scripts/demo.sh

@@ -28,7 +28,7 @@ for line in "${listing[@]}"; do
 done
 # The launcher's medium: the sample medium of the programs just built, with a data.tpk of 256 MiB.
 launcher_medium=$KIT_BUILD/benchdata/launcher
-python3 "$KIT_SOURCE/scripts/make-medium.py" "$KIT_BUILD" --out "$launcher_medium" --data-mb 1024 >/dev/null
+python3 "$KIT_SOURCE/scripts/make-medium.py" "$KIT_BUILD" --out "$launcher_medium" --data-mb 1024 --capacity-mb 4700 >/dev/null
 
 # The peer installer: NSIS from Debian's package, its two installers made from the same medium.
 if ! command -v makensis >/dev/null 2>&1; then

@@ -8,7 +8,7 @@ set -euo pipefail
 need_root() { if [ "$(id -u)" != 0 ]; then echo "bootstrap: run as root (apt-get)" >&2; exit 1; fi; }
 
 PACKAGES=(
-  g++-mingw-w64-i686 libz-mingw-w64-dev cmake ninja-build make
+  g++ g++-mingw-w64-i686 libz-mingw-w64-dev cmake ninja-build make
   wine wine32:i386 fonts-wine xvfb imagemagick x11-utils
   locales fonts-ipafont-gothic fonts-ipafont-mincho
   googletest bzip2 xorriso unzip python3

@@ -1,15 +1,20 @@
 #!/usr/bin/env python3
-"""Lays out the sample medium of Veyla (the disc root) and a sample update folder, reproducibly.
+"""Lays out a product's medium from a content folder, checked first; without one, the sample medium
+of Veyla and a sample update, reproducibly.
 
-usage: make-medium.py BUILD_DIR [--out DIR] [--data-mb N] [--sign-pkcs12 FILE --sign-password-file FILE
-                                                             [--sign-timestamp-url URL]]
-  DIR/medium: setup.exe, autorun.inf, Veyla/ (every product file, dcid.001), Data/ (setup01-08.bmp,
-              setup001-007.wav), manual/manual.html
-  DIR/update: update.exe, Veyla/update1.tpk
-DIR is BUILD_DIR unless given; --data-mb sets the size of data.tpk (48 MiB unless given). The programs
-come from BUILD_DIR/bin and BUILD_DIR/demo (the stand-in game); with a certificate every program
-placed is signed (Authenticode, SHA-256) with osslsigncode and its signature verified, while
-BUILD_DIR/bin stays as built."""
+usage: make-medium.py BUILD_DIR [--product P --content DIR] [--out DIR] [--capacity-mb N] [--data-mb N]
+                      [--sign-pkcs12 FILE --sign-password-file FILE [--sign-timestamp-url URL]]
+  With --content (the layout is in scripts/medium_builder.py and docs/shipping.md): one folder and one ISO
+  image per disc, DIR/media/P/disc1 and DIR/media/P/disc1.iso, ..., each image labelled as the product
+  table says; each fault of the content folder is one line on the error output, and then nothing is
+  written (exit 1). --capacity-mb is each disc's capacity (650, a CD, unless given).
+  Without: DIR/medium (setup.exe, autorun.inf, Veyla/ with every product file and dcid.001, Data/
+  setup01-08.bmp and setup001-007.wav, manual/manual.html) and DIR/update (update.exe, Veyla/update1.tpk),
+  laid out by the same builder from a generated content folder (DIR/sample-content); --data-mb sets the
+  size of data.tpk (48 MiB unless given).
+DIR is BUILD_DIR unless given. The kit's programs come from BUILD_DIR/bin (the stand-in game from
+BUILD_DIR/demo for the sample); with a certificate every program placed is signed (Authenticode,
+SHA-256) with osslsigncode and its signature verified, while BUILD_DIR/bin stays as built."""
 import argparse
 import math
 import os
@@ -20,7 +25,7 @@ import subprocess
 import sys
 import tempfile
 
-LABEL = 'Veyla'  # the disc's volume label (the Makefile's ISO image carries the same)
+import medium_builder
 
 PALETTES = [  # sky top, sky bottom, far hills, near hills, sun
     ((20, 24, 70), (230, 120, 90), (90, 50, 90), (40, 25, 60), (255, 220, 150)),
@@ -158,47 +163,54 @@ h2{border-bottom:1px solid #607090}</style></head>
 """
 
 
-def autorun(label):
-    """AutoPlay's entry of a disc that carries setup.exe: run it, with its icon and the disc's name."""
-    return ('[autorun]\r\nopen=setup.exe\r\nicon=setup.exe,0\r\nlabel=%s\r\n' % label).encode('ascii')
+def sample_content(build, root, data_mb):
+    """The sample product's content folder: the stand-in game, generated packs, pictures, sounds, manual."""
+    shutil.rmtree(root, ignore_errors=True)
+    disc = os.path.join(root, 'disc1')
+    for d in (disc, os.path.join(root, 'slides'), os.path.join(root, 'manual')):
+        os.makedirs(d)
+    shutil.copy(os.path.join(build, 'demo', 'Veyla.exe'), disc)
+    shutil.copy(os.path.join(build, 'generated', 'veyla', 'product.ico'), os.path.join(disc, 'icon.ico'))
+    with open(os.path.join(disc, 'tncfg.dat'), 'wb') as f:
+        f.write(medium_builder.tncfg_default())
+    with open(os.path.join(disc, 'readme.txt'), 'wb') as f:
+        f.write(README.replace('\n', '\r\n').encode('cp932'))
+    with open(os.path.join(disc, 'data.tpk'), 'wb') as f:
+        write_pack(f, 'data.tpk', data_mb << 20, 1)
+    for n in range(1, 10):
+        with open(os.path.join(disc, 'update%d.tpk' % n), 'wb') as f:
+            write_pack(f, 'update%d.tpk' % n, (n * 300 + 100) << 10, 10 + n)
+    for n in range(1, 9):
+        with open(os.path.join(root, 'slides', 'setup%02d.bmp' % n), 'wb') as f:
+            f.write(picture(n - 1))
+    for n in range(1, 8):
+        with open(os.path.join(root, 'slides', 'setup%03d.wav' % n), 'wb') as f:
+            f.write(wave(n - 1))
+    with open(os.path.join(root, 'manual', 'manual.html'), 'wb') as f:
+        f.write(MANUAL.replace('\n', '\r\n').encode('cp932'))
+    update = root + '-update'
+    shutil.rmtree(update, ignore_errors=True)
+    os.makedirs(update)
+    with open(os.path.join(update, 'update1.tpk'), 'wb') as f:
+        write_pack(f, 'update1.tpk', 512 << 10, 99)
+    return update
 
 
-class Signer:
-    """Signs programs with the publisher's certificate and checks each signature it makes."""
-
-    def __init__(self, pkcs12, password_file, timestamp_url, work):
-        self.pkcs12, self.password_file, self.timestamp_url = pkcs12, password_file, timestamp_url
-        # Trust for the check: the system's roots and the certificates of the publisher's file, so
-        # that a certificate of the publisher's own making verifies too.
-        self.trust = os.path.join(work, 'trust.pem')
-        with open(password_file, 'rb') as f:
-            password = f.read().strip(b'\r\n')
-        certs = subprocess.run(['openssl', 'pkcs12', '-in', pkcs12, '-nokeys', '-passin', 'stdin'], input=password,
-                               check=True, capture_output=True).stdout
-        system = '/etc/ssl/certs/ca-certificates.crt'
-        with open(self.trust, 'wb') as f:
-            if os.path.exists(system):
-                with open(system, 'rb') as roots:
-                    f.write(roots.read())
-            f.write(certs)
-
-    def sign(self, path):
-        signed = path + '.signed'
-        command = ['osslsigncode', 'sign', '-pkcs12', self.pkcs12, '-readpass', self.password_file, '-h', 'sha256',
-                   '-n', LABEL, '-in', path, '-out', signed]
-        if self.timestamp_url:
-            command[2:2] = ['-ts', self.timestamp_url]
-        subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
-        os.replace(signed, path)
-        subprocess.run(['osslsigncode', 'verify', '-CAfile', self.trust, '-in', path], check=True,
-                       stdout=subprocess.DEVNULL)
-        print('medium: signed %s' % path)
+def stop_on(faults):
+    if faults:
+        for line in faults:
+            print(line, file=sys.stderr)
+        print('medium: %d fault%s, nothing written' % (len(faults), '' if len(faults) == 1 else 's'), file=sys.stderr)
+        sys.exit(1)
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('build')
     parser.add_argument('--out')
+    parser.add_argument('--product', default='veyla')
+    parser.add_argument('--content')
+    parser.add_argument('--capacity-mb', type=int, default=650)
     parser.add_argument('--data-mb', type=int, default=48)
     parser.add_argument('--sign-pkcs12')
     parser.add_argument('--sign-password-file')
@@ -206,58 +218,43 @@ def main():
     args = parser.parse_args()
     if bool(args.sign_pkcs12) != bool(args.sign_password_file):
         parser.error('signing needs both --sign-pkcs12 and --sign-password-file')
+    if not args.content and args.product != 'veyla':
+        parser.error('only the sample product is generated: give --content for another')
     build = args.build
     out = args.out or build
-    medium = os.path.join(out, 'medium')
-    shutil.rmtree(medium, ignore_errors=True)
-    data = os.path.join(medium, 'Veyla')
-    pictures = os.path.join(medium, 'Data')
-    manual = os.path.join(medium, 'manual')
-    for d in (data, pictures, manual):
-        os.makedirs(d)
-    shutil.copy(os.path.join(build, 'bin', 'setup.exe'), medium)
-    shutil.copy(os.path.join(build, 'demo', 'Veyla.exe'), data)
-    shutil.copy(os.path.join(build, 'bin', 'uninst.exe'), data)
-    shutil.copy(os.path.join(build, 'bin', 'tunewell.exe'), data)
-    shutil.copy(os.path.join(build, 'generated', 'veyla', 'product.ico'), os.path.join(data, 'icon.ico'))
-    defaults = [1, 1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 2, 2, 1] + [0] * 13
-    with open(os.path.join(data, 'tncfg.dat'), 'wb') as f:
-        f.write(struct.pack('<32i', *defaults))
-    with open(os.path.join(data, 'readme.txt'), 'wb') as f:
-        f.write(README.replace('\n', '\r\n').encode('cp932'))
-    with open(os.path.join(data, 'data.tpk'), 'wb') as f:
-        write_pack(f, 'data.tpk', args.data_mb << 20, 1)
-    for n in range(1, 10):
-        with open(os.path.join(data, 'update%d.tpk' % n), 'wb') as f:
-            write_pack(f, 'update%d.tpk' % n, (n * 300 + 100) << 10, 10 + n)
-    open(os.path.join(data, 'dcid.001'), 'wb').close()
-    for n in range(1, 9):
-        with open(os.path.join(pictures, 'setup%02d.bmp' % n), 'wb') as f:
-            f.write(picture(n - 1))
-    for n in range(1, 8):
-        with open(os.path.join(pictures, 'setup%03d.wav' % n), 'wb') as f:
-            f.write(wave(n - 1))
-    with open(os.path.join(manual, 'manual.html'), 'wb') as f:
-        f.write(MANUAL.replace('\n', '\r\n').encode('cp932'))
-    with open(os.path.join(medium, 'autorun.inf'), 'wb') as f:
-        f.write(autorun(LABEL))
-
-    update = os.path.join(out, 'update')
-    shutil.rmtree(update, ignore_errors=True)
-    os.makedirs(os.path.join(update, 'Veyla'))
-    shutil.copy(os.path.join(build, 'bin', 'update.exe'), update)
-    with open(os.path.join(update, 'Veyla', 'update1.tpk'), 'wb') as f:
-        write_pack(f, 'update1.tpk', 512 << 10, 99)
+    product = medium_builder.Product(build, args.product)
+    update_content = None
+    content_root = args.content
+    if not content_root:
+        content_root = os.path.join(out, 'sample-content')
+        update_content = sample_content(build, content_root, args.data_mb)
+    content = medium_builder.check_medium(product, content_root, args.capacity_mb)
+    stop_on(content.faults)
+    if update_content:
+        stop_on(medium_builder.check_update(product, update_content))
+    if args.content:
+        media = os.path.join(out, 'media', product.name)
+        folders = [os.path.join(media, 'disc%d' % n) for n in range(1, product.disc_count + 1)]
+    else:
+        folders = [os.path.join(out, 'medium')]
+    programs = medium_builder.lay_out(product, content, folders)
+    if update_content:
+        programs += medium_builder.lay_out_update(product, update_content, os.path.join(out, 'update'))
     if args.sign_pkcs12:
         # The copies are signed, after the build stripped them; what uninst.exe the game folder
         # receives is the signed one, as it is copied from the medium.
         with tempfile.TemporaryDirectory() as work:
-            signer = Signer(args.sign_pkcs12, args.sign_password_file, args.sign_timestamp_url, work)
-            for program in (os.path.join(medium, 'setup.exe'), os.path.join(data, 'uninst.exe'),
-                            os.path.join(data, 'tunewell.exe'), os.path.join(data, 'Veyla.exe'),
-                            os.path.join(update, 'update.exe')):
+            signer = medium_builder.Signer(args.sign_pkcs12, args.sign_password_file, args.sign_timestamp_url, work,
+                                           product.table['gameName'])
+            for program in programs:
                 signer.sign(program)
-    print('medium: %s, update: %s' % (medium, update))
+    if args.content:
+        for n, folder in enumerate(folders, 1):
+            medium_builder.make_image(folder, product.labels[n - 1], folder + '.iso')
+            print('medium: disc %d of %s: %s, image %s.iso labelled %s' % (n, product.name, folder, folder,
+                                                                          product.labels[n - 1]))
+    else:
+        print('medium: %s, update: %s' % (folders[0], os.path.join(out, 'update')))
 
 
 if __name__ == '__main__':
