@@ -123,12 +123,23 @@ struct Extraction {
     FlushQueue& flushes;
     FolderCache folders;
     uint64_t& installedBytes;
-    int entries;
-    AccessList list, settingsList;
-    SECURITY_ATTRIBUTES security, settingsSecurity;
-    SECURITY_ATTRIBUTES* locked;          // the files' access list at their creation; nullptr without one
-    SECURITY_ATTRIBUTES* settingsLocked;  // the same for the settings file, which the players write
+    int entries = 0;
+    AccessList list{}, settingsList{};
+    SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+    SECURITY_ATTRIBUTES settingsSecurity{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+    SECURITY_ATTRIBUTES* locked = nullptr;          // the files' access list at their creation; nullptr without one
+    SECURITY_ATTRIBUTES* settingsLocked = nullptr;  // the same for the settings file, which the players write
 };
+
+// One access list for every entry, given as each file is made; the settings file its own.
+static void lockEntries(Extraction& run)
+{
+    if (!buildAccessList(InstalledItem, run.list) || !buildAccessList(SettingsFile, run.settingsList)) return;
+    run.security.lpSecurityDescriptor = &run.list.descriptor;
+    run.settingsSecurity.lpSecurityDescriptor = &run.settingsList.descriptor;
+    run.locked = &run.security;
+    run.settingsLocked = &run.settingsSecurity;
+}
 
 // Where an entry goes below destRoot: nowhere (an unsafe name, never written: it would land outside
 // the folder or on a device), a folder, a file (its path in target, PathSize bytes), or a path that
@@ -196,23 +207,8 @@ bool Installer::extractZip(const char* archive, const char* destRoot)
     // archive extracted on its own waits for its own.
     FlushQueue own;
     FlushQueue& flushes = copyFlushes ? *copyFlushes : own;
-    Extraction run{flushes,
-                   {},
-                   installedBytes,
-                   0,
-                   {},
-                   {},
-                   {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE},
-                   {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE},
-                   nullptr,
-                   nullptr};
-    // One access list for every entry, given as each file is made; the settings file its own.
-    if (buildAccessList(InstalledItem, run.list) && buildAccessList(SettingsFile, run.settingsList)) {
-        run.security.lpSecurityDescriptor = &run.list.descriptor;
-        run.settingsSecurity.lpSecurityDescriptor = &run.settingsList.descriptor;
-        run.locked = &run.security;
-        run.settingsLocked = &run.settingsSecurity;
-    }
+    Extraction run{flushes, {}, installedBytes};
+    lockEntries(run);
     uint64_t bytesBefore = installedBytes;
     int64_t mark = timeMark();
     bool staged = stageEntries(zip, destRoot);
