@@ -21,9 +21,6 @@ import os
 import random
 import shutil
 import struct
-import subprocess
-import sys
-import tempfile
 
 import medium_builder
 
@@ -196,14 +193,6 @@ def sample_content(build, root, data_mb):
     return update
 
 
-def stop_on(faults):
-    if faults:
-        for line in faults:
-            print(line, file=sys.stderr)
-        print('medium: %d fault%s, nothing written' % (len(faults), '' if len(faults) == 1 else 's'), file=sys.stderr)
-        sys.exit(1)
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('build')
@@ -212,12 +201,9 @@ def main():
     parser.add_argument('--content')
     parser.add_argument('--capacity-mb', type=int, default=650)
     parser.add_argument('--data-mb', type=int, default=48)
-    parser.add_argument('--sign-pkcs12')
-    parser.add_argument('--sign-password-file')
-    parser.add_argument('--sign-timestamp-url')
+    medium_builder.add_signing_arguments(parser)
     args = parser.parse_args()
-    if bool(args.sign_pkcs12) != bool(args.sign_password_file):
-        parser.error('signing needs both --sign-pkcs12 and --sign-password-file')
+    medium_builder.check_signing_arguments(parser, args)
     if not args.content and args.product != 'veyla':
         parser.error('only the sample product is generated: give --content for another')
     build = args.build
@@ -229,9 +215,9 @@ def main():
         content_root = os.path.join(out, 'sample-content')
         update_content = sample_content(build, content_root, args.data_mb)
     content = medium_builder.check_medium(product, content_root, args.capacity_mb)
-    stop_on(content.faults)
+    medium_builder.stop_on(content.faults, 'medium')
     if update_content:
-        stop_on(medium_builder.check_update(product, update_content))
+        medium_builder.stop_on(medium_builder.check_update(product, update_content), 'medium')
     if args.content:
         media = os.path.join(out, 'media', product.name)
         folders = [os.path.join(media, 'disc%d' % n) for n in range(1, product.disc_count + 1)]
@@ -240,14 +226,9 @@ def main():
     programs = medium_builder.lay_out(product, content, folders)
     if update_content:
         programs += medium_builder.lay_out_update(product, update_content, os.path.join(out, 'update'))
-    if args.sign_pkcs12:
-        # The copies are signed, after the build stripped them; what uninst.exe the game folder
-        # receives is the signed one, as it is copied from the medium.
-        with tempfile.TemporaryDirectory() as work:
-            signer = medium_builder.Signer(args.sign_pkcs12, args.sign_password_file, args.sign_timestamp_url, work,
-                                           product.table['gameName'])
-            for program in programs:
-                signer.sign(program)
+    # The copies are signed, after the build stripped them; what uninst.exe the game folder receives
+    # is the signed one, as it is copied from the medium.
+    medium_builder.sign_all(args, product, programs)
     if args.content:
         for n, folder in enumerate(folders, 1):
             medium_builder.make_image(folder, product.labels[n - 1], folder + '.iso')

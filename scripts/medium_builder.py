@@ -18,6 +18,8 @@ import os
 import shutil
 import struct
 import subprocess
+import sys
+import tempfile
 import zipfile
 
 KIT_PROGRAMS = ('setup.exe', 'uninst.exe', 'tunewell.exe', 'update.exe')
@@ -349,3 +351,34 @@ class Signer:
         subprocess.run(['osslsigncode', 'verify', '-CAfile', self.trust, '-in', path], check=True,
                        stdout=subprocess.DEVNULL)
         print('medium: signed %s' % path)
+
+
+def add_signing_arguments(parser):
+    """The publisher's certificate, its password file and a time-stamp server, as the Makefile passes them."""
+    parser.add_argument('--sign-pkcs12')
+    parser.add_argument('--sign-password-file')
+    parser.add_argument('--sign-timestamp-url')
+
+
+def check_signing_arguments(parser, args):
+    if bool(args.sign_pkcs12) != bool(args.sign_password_file):
+        parser.error('signing needs both --sign-pkcs12 and --sign-password-file')
+
+
+def sign_all(args, product, programs):
+    """Every program placed signed and verified, where a certificate was given."""
+    if not args.sign_pkcs12:
+        return
+    with tempfile.TemporaryDirectory() as work:
+        signer = Signer(args.sign_pkcs12, args.sign_password_file, args.sign_timestamp_url, work, product.table['gameName'])
+        for program in programs:
+            signer.sign(program)
+
+
+def stop_on(faults, what):
+    """Each fault on the error output, and the end of the run with 1, where there is one."""
+    if faults:
+        for line in faults:
+            print(line, file=sys.stderr)
+        print('%s: %d fault%s, nothing written' % (what, len(faults), '' if len(faults) == 1 else 's'), file=sys.stderr)
+        sys.exit(1)
