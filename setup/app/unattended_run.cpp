@@ -5,10 +5,11 @@
 
 #include "config/product_config.h"
 #include "platform/display_text.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "platform/run_log.h"
 #include "engine/unattended.h"
 #include "ui/folder_browser.h"
+#include "state/copy_state.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ bool takeBaseFolder(const char* dir)
     if (windowsFolderRefused(base) ||
         !formatText(folder, sizeof folder, "%s\\%s\\%s", base, productConfig.publisherName, productConfig.folderName))
         return false;
-    return copyText(installer.baseDir, sizeof installer.baseDir, base);
+    return installer.chooseBaseDir(base);
 }
 
 SwitchRole switchRole()

@@ -7,9 +7,10 @@
 #include "platform/display_text.h"
 #include "platform/unicode_dialog.h"
 #include "config/product_config.h"
-#include "engine/installer.h"
-#include "system/unattended_removal.h"
-#include "engine/install_journal.h"
+#include "state/installer.h"
+#include "state/removal_flags.h"
+#include "procedures/unattended_removal.h"
+#include "procedures/interrupted_installation.h"
 #include "engine/update_repair.h"
 #include "resources/resource.h"
 #include "platform/system_library.h"
@@ -18,6 +19,7 @@
 #include "ui/progress_display.h"
 #include "ui/special_uninstaller_dialog.h"
 #include "ui/window_state.h"
+#include "state/copy_state.h"
 
 static void refreshDesktop()
 {
@@ -70,10 +72,10 @@ static int runUninstaller(const char* commandLine, bool hasCommandLine)
     bool removesHere = switches.relaunched || switches.removeDirectly;
     if (!removesHere && hasCommandLine) return endRun(removeThroughCopy(installer, commandLine));
     if (!removesHere) {
-        installer.startUninstallerCopy();
+        startRemovalCopy(installer);
         return endRun(installer.installed == GameInstalled ? ExitDone : ExitNothingToDo);
     }
-    int code = exitCodeOf(installer.removalOutcome(1, 1));
+    int code = exitCodeOf(installer.removalOutcome(LeaveInstallFolder, DeleteRecord));
     // The log ends before the uninstaller that waits learns the result and writes its own end.
     int result = endRun(code);
     reportRemoval(installer, code);

@@ -5,38 +5,23 @@
 
 #include "platform/access_list.h"
 #include "engine/installed_file_kind.h"
-#include "engine/changing_step.h"
+#include "platform/changing_step.h"
 #include "engine/flush_queue.h"
 #include "engine/install_over_game.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "engine/progress_report.h"
 #include "platform/run_log.h"
+#include "state/copy_state.h"
+#include "engine/space.h"
+#include "engine/copy_worker.h"
+#include "engine/new_target.h"
+#include "engine/zip_extract.h"
 
 // Files move in blocks of 256 KiB: a quarter of the calls of 64 KiB blocks, and still small enough
 // to stay in the processor's cache (make bench measured 1 MiB blocks slower). A cancel request
 // takes effect after the block being copied.
 enum { CopyBlockSize = 4 * CopyChunkSize };
 static char copyBuffer[CopyBlockSize];
-
-HANDLE createNewTarget(const char* target, DWORD access, SECURITY_ATTRIBUTES* security, FlushQueue* flushes)
-{
-    changingStep();
-    HANDLE file = CreateFileA(target, access, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
-        // An earlier installation's file, read-only or not, goes; a name that cannot be freed
-        // (held open, a folder, not this run's to delete) is never written through. A file of this
-        // run written again is first let go by its flush.
-        if (flushes) flushes->waitFor(target);
-        DWORD attributes = GetFileAttributesA(target);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            SetFileAttributesA(target,
-                               attributes & ~FILE_ATTRIBUTE_READONLY);  // the delete below says whether it helped
-        if (DeleteFileA(target))
-            file = CreateFileA(target, access, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
-    if (file == INVALID_HANDLE_VALUE) logLine("cannot place: %s (error %lu)", target, (unsigned long)GetLastError());
-    return file;
-}
 
 // The target of a plain copy as a stream, new, empty and open for writing: one truncated in place
 // is written out to disk as soon as it is closed on some systems (Wine on ext4), which slows a large
@@ -159,14 +144,11 @@ static FileCopy copyPlainFile(Installer& in, const char* target, const char* pla
     return FileCopy::Copied;
 }
 
-static bool copyInto(Installer& in, const char* target, const char* placed, const char* source)
+bool Installer::copyFile(const char* target, const char* source)
 {
-    FileCopy result = copyPlainFile(in, target, placed, source);
-    if (result == FileCopy::NotOpened || result == FileCopy::Damaged) in.copyFailed = FileNotCopied;
+    FileCopy result = copyPlainFile(*this, target, target, source);
     return result != FileCopy::NotThere && result != FileCopy::NotOpened;
 }
-
-bool Installer::copyFile(const char* target, const char* source) { return copyInto(*this, target, target, source); }
 
 static bool isArchiveName(const char* name)
 {
@@ -174,52 +156,51 @@ static bool isArchiveName(const char* name)
     return len >= 4 && _stricmp(name + len - 4, ".zip") == 0;
 }
 
-// Copies, or extracts when it is an archive, the listed file of index i where it is selected;
-// false when the run cannot go on.
-static bool copyListedFile(Installer& in, int32_t i)
+// Copies, or extracts when it is an archive, the listed file of index i where it is selected:
+// done where the run goes on, failed where it cannot (damaged data, a file that could not be
+// placed or written, a path that does not fit, the medium gone).
+static Outcome copyListedFile(Installer& in, int32_t i)
 {
-    if (i >= MaxFiles || in.fileSelected[i] != 1) return true;
+    if (i >= MaxFiles || in.fileSelected[i] != 1) return Outcome::Done;
     const char* name = in.installFiles[i];
     char target[PathSize], source[PathSize], root[PathSize];
     if (!formatText(target, sizeof target, "%s\\%s", in.installDir, name) ||
         !formatText(source, sizeof source, "%s\\%s", in.sourceDir, name) ||
-        !formatText(root, sizeof root, "%s\\", in.installDir)) {
-        in.copyFailed = FileNotCopied;  // a path that does not fit cannot be installed
-        return false;
-    }
+        !formatText(root, sizeof root, "%s\\", in.installDir))
+        return Outcome::Failed;  // a path that does not fit cannot be installed
     // A file missing because the medium itself is gone (taken out during the copy) must not pass
     // for a file of another disc.
-    if (!Installer::pathExists(source) && !Installer::pathExists(in.sourceDir)) {
-        in.copyFailed = FileNotCopied;
-        return false;
-    }
+    if (!Installer::pathExists(source) && !Installer::pathExists(in.sourceDir)) return Outcome::Failed;
     setStatusLine(name);
     if (isArchiveName(name)) {
         // An archive that is there but cannot be read as one is damaged; one that is not there at
         // all lies on another disc.
-        if (!in.extractZip(source, root) && Installer::pathExists(source)) in.copyFailed = FileNotCopied;
+        ArchiveResult extracted = extractArchive(in, source, root);
+        if (extracted == ArchiveResult::Damaged ||
+            (extracted == ArchiveResult::NotOpened && Installer::pathExists(source)))
+            return Outcome::Failed;
         storeBytesCopied(in, loadBytesCopied(in) + Installer::fileSize(source));
     } else if (Installer::pathExists(source)) {
         char staged[PathSize];
         const char* placed = placedName(target, staged);
-        if (!placed || !stagedNamesOnDisk()) {
-            in.copyFailed = FileNotCopied;
-            return false;
-        }
-        copyInto(in, target, placed, source);
+        if (!placed || !stagedNamesOnDisk()) return Outcome::Failed;
+        FileCopy copied = copyPlainFile(in, target, placed, source);
+        if (copied == FileCopy::NotOpened || copied == FileCopy::Damaged) return Outcome::Failed;
     }  // a file that is not there lies on another disc: nothing to copy from this one
-    return true;
+    return Outcome::Done;
 }
 
-// Copies every selected file of every disc, until the end, a cancel or a failure.
-static void copyEveryDisc(Installer& in)
+// Copies every selected file of every disc: done at the end, cancelled once the copy and then the
+// worker acknowledged a cancel, no disc where a further disc is in no drive of an unattended run,
+// failed where a file could not be copied.
+static Outcome copyEveryDisc(Installer& in, bool unattended)
 {
     int32_t i = in.firstFileIndex, disc = 0;
     bool checkDisc = in.discCount > 1;
     for (;;) {
         if (i >= in.installFileCount || in.installFiles[i][0] == '\0' || i == in.endFileIndex) {
             // Each further disc walks the list again from the first index.
-            if (in.discCount == 1 || ++disc == in.discCount) break;
+            if (in.discCount == 1 || ++disc == in.discCount) return Outcome::Done;
             setStatusLine("Disc Check...");
             i = in.firstFileIndex;
             checkDisc = true;
@@ -227,32 +208,32 @@ static void copyEveryDisc(Installer& in)
         }
         if (in.cancelState == CancelCopyStopped) {
             in.cancelState = CancelWorkerStopped;
-            break;
+            return Outcome::Cancelled;
         }
-        if (in.copyFailed) break;
-        if (checkDisc) {
-            in.waitForDisc(disc);
-            checkDisc = false;
-            if (in.copyFailed) break;
-        }
-        if (!copyListedFile(in, i)) break;
+        if (checkDisc && !in.waitForDisc(disc, unattended)) return Outcome::NoDisc;
+        checkDisc = false;
+        Outcome copied = copyListedFile(in, i);
+        if (copied != Outcome::Done) return copied;
         ++i;
     }
 }
 
 DWORD WINAPI copyWorker(LPVOID param)
 {
-    Installer& in = *(Installer*)param;
+    CopyRun& run = *(CopyRun*)param;
+    Installer& in = *run.installer;
     in.workerRunning = 1;
     in.progress->resetElapsedClock();
     FlushQueue flushes;
     in.copyFlushes = &flushes;
-    copyEveryDisc(in);
+    Outcome result = copyEveryDisc(in, run.unattended);
     // The run ends once every file it wrote is on the disk; a run that stopped only closes them
     // (its roll-back removes them). A flush that failed fails the run.
-    bool stopped = in.cancelState != CancelNone || in.copyFailed != NoCopyFault;
-    if (!flushes.finish(!stopped) && !stopped) in.copyFailed = FileNotCopied;
+    bool stopped = result != Outcome::Done || in.cancelState != CancelNone;
+    if (!flushes.finish(!stopped) && !stopped) result = Outcome::Failed;
     in.copyFlushes = nullptr;
+    // Read by the run once the worker has ended (workerRunning 0 is the worker's last write).
+    run.result = result;
     in.workerRunning = 0;
     return in.workerThreadId;
 }
@@ -281,34 +262,44 @@ static void pumpUntilWorkerEnds(Installer& in, HANDLE thread)
     }
 }
 
-bool Installer::runCopy()
+bool Installer::runCopy() { return runCopyOutcome(false) == Outcome::Done; }
+
+// How the worker ended; a cancel asked for while only archives were left ends the run cancelled
+// all the same.
+static Outcome workerOutcome(const Installer& in, const CopyRun& run)
+{
+    if (run.result == Outcome::NoDisc) return run.result;
+    return in.cancelState != CancelNone ? Outcome::Cancelled : run.result;
+}
+
+Outcome Installer::runCopyOutcome(bool unattended)
 {
     uint64_t total = totalInstallBytes();
-    if (discCount == 1 && total == 0) return false;
+    if (discCount == 1 && total == 0) return Outcome::Failed;
     if (discCount != 1) total = multiDiscTotalBytes;
     resetProgressBar(ProgressBarSteps);
     workerRunning = 1;
     cancelState = CancelNone;
-    copyFailed = NoCopyFault;
     installedBytes = 0;
     storeBytesCopied(*this, 0);
     progressUnitSize = total / ProgressBarSteps;
     progressUnits = progressUnitsShown = 0;
     progressSteps = 0;
     progress->resetSlideshow();
-    HANDLE thread = CreateThread(nullptr, 0, copyWorker, this, 0, &workerThreadId);
+    CopyRun run = {this, unattended, Outcome::Failed};
+    HANDLE thread = CreateThread(nullptr, 0, copyWorker, &run, 0, &workerThreadId);
     if (!thread) {
         workerThreadId = 0;
         workerRunning = 0;
-        return false;
+        return Outcome::Failed;
     }
     pumpUntilWorkerEnds(*this, thread);
+    Outcome result = workerOutcome(*this, run);
     CloseHandle(thread);
     updateProgress();
-    if (cancelState != CancelNone || copyFailed) return false;
-    if (discCount > 1) {
+    if (result == Outcome::Done && discCount > 1) {
         storeBytesCopied(*this, progressUnitSize * ProgressBarSteps);
         updateProgress();
     }
-    return true;
+    return result;
 }

@@ -1,5 +1,5 @@
 // The installed-data check: which product files are installed, and whether each one equals its source.
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "platform/system_library.h"
 
 #include <cpuid.h>

@@ -10,23 +10,21 @@
 
 #include <string.h>
 
-#include "engine/changing_step.h"
-#include "engine/installation_hold.h"
-#include "engine/installer.h"
+#include "platform/changing_step.h"
+#include "state/installer.h"
 #include "engine/product_folders.h"
-#include "engine/update_repair.h"
 #include "platform/access_list.h"
 #include "platform/display_text.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
+#include "engine/entry_names.h"
+#include "platform/restart_removal.h"
 
-UpdateFile replacedFiles[MaxReplacedFiles];
+// The files of the run under way: the replacement's own table.
+static UpdateFile replacedFiles[MaxReplacedFiles];
 
-namespace {
+UpdateFile* replacementTable() { return replacedFiles; }
 
-enum { TemporaryNameTries = 10 };
-
-// The n-th pair of temporary names beside target: name.new~ and name.old~, then name.new1~ and so on.
 bool temporaryPair(const char* target, int n, char* fresh, char* old)
 {
     char number[4] = "";
@@ -34,6 +32,8 @@ bool temporaryPair(const char* target, int n, char* fresh, char* old)
     return formatText(fresh, PathSize, "%s.new%s~", target, number) &&
            formatText(old, PathSize, "%s.old%s~", target, number);
 }
+
+namespace {
 
 // Back to the installed version: the old file where it was kept, no new file without an old one,
 // no new file under its temporary name. False (with the file's name in failed) when one stays.
@@ -97,12 +97,12 @@ bool journalTarget(const Installer& in, const char* target)
 }  // namespace
 
 // A kept-aside old file once the update is whole: deleted, or else at the next restart.
-void removeOldFile(Installer& in, const UpdateFile& f)
+void removeOldFile(const UpdateFile& f)
 {
     changingStep();
     if (!Installer::pathExists(f.old)) return;
     SetFileAttributesA(f.old, FILE_ATTRIBUTE_NORMAL);  // the delete below says whether it went
-    if (!DeleteFileA(f.old) && !in.scheduleDeleteAtRestart(f.old))
+    if (!DeleteFileA(f.old) && !scheduleRestartDeletion(f.old))
         logLine("old file left: %s", f.old);  // the update is whole; only a spare copy stays
 }
 
@@ -121,7 +121,7 @@ bool recoverFromJournal(Installer& in, char* failed)
         UpdateFile& f = replacedFiles[i];
         if (!journalTarget(in, f.target)) continue;
         if (found.done) {
-            removeOldFile(in, f);  // every target was replaced: only the old files are left to go
+            removeOldFile(f);  // every target was replaced: only the old files are left to go
         } else if (!rollBack(f, failed)) {
             whole = false;
         }
@@ -273,42 +273,9 @@ Outcome finishReplacement(Installer& in, ReplacingTask task, UpdateJournal& jour
     }
     for (int i = 0; i < count; ++i) {
         logLine("%s %s", task == ReplacingTask::Update ? "updated" : "replaced", replacedFiles[i].target);
-        if (replacedFiles[i].oldAttributes != INVALID_FILE_ATTRIBUTES) removeOldFile(in, replacedFiles[i]);
+        if (replacedFiles[i].oldAttributes != INVALID_FILE_ATTRIBUTES) removeOldFile(replacedFiles[i]);
     }
     if (journal.file != INVALID_HANDLE_VALUE && !closeJournal(journal))
         logLine("journal left: %s", journal.path);  // it says "done": the next run only finds the files whole
     return Outcome::Done;
-}
-
-Outcome repairInterruptedUpdate(Installer& in)
-{
-    char failed[PathSize];
-    if (in.installDir[0] == '\0') return Outcome::Done;
-    // A journal in a tree that is no longer the administrators' is someone else's: nothing is done
-    // after its lines.
-    InstallationHold hold;
-    if (holdInstallation(in.installDir, in.folderName, hold) != Outcome::Done) {
-        logLine("not recovered: %s", in.installDir);
-        return Outcome::Refused;
-    }
-    bool recovered = recoverFromJournal(in, failed);
-    releaseInstallation(hold);
-    return recovered ? Outcome::Done : notPutBack(in, ReplacingTask::Update, failed);
-}
-
-void removeTemporaryNames(Installer& in)
-{
-    forEachProductFile(in.productFiles(), in.installDir, [&](const char*, const char* target) {
-        for (int n = 0; n < TemporaryNameTries; ++n) {
-            char fresh[PathSize], old[PathSize];
-            const char* names[] = {fresh, old};
-            if (!temporaryPair(target, n, fresh, old)) continue;
-            for (const char* name : names)
-                if (in.deleteFileIfPresent(name)) logLine("removed: %s", name);
-        }
-        return true;
-    });
-    UpdateJournal journal;
-    if (nameJournal(journal, in.installDir) && in.deleteFileIfPresent(journal.path))
-        logLine("removed: %s", journal.path);
 }

@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include "engine/outcome.h"
+#include "state/outcome.h"
 #include "engine/update_journal.h"
 
 class Installer;
@@ -12,11 +12,19 @@ class Installer;
 // An installation over the game replaces each of its files and archive entries.
 enum { MaxReplacedFiles = 4096 };
 
-// The files of the run under way (an update or an installation, never both at once).
-extern UpdateFile replacedFiles[MaxReplacedFiles];
+// The replacement's table of the files of the run under way (an update or an installation, never
+// both at once), MaxReplacedFiles of them: the run fills it, the replacement walks its first count.
+UpdateFile* replacementTable();
 
 // Which run replaces the files: the messages name it.
 enum class ReplacingTask { Update, Installation };
+
+// How many pairs of temporary names a target may have: name.new~ and name.old~, then name.new1~
+// and so on.
+enum { TemporaryNameTries = 10 };
+
+// The n-th pair of temporary names beside target; false when they do not fit.
+bool temporaryPair(const char* target, int n, char* fresh, char* old);
 
 // The temporary names beside target: name.new~ and name.old~, or with a number where a file of that
 // name is there that this run did not make and cannot delete (it is never used). False when none
@@ -32,7 +40,7 @@ bool replaceOne(UpdateFile& f);
 bool putBack(int count, char* failed);
 
 // A kept-aside old file once the run is whole: deleted, or else at the next restart.
-void removeOldFile(Installer& in, const UpdateFile& f);
+void removeOldFile(const UpdateFile& f);
 
 // Brings the installation to one whole state from the journal an interrupted run left. False, with
 // the journal kept for the next start, when a file could not be brought back (named in failed).

@@ -9,10 +9,9 @@
 #include "config/kit_names.h"
 #include "platform/display_text.h"
 #include "engine/files_in_use.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
-#include "engine/unattended.h"
 
 enum { MaxHeldFiles = 16, MaxHolders = 16 };
 
@@ -73,7 +72,7 @@ static void holdingPrograms(char paths[][PathSize], int count, char* out, size_t
 // Every product file in folder (only the names sourceFolder holds, when it is given) that is in
 // use, up to MaxHeldFiles; each is logged.
 static int findFilesInUse(const ProductFiles& files, const char* folder, const char* sourceFolder,
-                          char held[][PathSize])
+                          const char* notCounted, char held[][PathSize])
 {
     int count = 0;
     char self[PathSize] = "";
@@ -84,7 +83,7 @@ static int findFilesInUse(const ProductFiles& files, const char* folder, const c
         // The uninstaller's temporary copy does not count the uninstaller that started it, which
         // has ended or waits for it, and the uninstaller removing directly does not count itself:
         // such a file, or one held for another reason, is removed at restart.
-        if (switches.relaunched && _stricmp(name, UninstallerName) == 0) return true;
+        if (notCounted && _stricmp(name, notCounted) == 0) return true;
         if (_stricmp(path, self) == 0) return true;
         if (sourceFolder &&
             (!formatText(source, sizeof source, "%s\\%s", sourceFolder, name) || !Installer::pathExists(source)))
@@ -97,12 +96,13 @@ static int findFilesInUse(const ProductFiles& files, const char* folder, const c
     return count;
 }
 
-Outcome waitUntilFilesFree(const ProductFiles& files, const char* folder, const char* sourceFolder, HWND owner)
+Outcome waitUntilFilesFree(const ProductFiles& files, const char* folder, const char* sourceFolder,
+                           const FilesInUseAsker& asker)
 {
     if (folder[0] == '\0') return Outcome::Done;
     static char held[MaxHeldFiles][PathSize];
     for (;;) {
-        int count = findFilesInUse(files, folder, sourceFolder, held);
+        int count = findFilesInUse(files, folder, sourceFolder, asker.notCounted, held);
         if (count == 0) return Outcome::Done;
         char programs[MessageSize], text[MessageSize], line[MessageSize];
         holdingPrograms(held, count, programs, sizeof programs);
@@ -111,7 +111,7 @@ Outcome waitUntilFilesFree(const ProductFiles& files, const char* folder, const 
         // The message, with the programs, goes to the log of an unattended run.
         if (programs[0] != '\0' && formatText(line, sizeof line, "\n使用中のプログラム: %s", programs))
             appendText(text, sizeof text, line);
-        if (showMessageAnswering(owner, text, "確認", MB_ICONWARNING | MB_RETRYCANCEL, IDCANCEL) != IDRETRY)
-            return unattendedRun() ? Outcome::Failed : Outcome::Declined;
+        if (showMessageAnswering(asker.owner, text, "確認", MB_ICONWARNING | MB_RETRYCANCEL, IDCANCEL) != IDRETRY)
+            return asker.unattended ? Outcome::Failed : Outcome::Declined;
     }
 }

@@ -1,6 +1,6 @@
 #include "engine/flush_queue.h"
 
-#include "engine/changing_step.h"
+#include "platform/changing_step.h"
 #include "engine/extraction_times.h"
 #include "platform/run_log.h"
 

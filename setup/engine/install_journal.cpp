@@ -4,14 +4,11 @@
 // and starts afresh. The journal lives beside the record, under HKEY_LOCAL_MACHINE, where only an
 // administrator may write it.
 #include "config/product_config.h"
-#include "engine/changing_step.h"
-#include "platform/display_text.h"
+#include "platform/changing_step.h"
 #include "engine/install_journal.h"
-#include "engine/installation_hold.h"
-#include "engine/installer.h"
-#include "system/uninstall_entry.h"
-#include "engine/product_folders.h"
+#include "state/installer.h"
 #include "platform/run_log.h"
+#include "state/copy_state.h"
 
 // The journal's key: the record's own name with " (installation)".
 static bool journalKey(char* out, size_t size)
@@ -98,63 +95,19 @@ static bool journalFolder(const char* key, char* folder, DWORD size)
     return true;
 }
 
-static void dropJournal(const char* key)
+bool readInstallJournal(InstallJournal& journal)
 {
-    if (!endInstallJournal()) logLine("installation journal left: HKEY_LOCAL_MACHINE\\%s", key);
-}
-
-// What the installation placed in folder goes, with a record begun but not finished and the entry;
-// false when a file stays (each is logged).
-static bool removeInterrupted(Installer& in, const char* folder)
-{
-    in.removeInstalledFiles(folder);
-    in.deleteRegistryKey(productConfig.installRecordKey);
-    deleteUninstallEntry(in);
-    bool whole = true;
-    forEachProductFile(in.productFiles(), folder, [&](const char*, const char* path) {
-        if (Installer::pathExists(path)) logLine("not removed: %s", path);
-        whole = whole && !Installer::pathExists(path);
-        return true;
-    });
-    return whole;
-}
-
-void clearInterruptedInstallation(Installer& in)
-{
-    char key[PathSize], folder[PathSize];
-    if (!journalKey(key, sizeof key) || !journalFolder(key, folder, sizeof folder)) return;
-    // Installed after all (the record is there): nothing is left to remove.
-    if (in.installed == GameInstalled || folder[0] == '\0') return dropJournal(key);
+    char key[PathSize];
+    if (!journalKey(key, sizeof key) || !journalFolder(key, journal.folder, sizeof journal.folder)) return false;
     // A journal without these numbers is an earlier version's, written once its folders were its own.
-    DWORD owned = 1, made = AllProductFolders;
-    journalNumber(key, "Owned", 1, owned);
-    journalNumber(key, "Made", made, made);
-    if (!owned) {
-        // Ended before its folders were its own (at the question, or at the refusal of another
-        // user's folder): nothing in them is the run's, and only the folders it made go.
-        removeProductFolders(folder, in.folderName, made);
-        logLine("interrupted installation in %s: removed, the folders it made only: it ended before it had its folders",
-                folder);
-        return dropJournal(key);
-    }
-    // Its folder never made, or gone: only the folders it made go, if they are empty. Files are
-    // deleted only in a tree that is still the administrators' and held: one swapped for another
-    // user's folders meanwhile is theirs, and so is what it holds.
-    bool placed = Installer::pathExists(folder);
-    InstallationHold hold;
-    if (placed && holdInstallation(folder, in.folderName, hold) != Outcome::Done) {
-        logLine("interrupted installation in %s: left, its folders are no longer the kit's", folder);
-        return;  // the journal stays: nothing of it was done
-    }
-    bool whole = !placed || removeInterrupted(in, folder);
-    if (placed) releaseInstallation(hold);
-    removeProductFolders(folder, in.folderName, made);
-    if (!placed) return dropJournal(key);
-    logLine("interrupted installation in %s: %s", folder, whole ? "removed" : "not all removed");
-    // Kept where a file stays, so that the next start tries again.
-    if (whole) dropJournal(key);
-    char text[MessageSize];
-    formatWithPaths(text, sizeof text,
-                    "前回のインストールが途中で終了していたため、\n%s にコピーされたファイルを削除しました。", folder);
-    showMessage(nullptr, text, "確認", MB_ICONINFORMATION);
+    journalNumber(key, "Owned", 1, journal.owned);
+    journalNumber(key, "Made", AllProductFolders, journal.made);
+    return true;
+}
+
+void dropInstallJournal()
+{
+    char key[PathSize];
+    if (!endInstallJournal() && journalKey(key, sizeof key))
+        logLine("installation journal left: HKEY_LOCAL_MACHINE\\%s", key);
 }

@@ -1,7 +1,8 @@
 // The installation's journal: while an installation copies, the registry says into which folder.
 #pragma once
+#include <windows.h>
 
-class Installer;
+#include "platform/text.h"
 
 // Written (and on the disk) before the copy into installDir; false when it could not be.
 bool beginInstallJournal(const char* installDir);
@@ -24,6 +25,14 @@ bool journalFoldersOwned();
 // Removed once the record is there or the roll-back is done; false when it stays.
 bool endInstallJournal();
 
-// At the start of the launcher: what an installation that never ended placed is removed, with
-// the record it began, and the player is told.
-void clearInterruptedInstallation(Installer& in);
+// What a journal on the disk says: the folder it copies into (empty where it names none or cannot
+// be read), whether its folders became the run's own, which folders it made. False when there is
+// none.
+struct InstallJournal {
+    char folder[PathSize];
+    DWORD owned, made;
+};
+bool readInstallJournal(InstallJournal& journal);
+
+// The journal removed, or logged where it stays.
+void dropInstallJournal();

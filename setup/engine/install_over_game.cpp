@@ -5,9 +5,9 @@
 #include <map>
 #include <string>
 
-#include "config/product_config.h"
 #include "engine/file_replacement.h"
-#include "engine/installer.h"
+#include "config/product_config.h"
+#include "state/installer.h"
 #include "platform/run_log.h"
 
 namespace {
@@ -28,16 +28,13 @@ std::string targetKey(const char* target)
     return key;
 }
 
-// The staged copy under way: its journal, its files (in replacedFiles) by target, and the record
-// it found, written back where the new one cannot be.
+// The staged copy under way: its journal, and its files (in the replacement's table) by target.
 struct StagedCopy {
     bool active;
     bool unflushed;  // journal lines written since the journal was last flushed
     UpdateJournal journal;
     int count;
     std::map<std::string, int> byTarget;
-    char earlierSource[PathSize];
-    int32_t earlierType;
 };
 StagedCopy staged;
 
@@ -50,21 +47,6 @@ void endStaging()
 
 }  // namespace
 
-bool recordNames(Installer& in, const char* folder)
-{
-    char dir[PathSize];
-    if (!in.openRegistryKey(productConfig.installRecordKey)) return false;
-    bool names = in.queryRegistryValue("Dir", REG_SZ, dir, sizeof dir) && samePath(dir, folder);
-    // The medium and the type written back should the new record fail; where the record does not
-    // hold them readably, this run's stand in (the folder, which decides, is the same).
-    if (!in.queryRegistryValue("CD", REG_SZ, staged.earlierSource, sizeof staged.earlierSource))
-        copyText(staged.earlierSource, sizeof staged.earlierSource, in.sourceDir);
-    if (!in.queryRegistryValue("InstType", REG_DWORD, &staged.earlierType, sizeof staged.earlierType))
-        staged.earlierType = in.installType;
-    in.closeRegistryKey();  // only read: nothing to lose
-    return names;
-}
-
 bool beginStagedCopy(Installer& in)
 {
     endStaging();
@@ -74,7 +56,7 @@ bool beginStagedCopy(Installer& in)
         notPutBack(in, ReplacingTask::Installation, failed);
         return false;
     }
-    if (!nameJournal(staged.journal, in.installDir) || !openJournal(staged.journal, replacedFiles, 0)) {
+    if (!nameJournal(staged.journal, in.installDir) || !openJournal(staged.journal, replacementTable(), 0)) {
         logLine("journal not begun: %s (error %lu)", staged.journal.path, (unsigned long)GetLastError());
         return false;
     }
@@ -88,8 +70,8 @@ const char* placedName(const char* target, char* placed)
     if (!staged.active) return target;
     auto known = staged.byTarget.find(targetKey(target));
     if (known != staged.byTarget.end())
-        return copyText(placed, PathSize, replacedFiles[known->second].fresh) ? placed : nullptr;
-    UpdateFile& f = replacedFiles[staged.count];
+        return copyText(placed, PathSize, replacementTable()[known->second].fresh) ? placed : nullptr;
+    UpdateFile& f = replacementTable()[staged.count];
     bool fits = staged.count < MaxReplacedFiles && copyText(f.target, PathSize, target) &&
                 temporaryNames(target, f.fresh, f.old) && copyText(placed, PathSize, f.fresh);
     if (!fits) {
@@ -144,24 +126,10 @@ Outcome placeStagedCopy(Installer& in)
     return result;
 }
 
-// The record as the run found it: the folder is the same, the medium and the type may not be.
-static void restoreEarlierRecord(Installer& in)
-{
-    char source[PathSize];
-    int32_t type = in.installType;
-    copyText(source, sizeof source, in.sourceDir);
-    copyText(in.sourceDir, sizeof in.sourceDir, staged.earlierSource);
-    in.installType = staged.earlierType;
-    if (!in.writeInstallRecord()) logLine("earlier record not written back");  // the write that failed fails again
-    copyText(in.sourceDir, sizeof in.sourceDir, source);
-    in.installType = type;
-}
-
 Outcome finishStagedCopy(Installer& in)
 {
     Outcome result = finishReplacement(in, ReplacingTask::Installation, staged.journal, staged.count);
     endStaging();
-    if (result != Outcome::Done) restoreEarlierRecord(in);
     return result;
 }
 
@@ -170,6 +138,5 @@ Outcome undoStagedCopy(Installer& in)
     Outcome result = failAndPutBack(in, ReplacingTask::Installation, staged.journal, staged.count,
                                     productConfig.installRecordKey, GetLastError());
     endStaging();
-    restoreEarlierRecord(in);
     return result;
 }

@@ -3,13 +3,9 @@
 // copied, journaled and put right at the next start as the update is (file_replacement.h). A copy
 // that fails, is cancelled or is ended leaves the earlier game, its record and its entry as they were.
 #pragma once
-#include "engine/outcome.h"
+#include "state/outcome.h"
 
 class Installer;
-
-// True when the installation record names folder: the game is installed there (whatever else the
-// record holds).
-bool recordNames(Installer& in, const char* folder);
 
 // From here the copy writes beside its targets; false (logged) when its journal cannot be begun or
 // an earlier run's journal cannot be put right.
@@ -36,8 +32,10 @@ Outcome dropStagedCopy(Installer& in);
 Outcome placeStagedCopy(Installer& in);
 
 // The record is written: the journal says "done" and the earlier files go; where it can say
-// neither "done" nor go, the earlier files and record are put back and the run fails.
+// neither "done" nor go, the earlier files are put back and the run fails (the caller writes the
+// earlier record back).
 Outcome finishStagedCopy(Installer& in);
 
-// The record could not be written: the earlier files and record are put back.
+// The record could not be written: the earlier files are put back (the caller writes the earlier
+// record back).
 Outcome undoStagedCopy(Installer& in);

@@ -3,7 +3,7 @@
 // then holds it without delete sharing, so that nobody can swap in a tree of their own meanwhile.
 #pragma once
 
-#include "engine/outcome.h"
+#include "state/outcome.h"
 #include "platform/held_folder.h"
 
 struct InstallationHold {

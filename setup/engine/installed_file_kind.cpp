@@ -9,7 +9,7 @@
 AccessListKind installedFileKind(const char* path)
 {
     char copy[PathSize];
-    if (!copyText(copy, sizeof copy, path)) return InstalledItem;
+    if (!copyText(copy, sizeof copy, path)) return UsersRead;
     const char* slash = lastBackslash(copy);
-    return _stricmp(slash ? slash + 1 : copy, SettingsFileName) == 0 ? SettingsFile : InstalledItem;
+    return _stricmp(slash ? slash + 1 : copy, SettingsFileName) == 0 ? UsersModify : UsersRead;
 }

@@ -1,10 +1,11 @@
 // Construction, initialisation and the small setters of the Installer.
-#include "engine/installer.h"
+#include "state/installer.h"
 
 #include <stdlib.h>
 #include <string.h>
 
 #include "engine/progress_report.h"
+#include "state/copy_state.h"
 
 Installer installer;
 
@@ -14,7 +15,7 @@ Installer::Installer()
       endFileIndex(NoEndIndex), cancelState(CancelNone), workerRunning(0), workerThreadId(0), bytesCopied(0),
       progressUnitSize(0), progressUnits(0), progressUnitsShown(0), progressSteps(0), progressCtrlId(0),
       progress(&noProgressReport), copySource(nullptr), copyTarget(nullptr), copyFlushes(nullptr), mainWindow(nullptr),
-      messageOwner(nullptr), registryKey(nullptr), copyFailed(NoCopyFault), installedBytes(0)
+      messageOwner(nullptr), registryKey(nullptr), installedBytes(0)
 {
     publisherName[0] = gameName[0] = folderName[0] = installDir[0] = sourceDir[0] = sourceRoot[0] = '\0';
     programsDir[0] = desktopDir[0] = '\0';
@@ -27,7 +28,7 @@ Installer::~Installer()
     freeNameList(installFiles);
     freeNameList(extraFiles);
     freeNameList(discLabels);
-    closeRegistryKey();
+    if (registryKey) RegCloseKey(registryKey);  // the process ends: nothing is written any more
 }
 
 void Installer::freeNameList(NameList list)
@@ -52,27 +53,6 @@ NameList Installer::duplicateNameList(NameList old, const char** names, int32_t*
     }
     if (countOut) *countOut = count + 1;
     return list;
-}
-
-bool Installer::initialise(const char** mainFiles, const char** extraNames, const char** labels, HWND mainWnd,
-                           HWND owner, const char* publisher, const char* game, const char* folder, uint32_t requiredMB)
-{
-    mainWindow = mainWnd;
-    messageOwner = owner;
-    requiredSpaceMB = requiredMB;
-    installFiles = duplicateNameList(installFiles, mainFiles, &installFileCount);
-    extraFiles = duplicateNameList(extraFiles, extraNames, nullptr);
-    discLabels = duplicateNameList(discLabels, labels, nullptr);
-    copyText(publisherName, sizeof publisherName, publisher);
-    copyText(gameName, sizeof gameName, game);
-    copyText(folderName, sizeof folderName, folder);
-
-    locateSource(folderName, installFiles[0]);
-    copyText(sourceRoot, sizeof sourceRoot, sourceDir);
-    formatText(sourceDir, sizeof sourceDir, "%s\\%s", sourceRoot, folderName);
-
-    installed = readInstallRecord() ? GameInstalled : GameNotInstalled;
-    return installed == GameInstalled;
 }
 
 void Installer::setDiscLayout(int32_t discs, uint32_t totalMB)
@@ -103,3 +83,11 @@ void Installer::getSourceDir(char* buffer, size_t size) const
     strncpy(buffer, sourceDir, size - 1);
     buffer[size - 1] = '\0';
 }
+
+void Installer::requestCancel()
+{
+    // Only while the worker runs: the copy and the worker answer it, and the next run starts afresh.
+    if (isWorkerRunning()) cancelState = CancelRequested;
+}
+
+bool Installer::chooseBaseDir(const char* folder) { return copyText(baseDir, sizeof baseDir, folder); }

@@ -1,10 +1,12 @@
 // Drives and discs: classification, the search for the product's disc and the disc prompt.
 #include <string.h>
 
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "platform/display_text.h"
 #include "platform/run_log.h"
-#include "engine/unattended.h"
+#include "state/copy_state.h"
+#include "platform/module_folder.h"
+#include "engine/media.h"
 
 DriveKind driveKind(const char* root, char* label, size_t labelSize)
 {
@@ -61,18 +63,6 @@ static bool searchDrives(Installer& in, int32_t discIndex, const char* folder, c
     return false;
 }
 
-bool moduleFolder(char* out, size_t size)
-{
-    char module[PathSize] = "";
-    DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
-    if (n == 0 || n >= sizeof module) {
-        if (size) out[0] = '\0';
-        return false;
-    }
-    if (char* slash = lastBackslash(module)) *slash = '\0';
-    return copyText(out, size, module);
-}
-
 bool Installer::locateSource(const char* folder, const char* probeFile)
 {
     if (searchDrives(*this, -1, folder, probeFile, false)) return true;
@@ -90,17 +80,17 @@ bool Installer::findDisc(int32_t discIndex)
     return searchDrives(*this, discIndex, folderName, idName, true);
 }
 
-void Installer::waitForDisc(int32_t discIndex)
+bool Installer::waitForDisc(int32_t discIndex, bool unattended)
 {
     // Nobody can insert a disc in an unattended run: a disc in no drive fails the copy.
-    if (unattendedRun() && !findDisc(discIndex)) {
+    if (unattended && !findDisc(discIndex)) {
         logLine("disc %d is in no drive", (int)(discIndex + 1));
-        copyFailed = DiscMissing;
-        return;
+        return false;
     }
     while (!findDisc(discIndex)) {
         char text[MessageSize];
         formatText(text, sizeof text, "ディスク %d を入れてください。", (int)(discIndex + 1));
         showMessage(nullptr, text, "確認", MB_OK);
     }
+    return true;
 }

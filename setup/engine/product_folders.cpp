@@ -3,10 +3,10 @@
 #include <string.h>
 
 #include "config/kit_names.h"
-#include "engine/changing_step.h"
+#include "platform/changing_step.h"
 #include "engine/install_journal.h"
 #include "engine/installed_file_kind.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "platform/run_log.h"
 #include "platform/display_text.h"
 
@@ -14,15 +14,6 @@ bool folderExists(const char* path)
 {
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool publisherFolderOf(const char* installDir, const char* folderName, char* out, size_t size)
-{
-    size_t dirLen = strlen(installDir), folderLen = strlen(folderName);
-    if (dirLen <= folderLen + 1 || dirLen - folderLen - 1 >= size) return false;
-    memcpy(out, installDir, dirLen - folderLen - 1);
-    out[dirLen - folderLen - 1] = '\0';
-    return true;
 }
 
 namespace {
@@ -72,7 +63,7 @@ bool lockedOrNoLists(const char* path, AccessListKind kind)
 }
 
 // The list each file and folder below the installation folder would have had had the kit made it.
-AccessListKind kindBelow(const char* path, bool folder) { return folder ? InstalledItem : installedFileKind(path); }
+AccessListKind kindBelow(const char* path, bool folder) { return folder ? UsersRead : installedFileKind(path); }
 
 // A folder that was there, taken over: the folder, and with deep every file and folder below it,
 // given its list. False when one is refused on its second look or its list cannot be set.
@@ -130,10 +121,10 @@ static Outcome placeSaveFolder(const char* save)
             return Outcome::Failed;
         }
     }
-    if (createLockedFolder(save, SaveFolder)) return Outcome::Done;
+    if (createLockedFolder(save, UsersModifyInside)) return Outcome::Done;
     journalFolderWasThere(MadeSaveFolder);  // not written: a next start tries to remove it, if empty
     if (!folderExists(save)) return Outcome::Failed;
-    return lockedOrNoLists(save, SaveFolder) ? Outcome::Done : Outcome::Failed;
+    return lockedOrNoLists(save, UsersModifyInside) ? Outcome::Done : Outcome::Failed;
 }
 
 // The folders above the installation folder: the player's own up to the publisher folder, which is
@@ -151,9 +142,9 @@ static Outcome placeFoldersAbove(const char* path, HWND owner)
         memcpy(prefix, path, len);
         prefix[len] = '\0';
         if (len - 1 == publisherLength) {
-            Outcome placed = placeProductFolder(publisher, InstalledItem, nullptr, false, owner, MadePublisher);
+            Outcome placed = placeProductFolder(publisher, UsersRead, nullptr, false, owner, MadePublisher);
             if (placed != Outcome::Done) return placed;
-        } else if (!folderExists(prefix) && !createLockedFolder(prefix, InstalledItem)) {
+        } else if (!folderExists(prefix) && !createLockedFolder(prefix, UsersRead)) {
             // Made with the installed items' list, never the drive's inherited one, so that no
             // player can rename it and put a tree of their own where the record points.
             return Outcome::Failed;
@@ -172,7 +163,7 @@ Outcome makeInstallFolder(const char* path, HWND owner)
     }
     Outcome placed = placeFoldersAbove(path, owner);
     if (placed == Outcome::Done)
-        placed = placeProductFolder(path, InstalledItem, SaveFolderName, true, owner, MadeInstallFolder);
+        placed = placeProductFolder(path, UsersRead, SaveFolderName, true, owner, MadeInstallFolder);
     char save[PathSize];
     if (placed != Outcome::Done) return placed;
     if (!formatText(save, sizeof save, "%s\\%s", path, SaveFolderName)) return Outcome::Failed;

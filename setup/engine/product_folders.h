@@ -5,15 +5,12 @@
 #include <windows.h>
 
 #include "engine/install_journal.h"
-#include "engine/outcome.h"
+#include "state/outcome.h"
 #include "platform/access_list.h"
+#include "state/installation_folders.h"
 
 // True when a folder stands at path.
 bool folderExists(const char* path);
-
-// The publisher folder of an installation folder: installDir without its last folderName; false
-// when installDir is not longer than folderName and a backslash.
-bool publisherFolderOf(const char* installDir, const char* folderName, char* out, size_t size);
 
 // True when an administrator may take over the folder that was there: it is no link and an
 // administrator's, and so is (with wholeTree to any depth, else directly in it) every file and

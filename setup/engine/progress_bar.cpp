@@ -1,20 +1,9 @@
-// The launcher's progress bar as the copy run moves it, and the report of a run without a display.
-#include "engine/installer.h"
+// The launcher's progress bar as the copy run moves it.
+#include "state/installer.h"
 #include "engine/progress_report.h"
+#include "state/copy_state.h"
 
 #include <commctrl.h>
-#include <stdio.h>
-
-char statusText[StatusTextSize];
-
-void setStatusLine(const char* text) { snprintf(statusText, sizeof statusText - 1, "%s", text); }
-
-static void doNothing() {}
-static int showNothing() { return 0; }
-static int showNoSlide(int32_t) { return 0; }
-static BOOL setNoText(const char*, int) { return FALSE; }
-
-const ProgressReport noProgressReport = {doNothing, doNothing, doNothing, showNoSlide, showNothing, setNoText};
 
 void Installer::setProgressReport(const ProgressReport* report) { progress = report ? report : &noProgressReport; }
 

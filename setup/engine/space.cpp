@@ -3,11 +3,12 @@
 
 #include "config/kit_names.h"
 #include "engine/product_folders.h"
-#include "engine/changing_step.h"
-#include "engine/installer.h"
+#include "platform/changing_step.h"
+#include "state/installer.h"
 #include "platform/display_text.h"
 #include "platform/run_log.h"
 #include "engine/unattended.h"
+#include "engine/space.h"
 
 bool openFileSize(HANDLE file, uint64_t& size)
 {

@@ -128,4 +128,7 @@ int exitCodeOf(Outcome outcome)
     return ExitFailed;
 }
 
-bool heldByWaitingUninstaller(const char* name) { return switches.parent != 0 && _stricmp(name, UninstallerName) == 0; }
+FilesInUseAsker filesInUseAsker(HWND owner)
+{
+    return FilesInUseAsker{owner, unattendedRun(), switches.relaunched ? UninstallerName : nullptr};
+}

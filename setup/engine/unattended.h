@@ -1,9 +1,10 @@
 // Runs without a person at the screen: the switches of setup, the update installer and the
 // uninstaller, the exit codes every program ends with, and the answers given in place of questions.
 #pragma once
+#include "engine/files_in_use.h"
 #include <windows.h>
 
-#include "engine/outcome.h"
+#include "state/outcome.h"
 #include "platform/text.h"
 
 // The exit codes; where several conditions apply, the first of this list gives the code.
@@ -47,12 +48,12 @@ extern Switches switches;
 // case-insensitive, begin with '/' or '-', and a value may be quoted ("/dir=a b" or /dir="a b").
 bool parseSwitches(const char* commandLine, SwitchRole role, Switches& out);
 
-// True for the installed uninstaller while it waits for its copy's result: that process runs from
-// the file, which the copy deletes once it has ended.
-bool heldByWaitingUninstaller(const char* name);
-
 // True in a quiet or passive run: no message box is shown, each one is logged with its answer.
 bool unattendedRun();
 
 // The exit code a run ends with after an operation ended so.
 int exitCodeOf(Outcome outcome);
+
+// The files-in-use question as this run asks it: owned by owner, answered at once when unattended,
+// and not counting the uninstaller that waits for its temporary copy.
+FilesInUseAsker filesInUseAsker(HWND owner);

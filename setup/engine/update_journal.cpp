@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "engine/changing_step.h"
+#include "platform/changing_step.h"
 #include "platform/access_list.h"
 #include "platform/run_log.h"
 
@@ -77,7 +77,7 @@ bool openJournal(UpdateJournal& journal, const UpdateFile* files, int count)
 {
     AccessList list;
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
-    if (buildAccessList(InstalledItem, list)) attributes.lpSecurityDescriptor = &list.descriptor;
+    if (buildAccessList(UsersRead, list)) attributes.lpSecurityDescriptor = &list.descriptor;
     changingStep();
     journal.file = CreateFileA(journal.path, GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (journal.file == INVALID_HANDLE_VALUE) return false;

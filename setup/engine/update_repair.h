@@ -1,7 +1,7 @@
 // An update ended half-way (killed, power lost) is put right by whichever program of the kit starts
 // next, before it does anything else: the launcher, the update installer and the uninstaller.
 #pragma once
-#include "engine/outcome.h"
+#include "state/outcome.h"
 
 class Installer;
 

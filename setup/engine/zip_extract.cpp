@@ -8,54 +8,21 @@
 
 #include "platform/access_list.h"
 #include "engine/extraction_times.h"
+#include "engine/entry_names.h"
 #include "engine/flush_queue.h"
+#include "engine/new_target.h"
+#include "engine/zip_extract.h"
 #include "engine/install_over_game.h"
 #include "engine/installed_file_kind.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "platform/run_log.h"
+#include "state/copy_state.h"
+#include "engine/copy_worker.h"
 
 // The archive entry's name as minizip gives it, with its terminator.
 enum { EntryNameSize = 512 };
 // An entry is read 64 KiB at a time, eight of the 8 KiB blocks minizip works in.
 enum { EntryReadSize = 8 * ZipBlockSize };
-
-namespace {
-
-// A device name as a path component: CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or without an
-// extension, in any letter case.
-bool isDeviceName(const char* component, size_t len)
-{
-    size_t stem = 0;
-    while (stem < len && component[stem] != '.') ++stem;
-    while (stem > 0 && component[stem - 1] == ' ') --stem;
-    char upper[5] = "";
-    if (stem != 3 && stem != 4) return false;
-    for (size_t k = 0; k < stem; ++k) upper[k] = (char)toupper((unsigned char)component[k]);
-    upper[stem] = '\0';
-    if (stem == 3)
-        return !strcmp(upper, "CON") || !strcmp(upper, "PRN") || !strcmp(upper, "AUX") || !strcmp(upper, "NUL");
-    return (!strncmp(upper, "COM", 3) || !strncmp(upper, "LPT", 3)) && upper[3] >= '1' && upper[3] <= '9';
-}
-
-}  // namespace
-
-// An entry name (backslashes already) that stays inside the destination and names no device.
-// The name is judged a character at a time, so a second byte 0x5C is not taken for a separator.
-bool isSafeEntryName(const char* name)
-{
-    if (name[0] == '\0' || name[0] == '\\') return false;
-    const char* start = name;
-    for (const char* p = name;; p = nextPathChar(p)) {
-        if (*p == ':') return false;
-        if (*p == '\\' || *p == '\0') {
-            size_t len = (size_t)(p - start);
-            if (len == 2 && start[0] == '.' && start[1] == '.') return false;
-            if (isDeviceName(start, len)) return false;
-            if (*p == '\0') return true;
-            start = p + 1;
-        }
-    }
-}
 
 // The folders of one extraction known to be there: an archive of many entries names each folder
 // many times, and each look at the disk costs as much as writing a small entry.
@@ -134,7 +101,7 @@ struct Extraction {
 // One access list for every entry, given as each file is made; the settings file its own.
 static void lockEntries(Extraction& run)
 {
-    if (!buildAccessList(InstalledItem, run.list) || !buildAccessList(SettingsFile, run.settingsList)) return;
+    if (!buildAccessList(UsersRead, run.list) || !buildAccessList(UsersModify, run.settingsList)) return;
     run.security.lpSecurityDescriptor = &run.list.descriptor;
     run.settingsSecurity.lpSecurityDescriptor = &run.settingsList.descriptor;
     run.locked = &run.security;
@@ -174,7 +141,7 @@ static bool extractEntry(unzFile zip, const unz_file_info& info, char* name, con
     addTime(extractionTimes.directory, mark);
     run.folders.makeFor(target);
     addTime(extractionTimes.create, mark);
-    SECURITY_ATTRIBUTES* locked = installedFileKind(target) == SettingsFile ? run.settingsLocked : run.locked;
+    SECURITY_ATTRIBUTES* locked = installedFileKind(target) == UsersModify ? run.settingsLocked : run.locked;
     if (!copyZipEntry(zip, placed, (uint32_t)info.uncompressed_size, run.flushes, locked, run.installedBytes))
         return false;
     ++run.entries;
@@ -199,39 +166,40 @@ static bool stageEntries(unzFile zip, const char* destRoot)
 
 bool Installer::extractZip(const char* archive, const char* destRoot)
 {
+    return extractArchive(*this, archive, destRoot) != ArchiveResult::NotOpened;
+}
+
+ArchiveResult extractArchive(Installer& in, const char* archive, const char* destRoot)
+{
     unzFile zip = unzOpen(archive);
-    if (!zip) return false;
+    if (!zip) return ArchiveResult::NotOpened;
     char name[EntryNameSize];
     unz_file_info info;
     // Within a copy run its files are flushed together, and counted once all are on the disk; an
     // archive extracted on its own waits for its own.
     FlushQueue own;
-    FlushQueue& flushes = copyFlushes ? *copyFlushes : own;
-    Extraction run{flushes, {}, installedBytes};
+    FlushQueue& flushes = in.copyFlushes ? *in.copyFlushes : own;
+    Extraction run{flushes, {}, in.installedBytes};
     lockEntries(run);
-    uint64_t bytesBefore = installedBytes;
+    uint64_t bytesBefore = in.installedBytes;
     int64_t mark = timeMark();
-    bool staged = stageEntries(zip, destRoot);
-    if (!staged) copyFailed = FileNotCopied;
-    while (staged && unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK) {
+    bool whole = stageEntries(zip, destRoot);
+    while (whole && unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK) {
         addTime(extractionTimes.directory, mark);
         if (!extractEntry(zip, info, name, destRoot, run)) {
-            copyFailed = FileNotCopied;
+            whole = false;
             break;
         }
         mark = timeMark();
         int next = unzGoToNextFile(zip);
         if (next == UNZ_END_OF_LIST_OF_FILE) break;
-        if (next != UNZ_OK) {
-            copyFailed = FileNotCopied;
-            break;
-        }
+        whole = next == UNZ_OK;
     }
     mark = timeMark();
-    if (!own.finish() || flushes.failed()) copyFailed = FileNotCopied;
+    if (!own.finish() || flushes.failed()) whole = false;
     addTime(extractionTimes.wait, mark);
     extractionTimes.entries += run.entries;
     unzClose(zip);
-    logLine("archive %s, %d entries, %.0f bytes", archive, run.entries, (double)(installedBytes - bytesBefore));
-    return true;
+    logLine("archive %s, %d entries, %.0f bytes", archive, run.entries, (double)(in.installedBytes - bytesBefore));
+    return whole ? ArchiveResult::Extracted : ArchiveResult::Damaged;
 }

@@ -210,16 +210,16 @@ bool buildAccessList(AccessListKind kind, AccessList& list)
               addAce(acl, ACL_REVISION, Inherited, FullControl, system) &&
               addAce(acl, ACL_REVISION, Inherited, FullControl, admins);
     switch (kind) {
-    case PrivateFolder:
+    case OwnerOnly:
         // The user's own SID takes the place of Users'.
         ok = ok && currentUserSid(list.sids[2], sizeof list.sids[2]) &&
              addAce(acl, ACL_REVISION, Inherited, FullControl, (PSID)list.sids[2]);
         break;
-    case InstalledItem: ok = ok && addAce(acl, ACL_REVISION, Inherited, ReadExecute, users); break;
-    case SettingsFile:
+    case UsersRead: ok = ok && addAce(acl, ACL_REVISION, Inherited, ReadExecute, users); break;
+    case UsersModify:
         ok = ok && addAce(acl, ACL_REVISION, 0, FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE, users);
         break;
-    case SaveFolder:
+    case UsersModifyInside:
         ok = ok && addAce(acl, ACL_REVISION, Inherited,
                           FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE, users);
         break;

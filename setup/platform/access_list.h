@@ -1,20 +1,19 @@
-// The access lists the kit gives what it creates on the NT family, so that a standard user can
-// neither change nor replace what an administrator's installation placed, nor plant anything in
-// the kit's temporary folders. The 95/98/Me family has no permissions: nothing changes there.
+// Protected access lists for what an administrator's run creates on the NT family, so that a
+// standard user can neither change nor replace it, and the owner checks and locks of what was there.
+// The 95/98/Me family has no permissions: nothing changes there. Which object gets which list is
+// the caller's to say.
 #pragma once
 #include <windows.h>
 
 enum AccessListKind {
     // The creating user, Administrators and SYSTEM: full control, inherited. Nobody else.
-    PrivateFolder,
-    // SYSTEM and Administrators: full control; Users: read and execute; all inherited. The
-    // installation folder and everything in it but the two below.
-    InstalledItem,
-    // As InstalledItem, and Users may also change it: the settings file the settings tool writes.
-    SettingsFile,
-    // As InstalledItem, and Users may change, make and delete what it holds, inherited: the game's
-    // save folder, shared by every player of the PC.
-    SaveFolder,
+    OwnerOnly,
+    // SYSTEM and Administrators: full control; Users: read and execute; all inherited.
+    UsersRead,
+    // As UsersRead, and Users may also change it (not inherited).
+    UsersModify,
+    // As UsersRead, and Users may change, make and delete what it holds, inherited.
+    UsersModifyInside,
 };
 
 // Room for any SID, in DWORDs: its revision, count and authority, then at most

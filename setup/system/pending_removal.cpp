@@ -12,12 +12,11 @@
 #include "system/pending_removal.h"
 
 #include "config/kit_names.h"
-#include "engine/installer.h"
-#include "engine/product_folders.h"
-#include "engine/unattended.h"
+#include "state/installer.h"
+#include "state/installation_folders.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
-#include "system/restart_removal.h"
+#include "platform/restart_removal.h"
 
 namespace {
 
@@ -186,11 +185,11 @@ bool dropPendingRemovals(const ProductFiles& files, const char* installDir, cons
     return ok;
 }
 
-RestartRemoval removeLeftoversAtRestart(const ProductFiles& files, const char* installDir)
+RestartRemoval removeLeftoversAtRestart(const ProductFiles& files, const char* installDir, const char* heldName)
 {
     RestartRemoval result = RestartRemoval::None;
     forEachProductFile(files, installDir, [&](const char* name, const char* path) {
-        if (heldByWaitingUninstaller(name) || !Installer::pathExists(path)) return true;
+        if ((heldName && _stricmp(name, heldName) == 0) || !Installer::pathExists(path)) return true;
         if (scheduleRestartDeletion(path)) {
             logLine("removed at restart: %s", path);
             if (result == RestartRemoval::None) result = RestartRemoval::Scheduled;

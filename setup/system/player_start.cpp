@@ -12,11 +12,12 @@
 #include "system/player_start.h"
 
 #include "platform/access_list.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "platform/display_text.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 #include "system/com_bracket.h"
+#include "system/shell_launch.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <string.h>
 
 #include "config/product_config.h"
-#include "engine/changing_step.h"
-#include "engine/installer.h"
+#include "platform/changing_step.h"
+#include "state/installer.h"
 
 LONG Installer::closeRegistryKey()
 {

@@ -3,14 +3,13 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "system/player_start.h"
 #include "system/com_bracket.h"
 #include "system/shell_launch.h"
+#include "state/copy_state.h"
 
 // COM is brought up around every shell call; these results mean it is not usable at all.
-bool comStartFailed(HRESULT hr) { return hr == E_UNEXPECTED || hr == E_OUTOFMEMORY || hr == E_INVALIDARG; }
-
 bool Installer::shellLaunch(const char* path, const char* parameters, int mode)
 {
     if (comStartFailed(CoInitialize(nullptr))) return false;

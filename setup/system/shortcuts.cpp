@@ -4,12 +4,12 @@
 #include <string.h>
 
 #include "config/kit_names.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "platform/display_text.h"
 #include "platform/system_library.h"
 #include "system/com_bracket.h"
 #include "platform/run_log.h"
-#include "engine/unattended.h"
+#include "system/shortcuts.h"
 
 bool getSpecialFolder(int csidl, char* out, size_t size)
 {
@@ -152,7 +152,7 @@ bool Installer::readStartMenuShortcutDir(int location, const char* relativeLink,
     return readShortcutWorkingDir(linkPath, out, size);
 }
 
-bool Installer::createStartMenuEntries(int location)
+bool Installer::createStartMenuEntries(int location, int unattendedDesktopAnswer)
 {
     programsDir[0] = '\0';
     bool family9x = !ntFamily();
@@ -184,7 +184,7 @@ bool Installer::createStartMenuEntries(int location)
     if (!createShortcut(group, installDir, UninstallerName, uninstallName)) return false;
 
     if (showMessageAnswering(messageOwner, "デスクトップにショートカットを作成しますか？", "確認", MB_YESNO,
-                             switches.noDesktop ? IDNO : IDYES) != IDYES)
+                             unattendedDesktopAnswer) != IDYES)
         return true;
     if (family9x)
         getFolderByIdList(mainWindow, CSIDL_COMMON_DESKTOPDIRECTORY, desktopDir);

@@ -6,12 +6,14 @@
 #include "config/kit_names.h"
 #include "platform/access_list.h"
 #include "platform/display_text.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "system/temp_copy.h"
-#include "system/uninstall.h"
-#include "engine/installation_hold.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
+#include "state/copy_state.h"
+#include "platform/module_folder.h"
+#include "system/shell_launch.h"
+#include "platform/restart_removal.h"
 
 // Numbered copies run from base01.exe to base99.exe.
 enum { LastTempNumber = 99 };
@@ -51,7 +53,7 @@ static bool makePrivateFolder(char* out, size_t size)
     if (!tempFolder(temp, sizeof temp)) return false;
     AccessList list;
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
-    if (buildAccessList(PrivateFolder, list)) attributes.lpSecurityDescriptor = &list.descriptor;
+    if (buildAccessList(OwnerOnly, list)) attributes.lpSecurityDescriptor = &list.descriptor;
     for (int attempt = 0; attempt < 8; ++attempt) {
         DWORD name[2];
         unpredictableBytes(name, 2);
@@ -85,15 +87,7 @@ void Installer::startUninstallerCopy()
 
 bool placeUninstallerCopy(Installer& in, char* copy, size_t size, HANDLE& held)
 {
-    // The uninst.exe of a tree that is no longer the administrators' is nobody's to run.
-    InstallationHold hold;
-    if (holdInstallation(in.installDir, in.folderName, hold) != Outcome::Done) {
-        removalFailed(in.messageOwner);
-        return false;
-    }
-    bool placed = in.copyToTemp(UninstallerName, in.installDir, nullptr, copy, size, held);
-    releaseInstallation(hold);
-    return placed;
+    return in.copyToTemp(UninstallerName, in.installDir, nullptr, copy, size, held);
 }
 
 void Installer::relaunchFromTemp()
@@ -152,7 +146,7 @@ bool Installer::copyToTemp(const char* fileName, const char* sourceFolder, const
     if (held == INVALID_HANDLE_VALUE) held = nullptr;
     // The restart removes the copy and then its own folder, empty by then; where it cannot be
     // scheduled the copy stays in the temporary folder, which harms nothing.
-    if (!scheduleDeleteAtRestart(out)) logLine("not removed at restart: %s", out);
-    if (nt && !scheduleDeleteAtRestart(folder)) logLine("not removed at restart: %s", folder);
+    if (!scheduleRestartDeletion(out)) logLine("not removed at restart: %s", out);
+    if (nt && !scheduleRestartDeletion(folder)) logLine("not removed at restart: %s", folder);
     return true;
 }

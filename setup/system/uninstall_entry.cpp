@@ -8,7 +8,7 @@
 #include "platform/display_text.h"
 #include "system/uninstall_entry.h"
 
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "platform/system_library.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string.h>
 
 #include "config/product_config.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "resources/resource.h"
 #include "ui/dpi_scale.h"
 #include "ui/list_view.h"
@@ -111,7 +111,8 @@ static bool checkEveryDisc(HWND list, HWND bar, int rows)
     if (!pending) return true;  // nothing checked: nothing may pass for installed
     memset(pending, 1, flags);
     for (int disc = 0; disc < productConfig.discCount; ++disc) {
-        installer.waitForDisc(disc);
+        // The player is asked until the disc is in: the wait ends only with the disc.
+        if (!installer.waitForDisc(disc, false)) break;
         for (int row = 0; row < rows; ++row) {
             if (!pending[row]) continue;
             bool same = checkRow(list, bar, row);
@@ -129,7 +130,7 @@ static bool checkEveryDisc(HWND list, HWND bar, int rows)
         }
     }
     free(pending);
-    installer.waitForDisc(0);
+    if (!installer.waitForDisc(0, false)) failed = true;  // never: the player is asked until it is in
     return failed;
 }
 

@@ -5,7 +5,8 @@
 #include <string.h>
 
 #include "config/product_config.h"
-#include "engine/installer.h"
+#include "state/installer.h"
+#include "state/removal_flags.h"
 #include "platform/run_log.h"
 #include "engine/unattended.h"
 #include "resources/resource.h"
@@ -16,6 +17,8 @@
 #include "ui/dpi_scale.h"
 #include "ui/system_info.h"
 #include "ui/window_state.h"
+#include "state/copy_state.h"
+#include "system/shell_launch.h"
 
 HANDLE installThread;
 DWORD installThreadId;
@@ -75,7 +78,7 @@ static void onInitDialog(HWND dialog)
         char base[PathSize];
         installer.installedBaseDir(base, sizeof base);
         showFolderText(dialog, base);
-        copyText(installer.baseDir, sizeof installer.baseDir, base);
+        installer.chooseBaseDir(base);
         showSlide(productConfig.slideInstalled);
     }
     // A passive run installs at once, as if インストール had been pressed and the notice read.
@@ -93,7 +96,7 @@ static void endLauncher(HWND dialog)
 static BOOL onInstall(HWND dialog)
 {
     if (installer.isWorkerRunning()) {
-        installer.cancelState = CancelRequested;
+        installer.requestCancel();
         enable(dialog, IDC_INSTALL, FALSE);
         return TRUE;
     }
@@ -121,15 +124,15 @@ static BOOL onInstall(HWND dialog)
 
 static void onBrowse(HWND dialog)
 {
-    char saved[PathSize];
-    memcpy(saved, installer.baseDir, sizeof saved);
-    folderBrowser.browse(installer.baseDir, sizeof installer.baseDir, 0, false);
-    dropTrailingBackslash(installer.baseDir);
-    if (windowsFolderRefused(installer.baseDir)) {
+    char chosen[PathSize];
+    memcpy(chosen, installer.baseDir, sizeof chosen);
+    folderBrowser.browse(chosen, sizeof chosen, 0, false);
+    dropTrailingBackslash(chosen);
+    if (windowsFolderRefused(chosen))
         showMessage(nullptr, "Windows フォルダ内には、インストールできません。\n別のフォルダを指定してください。",
                     "確認", MB_OK);
-        memcpy(installer.baseDir, saved, sizeof saved);
-    }
+    else
+        installer.chooseBaseDir(chosen);
     showFolderText(dialog, installer.baseDir);
 }
 
@@ -150,7 +153,7 @@ static void onUpdate(HWND dialog)
 
 static void onUninstall(HWND dialog)
 {
-    Outcome removed = installer.removalOutcome(1, 1);
+    Outcome removed = installer.removalOutcome(LeaveInstallFolder, DeleteRecord);
     if (!declined(removed)) launcherResult = exitCodeOf(removed);
     if (!succeeded(removed)) return;
     installer.setCopyRange(0, 0, NoEndIndex);

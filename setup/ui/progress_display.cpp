@@ -6,7 +6,7 @@
 #include <mmsystem.h>
 #include <stdio.h>
 
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "resources/resource.h"
 #include "platform/system_library.h"
 #include "ui/window_state.h"

@@ -1,6 +1,6 @@
 #include "ui/special_uninstaller_dialog.h"
 
-#include "system/special_uninstaller.h"
+#include "procedures/special_uninstaller.h"
 #include "ui/system_info.h"
 
 INT_PTR CALLBACK specialUninstallerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)

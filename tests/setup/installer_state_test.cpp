@@ -9,7 +9,7 @@
 #include "config/product_config.h"
 #include "driver.h"
 #include "platform/access_list.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "engine/product_folders.h"
 
 static const char* recordKey = "SOFTWARE\\TesmafromKuvel\\Veyla者";
@@ -107,11 +107,11 @@ TEST(AccessLists, EachKindHoldsExactlyItsEntriesAndOnlyAdministratorsFoldersAreT
     const Entry system = {"S-1-5-18", full, inherited}, admins = {"S-1-5-32-544", full, inherited},
                 users = {"S-1-5-32-545", readExecute, inherited};
     const std::pair<AccessListKind, std::vector<Entry>> kinds[] = {
-        {PrivateFolder, {system, admins, {user, full, inherited}}},
-        {InstalledItem, {system, admins, users}},
-        {SettingsFile,
+        {OwnerOnly, {system, admins, {user, full, inherited}}},
+        {UsersRead, {system, admins, users}},
+        {UsersModify,
          {system, admins, {"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE, 0}}},
-        {SaveFolder,
+        {UsersModifyInside,
          {system,
           admins,
           {"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE, inherited}}},
@@ -187,8 +187,8 @@ TEST(AccessLists, ATakeoverTrustsNoLinkNoOtherOwnerBelowAndNoOwnerItCannotRead)
     };
     for (const Case& c : cases) EXPECT_EQ(mayTakeOver(c.folder.c_str(), c.except, c.wholeTree), c.taken) << c.why;
     EXPECT_FALSE(ownedByAdministrator((trust + "\\sealed\\inner").c_str())) << "fails closed";
-    EXPECT_EQ(lockExisting((linked + "\\Link").c_str(), InstalledItem), LockResult::Refused) << "never locked through";
-    EXPECT_EQ(lockExisting(target.c_str(), InstalledItem), LockResult::Locked);
+    EXPECT_EQ(lockExisting((linked + "\\Link").c_str(), UsersRead), LockResult::Refused) << "never locked through";
+    EXPECT_EQ(lockExisting(target.c_str(), UsersRead), LockResult::Locked);
     kit::removeTree(linked);
     EXPECT_TRUE(kit::fileExists(target)) << "the links went as links";
 }

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "ui/progress_display.h"
 #include "ui/window_state.h"
 

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "driver.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 
 using kit::Async;
 
@@ -74,7 +74,7 @@ TEST_F(Media, FindDiscUsesTheIdentificationFileOfThatDisc)
 TEST_F(Media, WaitForDiscPromptsUntilTheDiscIsIn)
 {
     in.discCount = 2;
-    Async waiting([&] { in.waitForDisc(1); });
+    Async waiting([&] { in.waitForDisc(1, false); });
     kit::MessageBoxView box;
     ASSERT_TRUE(kit::waitMessageBox(GetCurrentProcessId(), box, 10000));
     EXPECT_EQ(box.caption, L"確認");

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "driver.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 
 static const char* recordKey = "SOFTWARE\\TesmafromKuvel\\Veyla者";
 

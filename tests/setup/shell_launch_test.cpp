@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "driver.h"
-#include "engine/installer.h"
+#include "state/installer.h"
+#include "system/shell_launch.h"
 
 static void registerProbe(HKEY root, const char* key, const char* command, bool urlProtocol)
 {

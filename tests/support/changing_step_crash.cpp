@@ -5,7 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "engine/changing_step.h"
+#include "platform/changing_step.h"
 
 static volatile LONG steps;
 

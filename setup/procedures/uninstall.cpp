@@ -7,22 +7,20 @@
 #include "platform/display_text.h"
 #include "engine/files_in_use.h"
 #include "engine/installation_hold.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
 #include "engine/update_repair.h"
 #include "platform/access_list.h"
 #include "platform/held_folder.h"
 #include "system/pending_removal.h"
-#include "system/uninstall.h"
+#include "procedures/uninstall.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 #include "engine/unattended.h"
-
-// Files only: a folder, or a link to one, of that name is not the kit's to delete. A link to a file
-// is deleted as a link, and its target's attributes are never touched; a file with a second name
-// elsewhere is another's and stays.
-BOOL Installer::deleteFileIfPresent(const char* path) { return deleteFileAt(path) == Deletion::Deleted; }
+#include "state/copy_state.h"
+#include "platform/module_folder.h"
+#include "system/shortcuts.h"
 
 // The save files are numbered from 0 to LastSaveNumber.
 enum { LastSaveNumber = 999 };
@@ -90,15 +88,6 @@ static void deleteSaveData(Installer& in)
     removeHeldFolder(save);  // one that stays holds what is not the game's
 }
 
-bool Installer::removeInstalledFiles(const char* folder)
-{
-    forEachProductFile(productFiles(), folder, [&](const char*, const char* path) {
-        deleteFileIfPresent(path);  // failures are the restart removal's to find
-        return true;
-    });
-    return true;
-}
-
 bool Installer::removeInstallFolders(uint8_t leaveFolder)
 {
     if (leaveFolder) {
@@ -127,7 +116,7 @@ bool Installer::uninstall(uint8_t leaveFolder, uint8_t deleteRecord)
 // held installation folder; what stays is left to the restart, or the removal failed.
 static Outcome removeHeldFiles(Installer& in, RestartRemoval& left)
 {
-    Outcome free = waitUntilFilesFree(in.productFiles(), in.installDir, nullptr, in.messageOwner);
+    Outcome free = waitUntilFilesFree(in.productFiles(), in.installDir, nullptr, filesInUseAsker(in.messageOwner));
     if (free != Outcome::Done) return free;
     // An update ended half-way is made whole first: its kept old files are what the game was.
     if (repairInterruptedUpdate(in) != Outcome::Done) return Outcome::Failed;
@@ -140,7 +129,8 @@ static Outcome removeHeldFiles(Installer& in, RestartRemoval& left)
     if (in.installDir[0] != '\0') {
         in.removeInstalledFiles(in.installDir);
         removeTemporaryNames(in);
-        left = removeLeftoversAtRestart(in.productFiles(), in.installDir);
+        // The installed uninstaller that waits for this copy runs from its file, which goes once it has ended.
+        left = removeLeftoversAtRestart(in.productFiles(), in.installDir, switches.parent ? UninstallerName : nullptr);
     }
     return Outcome::Done;
 }

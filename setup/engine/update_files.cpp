@@ -1,12 +1,14 @@
-// The update: files beside the update installer replace installed ones and take their time stamps,
-// all or nothing and journaled, as file_replacement.h says.
+// The update's files: listed from the update folder, written beside their targets and put in place
+// with their time stamps, all or nothing and journaled, as file_replacement.h says.
+#include "engine/update_files.h"
+
 #include "platform/access_list.h"
 #include "engine/installed_file_kind.h"
-#include "engine/changing_step.h"
+#include "platform/changing_step.h"
 #include "engine/file_replacement.h"
 #include "engine/files_in_use.h"
 #include "platform/display_text.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "engine/installation_hold.h"
 #include "engine/product_folders.h"
 #include "platform/run_log.h"
@@ -14,6 +16,9 @@
 #include "engine/unattended.h"
 #include "engine/update_journal.h"
 #include "engine/update_repair.h"
+#include "state/copy_state.h"
+#include "platform/module_folder.h"
+#include "engine/space.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -24,7 +29,6 @@ namespace {
 enum { MaxUpdateFiles = 2 * MaxFiles, UpdateBlockSize = 65536, MegaByte = 1 << 20 };
 static_assert((int)MaxUpdateFiles <= (int)MaxReplacedFiles, "an update replaces at most its two lists");
 
-UpdateFile* const files = replacedFiles;
 char block[UpdateBlockSize];
 
 // The source's bytes into the new file, checked as the copy run checks a file: what was written
@@ -87,16 +91,15 @@ bool writeNewFile(UpdateFile& f)
     return ok;
 }
 
-// The files the update folder holds, with their targets in installDir and temporary names, into
-// files; count and bytes say how many and how large. False (the source named in failed) when a
-// name does not fit.
+}  // namespace
+
 bool listUpdateFiles(const Installer& in, const char* updateFolder, int& count, uint64_t& bytes, char* failed)
 {
     count = 0;
     bytes = 0;
     bool fits = true;
     forEachProductFile(in.productFiles(), updateFolder, [&](const char* name, const char* source) {
-        UpdateFile& f = files[count];
+        UpdateFile& f = replacementTable()[count];
         if (!Installer::pathExists(source)) return true;
         fits = copyText(f.source, PathSize, source) && formatText(f.target, PathSize, "%s\\%s", in.installDir, name) &&
                temporaryNames(f.target, f.fresh, f.old);
@@ -111,7 +114,6 @@ bool listUpdateFiles(const Installer& in, const char* updateFolder, int& count, 
     return fits;
 }
 
-// Until the old files are deleted, the new ones need room of their own.
 bool roomForNewFiles(Installer& in, uint64_t bytes)
 {
     uint32_t neededMB = (uint32_t)((bytes + MegaByte - 1) / MegaByte), freeMB = Installer::queryFreeMB(in.installDir);
@@ -121,10 +123,10 @@ bool roomForNewFiles(Installer& in, uint64_t bytes)
     return false;
 }
 
-// Every new file beside its target, then every target replaced; the old files go only once the
-// journal says so, or is gone.
-Outcome replaceAll(Installer& in, int count)
+Outcome replaceUpdateFiles(Installer& in, int count)
 {
+    UpdateFile* files = replacementTable();
+    for (int i = 0; i < count; ++i) files[i].oldAttributes = GetFileAttributesA(files[i].target);
     UpdateJournal journal;
     const ReplacingTask task = ReplacingTask::Update;
     if (!nameJournal(journal, in.installDir) || !openJournal(journal, files, count))
@@ -132,48 +134,4 @@ Outcome replaceAll(Installer& in, int count)
     Outcome step = everyFile(in, task, journal, count, writeNewFile);
     if (step == Outcome::Done) step = replaceEvery(in, task, journal, count);
     return step == Outcome::Done ? finishReplacement(in, task, journal, count) : step;
-}
-
-}  // namespace
-
-// The update in the held installation folder.
-static Outcome updateHeldInstallation(Installer& in, const char* updateFolder)
-{
-    char failed[PathSize];
-    if (!recoverFromJournal(in, failed)) return notPutBack(in, ReplacingTask::Update, failed);
-    Outcome step = waitUntilFilesFree(in.productFiles(), in.installDir, updateFolder, in.messageOwner);
-    if (step != Outcome::Done) return step;
-    int count = 0;
-    uint64_t bytes = 0;
-    if (!listUpdateFiles(in, updateFolder, count, bytes, failed))
-        return replacementFailed(in, ReplacingTask::Update, failed, ERROR_FILENAME_EXCED_RANGE);
-    if (!roomForNewFiles(in, bytes)) return Outcome::NoSpace;
-    for (int i = 0; i < count; ++i) files[i].oldAttributes = GetFileAttributesA(files[i].target);
-    step = replaceAll(in, count);
-    if (step != Outcome::Done) return step;
-    // Installed files the update does not hold get normal attributes, as the new ones have.
-    forEachProductFile(in.productFiles(), in.installDir, [](const char*, const char* target) {
-        SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);  // a file that keeps its attributes still runs
-        return true;
-    });
-    showMessage(in.messageOwner, "アップデートが完了しました。", "終了", MB_ICONWARNING);
-    return Outcome::Done;
-}
-
-Outcome Installer::applyUpdate()
-{
-    moduleFolder(sourceDir, sizeof sourceDir);
-    cancelState = CancelNone;
-    copyFailed = NoCopyFault;
-    char updateFolder[PathSize];
-    if (!formatText(updateFolder, sizeof updateFolder, "%s\\%s", sourceDir, folderName))
-        return replacementFailed(*this, ReplacingTask::Update, sourceDir, ERROR_FILENAME_EXCED_RANGE);
-    // A tree that is no longer the administrators' (a link, or another user's folders put in its
-    // place) is never updated, not even repaired; the one that is stays held while it is.
-    InstallationHold hold;
-    if (holdInstallation(installDir, folderName, hold) != Outcome::Done)
-        return replacementFailed(*this, ReplacingTask::Update, installDir, ERROR_ACCESS_DENIED);
-    Outcome updated = updateHeldInstallation(*this, updateFolder);
-    releaseInstallation(hold);
-    return updated;
 }

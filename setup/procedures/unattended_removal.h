@@ -4,6 +4,10 @@
 
 class Installer;
 
+// The uninstaller started without a command line: its copy started to do the removal, from an
+// installation folder that is still the administrators' (else the removal's failure message).
+void startRemovalCopy(Installer& in);
+
 // The uninstaller's side: the copy started with the command line; returns the exit code (the
 // copy's, in an unattended removal).
 int removeThroughCopy(Installer& in, const char* commandLine);

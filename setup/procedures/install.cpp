@@ -3,25 +3,57 @@
 
 #include "config/product_config.h"
 #include "platform/display_text.h"
-#include "engine/changing_step.h"
+#include "platform/changing_step.h"
 #include "engine/files_in_use.h"
 #include "engine/install_journal.h"
 #include "engine/install_over_game.h"
-#include "engine/installer.h"
+#include "procedures/first_installation.h"
+#include "state/installer.h"
+#include "engine/unattended.h"
+#include "system/shortcuts.h"
 #include "system/uninstall_entry.h"
 #include "engine/product_folders.h"
 #include "system/pending_removal.h"
 #include "engine/progress_report.h"
 #include "platform/run_log.h"
+#include "state/copy_state.h"
 
 bool Installer::install() { return succeeded(installOutcome()); }
 
-// The copy run's end, told apart: a missing disc and a cancel have exit codes of their own.
-static Outcome copyOutcome(const Installer& in, bool copied)
+// The record an installation over the game found: written back where the new one cannot be.
+static struct {
+    char source[PathSize];
+    int32_t type;
+} earlier;
+
+// True when the installation record names folder: the game is installed there (whatever else the
+// record holds).
+static bool recordNames(Installer& in, const char* folder)
 {
-    if (copied) return Outcome::Done;
-    if (in.copyFailed == DiscMissing) return Outcome::NoDisc;
-    return in.cancelState != CancelNone ? Outcome::Cancelled : Outcome::Failed;
+    char dir[PathSize];
+    if (!in.openRegistryKey(productConfig.installRecordKey)) return false;
+    bool names = in.queryRegistryValue("Dir", REG_SZ, dir, sizeof dir) && samePath(dir, folder);
+    // The medium and the type written back should the new record fail; where the record does not
+    // hold them readably, this run's stand in (the folder, which decides, is the same).
+    if (!in.queryRegistryValue("CD", REG_SZ, earlier.source, sizeof earlier.source))
+        copyText(earlier.source, sizeof earlier.source, in.sourceDir);
+    if (!in.queryRegistryValue("InstType", REG_DWORD, &earlier.type, sizeof earlier.type))
+        earlier.type = in.installType;
+    in.closeRegistryKey();  // only read: nothing to lose
+    return names;
+}
+
+// The record as the run found it: the folder is the same, the medium and the type may not be.
+static void restoreEarlierRecord(Installer& in)
+{
+    char source[PathSize];
+    int32_t type = in.installType;
+    copyText(source, sizeof source, in.sourceDir);
+    copyText(in.sourceDir, sizeof in.sourceDir, earlier.source);
+    in.installType = earlier.type;
+    if (!in.writeInstallRecord()) logLine("earlier record not written back");  // the write that failed fails again
+    copyText(in.sourceDir, sizeof in.sourceDir, source);
+    in.installType = type;
 }
 
 static Outcome folderNotMade(Installer& in)
@@ -68,7 +100,8 @@ static Outcome undoCopy(Installer& in, bool overGame, Outcome copied)
         Outcome back = dropStagedCopy(in);
         return back == Outcome::Done ? copied : back;
     }
-    in.removeInstalledFiles(in.installDir);
+    // A file that stays is the restart removal's, or the next installation's to replace.
+    (void)removeFirstInstallation(in, in.installDir, RecordNotBegun);
     endInstallJournal();  // rolled back: nothing for the next start to clear (a journal left clears nothing more)
     return copied;
 }
@@ -84,13 +117,15 @@ static bool recordInstallation(Installer& in, bool overGame)
     // Over the game, the earlier files and record come back; the entry stays, as it was.
     if (overGame && !in.writeInstallRecord()) {
         undoStagedCopy(in);
+        restoreEarlierRecord(in);
         return false;
     }
-    if (overGame && finishStagedCopy(in) != Outcome::Done) return false;
+    if (overGame && finishStagedCopy(in) != Outcome::Done) {
+        restoreEarlierRecord(in);
+        return false;
+    }
     if (!overGame && !in.writeInstallRecord()) {
-        in.removeInstalledFiles(in.installDir);
-        in.deleteRegistryKey(productConfig.installRecordKey);
-        deleteUninstallEntry(in);
+        (void)removeFirstInstallation(in, in.installDir, RecordBegunToo);  // as after a failed copy
         endInstallJournal();  // rolled back: nothing for the next start to clear
         return false;
     }
@@ -110,7 +145,7 @@ static bool recordInstallation(Installer& in, bool overGame)
 static void announceInstallation(Installer& in)
 {
     in.setStatusText("スタートメニューに登録しています。");
-    if (!in.createStartMenuEntries(1)) {
+    if (!in.createStartMenuEntries(ProgramsFolder, switches.noDesktop ? IDNO : IDYES)) {
         char text[MessageSize];
         formatWithPaths(
             text, sizeof text,
@@ -135,13 +170,13 @@ Outcome Installer::installOutcome()
     }
     logLine("folder %s", installDir);
     // Over an earlier installation, no file the copy would replace may be held by the game.
-    Outcome free = waitUntilFilesFree(productFiles(), installDir, nullptr, messageOwner);
+    Outcome free = waitUntilFilesFree(productFiles(), installDir, nullptr, filesInUseAsker(messageOwner));
     if (free != Outcome::Done) return free;
     if (!checkFreeSpace()) return Outcome::NoSpace;
     bool overGame = recordNames(*this, installDir);
     Outcome step = overGame ? prepareOverGame(*this) : prepareInstallFolder(*this);
     if (step != Outcome::Done) return step;
-    step = copyOutcome(*this, runCopy());
+    step = runCopyOutcome(unattendedRun());
     if (step != Outcome::Done) return undoCopy(*this, overGame, step);
     // What an earlier removal left to the next restart would otherwise delete the new files then.
     dropPendingRemovals(productFiles(), installDir, folderName);
@@ -150,18 +185,4 @@ Outcome Installer::installOutcome()
     announceInstallation(*this);
     installed = GameInstalled;
     return Outcome::Done;
-}
-
-void Installer::installedBaseDir(char* dest, size_t size) const
-{
-    char text[MessageSize];
-    copyText(text, sizeof text, installDir);
-    // The last two components are the publisher and game folders; the scan walks characters so
-    // that a second byte 0x5C is not taken for a separator.
-    for (int cut = 0; cut < 2; ++cut) {
-        char* slash = lastBackslash(text);
-        if (!slash || slash == text) break;
-        *slash = '\0';
-    }
-    copyText(dest, size, text);
 }

@@ -1,4 +1,4 @@
-#include "engine/changing_step.h"
+#include "platform/changing_step.h"
 
 void changingStep() {}
 

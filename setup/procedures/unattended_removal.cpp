@@ -4,15 +4,21 @@
 // uninstaller that waits has ended.
 #include "config/kit_names.h"
 #include "platform/display_text.h"
-#include "system/unattended_removal.h"
+#include "procedures/unattended_removal.h"
 
-#include "engine/installer.h"
+#include "engine/installation_hold.h"
+#include "procedures/uninstall.h"
+
+#include "state/installer.h"
+#include "state/removal_flags.h"
 #include "system/shell_launch.h"
 #include "system/temp_copy.h"
 #include "system/pending_removal.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 #include "engine/unattended.h"
+#include "state/copy_state.h"
+#include "platform/restart_removal.h"
 
 enum { ResultCodes = 8 };
 // How long the copy waits for the uninstaller it reported to, before it removes that uninstaller's file.
@@ -28,6 +34,32 @@ static FILETIME startTime(HANDLE process)
     return started;
 }
 
+// The uninst.exe of a tree that is no longer the administrators' is nobody's to run: the folders are
+// held, and checked on the holding handles, while the copy is made.
+static bool placeHeldUninstallerCopy(Installer& in, char* copy, size_t size, HANDLE& held)
+{
+    InstallationHold hold;
+    if (holdInstallation(in.installDir, in.folderName, hold) != Outcome::Done) {
+        removalFailed(in.messageOwner);
+        return false;
+    }
+    bool placed = placeUninstallerCopy(in, copy, size, held);
+    releaseInstallation(hold);
+    return placed;
+}
+
+void startRemovalCopy(Installer& in)
+{
+    if (in.installed != GameInstalled) return in.startUninstallerCopy();  // it says the game is not installed
+    InstallationHold hold;
+    if (holdInstallation(in.installDir, in.folderName, hold) != Outcome::Done) {
+        removalFailed(in.messageOwner);
+        return;
+    }
+    in.startUninstallerCopy();
+    releaseInstallation(hold);
+}
+
 // The copy's result reaches the uninstaller through an event and a shared word that have no name:
 // the copy duplicates them out of the waiting process, which no other user's process may open, so
 // nobody else can create, open or signal them.
@@ -39,7 +71,7 @@ int removeThroughCopy(Installer& in, const char* commandLine)
     }
     char copy[PathSize], parameters[MessageSize];
     HANDLE held = nullptr;
-    if (!placeUninstallerCopy(in, copy, sizeof copy, held)) return ExitFailed;
+    if (!placeHeldUninstallerCopy(in, copy, sizeof copy, held)) return ExitFailed;
     if (!unattendedRun()) {
         // Interactive: the copy asks the removal's questions, and this process ends at once.
         if (formatText(parameters, sizeof parameters, "/r %s", commandLine))
@@ -122,7 +154,7 @@ void reportRemoval(Installer& in, int code)
         formatText(path, sizeof path, "%s\\%s", in.installDir, UninstallerName) &&
         formatText(aside, sizeof aside, "%s\\%s.del~", in.installDir, UninstallerName) && in.pathExists(path) &&
         !(movedAside = MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING) != FALSE)) {
-        bool scheduled = in.scheduleDeleteAtRestart(path);
+        bool scheduled = scheduleRestartDeletion(path);
         logLine(scheduled ? "removed at restart: %s" : "cannot be removed, not even at restart: %s", path);
         code = scheduled ? ExitRestartNeeded : ExitFailed;
     }
@@ -137,13 +169,13 @@ void reportRemoval(Installer& in, int code)
     WaitForSingleObject(waiter, WaiterEndMs);
     CloseHandle(waiter);
     if (path[0] == '\0') return;
-    if (movedAside && !in.deleteFileIfPresent(aside) && !in.scheduleDeleteAtRestart(aside))
+    if (movedAside && !in.deleteFileIfPresent(aside) && !scheduleRestartDeletion(aside))
         logLine("uninstaller left: %s", aside);  // the game is removed; only a spare copy stays
     in.deleteFileIfPresent(path);
-    in.removeInstallFolders(1);
+    in.removeInstallFolders(LeaveInstallFolder);
     // Held still (a program of another user, a scanner): at the next restart, then the folders.
     if (in.pathExists(path)) {
-        if (!in.scheduleDeleteAtRestart(path)) logLine("uninstaller left: %s", path);
+        if (!scheduleRestartDeletion(path)) logLine("uninstaller left: %s", path);
         removeFoldersAtRestart(in.installDir, in.folderName);
     }
 }

@@ -1,10 +1,10 @@
 // Files and folders deleted when Windows restarts: on the NT family through its own list, on
 // 95/98/Me through the [Rename] section of WININIT.INI.
-#include "system/restart_removal.h"
+#include "platform/restart_removal.h"
 
 #include <string.h>
 
-#include "engine/installer.h"
+#include "platform/text.h"
 #include "platform/system_library.h"
 
 enum { RenameBlockSize = 0x8000, RenameTextLimit = 30000 };
@@ -78,8 +78,6 @@ bool scheduleDeleteInWininit(const char* iniPath, const char* shortPath)
     GlobalFree(block);
     return ok;
 }
-
-bool Installer::scheduleDeleteAtRestart(const char* path) { return scheduleRestartDeletion(path); }
 
 bool scheduleRestartDeletion(const char* path)
 {

@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 
-#include "engine/outcome.h"
+#include "state/outcome.h"
 
 // A removal that leaves the game installed and listed, to be removed again: the player is told
 // (owner's message box) and it failed.
