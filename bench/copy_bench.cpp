@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/extraction_times.h"
-#include "engine/installer.h"
+#include "state/installer.h"
 #include "launcher_stand_in.h"
 
 int main(int argc, char** argv)
