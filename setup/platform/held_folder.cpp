@@ -124,6 +124,17 @@ Deletion judgeOpened(const BY_HANDLE_FILE_INFORMATION& info, bool link, const ch
     return Deletion::SecondName;
 }
 
+// A read-only file made writable through its handle (times of 0 stay as they are), so that it can be
+// deleted; false where the system would not.
+bool makeWritable(const NativeCalls& nt, HANDLE object, const BY_HANDLE_FILE_INFORMATION& info)
+{
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) return true;
+    FILE_BASIC_INFORMATION basic = {};
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    IO_STATUS_BLOCK io;
+    return nt.setInformation(object, &io, &basic, sizeof basic, FileBasicInformation) >= 0;
+}
+
 // Closes object, keeping the last error of what went before.
 void closeKeepingError(HANDLE object)
 {
@@ -143,14 +154,10 @@ Deletion deleteOpened(const NativeCalls& nt, HANDLE object, bool namedAsLink, co
     }
     bool link = namedAsLink || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
     Deletion result = judgeOpened(info, link, path);
-    IO_STATUS_BLOCK io;
-    if (result == Deletion::Deleted && !link && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
-        FILE_BASIC_INFORMATION basic = {};  // times of 0 stay as they are
-        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        // The deletion below says whether it helped.
-        (void)nt.setInformation(object, &io, &basic, sizeof basic, FileBasicInformation);
-    }
+    if (result == Deletion::Deleted && !link)
+        (void)makeWritable(nt, object, info);  // the deletion says whether it helped
     DWORD error = ERROR_SUCCESS;
+    IO_STATUS_BLOCK io;
     if (result == Deletion::Deleted) {
         FILE_DISPOSITION_INFORMATION disposition = {TRUE};
         NTSTATUS status = nt.setInformation(object, &io, &disposition, sizeof disposition, FileDispositionInformation);
@@ -181,13 +188,8 @@ Deletion deleteReadOnly(const FileName& file, bool namedAsLink)
     }
     bool link = namedAsLink || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
     Deletion result = judgeOpened(info, link, file.path);
-    IO_STATUS_BLOCK io;
-    if (result == Deletion::Deleted && !link && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
-        FILE_BASIC_INFORMATION basic = {};
-        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        // The second open says whether it helped.
-        (void)file.nt.setInformation(first, &io, &basic, sizeof basic, FileBasicInformation);
-    }
+    if (result == Deletion::Deleted && !link)
+        (void)makeWritable(file.nt, first, info);  // the second open says whether it helped
     HANDLE second = result == Deletion::Deleted ? openFile(file, DeleteAccess) : INVALID_HANDLE_VALUE;
     if (second != INVALID_HANDLE_VALUE && GetFileInformationByHandle(second, &again) &&
         again.dwVolumeSerialNumber == info.dwVolumeSerialNumber && again.nFileIndexHigh == info.nFileIndexHigh &&

@@ -384,7 +384,7 @@ TEST_F(Unattended, ASaveFolderMadeALinkIsNeverFollowed)
     EXPECT_TRUE(kit::fileExists(shots + "\\SS_000.bmp")) << "nothing was deleted through the link";
     EXPECT_TRUE(kit::fileExists(save + "\\savedata.001")) << "a second name is another's";
     EXPECT_EQ(GetFileAttributesA(other.c_str()) & FILE_ATTRIBUTE_READONLY, (DWORD)FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesA(other.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(other.c_str(), FILE_ATTRIBUTE_NORMAL);  // for the clean-up; the check is above
 }
 
 // Another user's tree put where the record points (the kit's folders renamed away, theirs built in
