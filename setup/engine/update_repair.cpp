@@ -6,9 +6,16 @@
 #include "platform/run_log.h"
 #include "state/installer.h"
 
-Outcome repairInterruptedUpdate(Installer& in)
+Outcome repairHeldUpdate(Installer& in)
 {
     char failed[PathSize];
+    // Without a folder the journal's name would be one at the root of the current drive.
+    if (in.installDir[0] == '\0') return Outcome::Done;
+    return recoverFromJournal(in, failed) ? Outcome::Done : notPutBack(in, ReplacingTask::Update, failed);
+}
+
+Outcome repairInterruptedUpdate(Installer& in)
+{
     if (in.installDir[0] == '\0') return Outcome::Done;
     // A journal in a tree that is no longer the administrators' is someone else's: nothing is done
     // after its lines.
@@ -17,9 +24,9 @@ Outcome repairInterruptedUpdate(Installer& in)
         logLine("not recovered: %s", in.installDir);
         return Outcome::Refused;
     }
-    bool recovered = recoverFromJournal(in, failed);
+    Outcome repaired = repairHeldUpdate(in);
     releaseInstallation(hold);
-    return recovered ? Outcome::Done : notPutBack(in, ReplacingTask::Update, failed);
+    return repaired;
 }
 
 void removeTemporaryNames(Installer& in)

@@ -12,6 +12,9 @@ class Installer;
 // administrator's or one is a link: its journal is not the kit's to follow.
 Outcome repairInterruptedUpdate(Installer& in);
 
+// The same for an installation whose folders the caller already holds (the removal).
+Outcome repairHeldUpdate(Installer& in);
+
 // The kit's own temporary files beside the product files (<name>.new~, <name>.old~ and their
 // numbered forms) and the update journal, deleted with the game; each one is logged.
 void removeTemporaryNames(Installer& in);

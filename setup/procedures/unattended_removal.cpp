@@ -144,7 +144,7 @@ void reportRemoval(Installer& in, int code)
     if (switches.parent == 0) return;
     HANDLE waiter = openWaitingUninstaller();
     if (!waiter) return;
-    // Before the result goes, the in.installed uninstaller (which the waiting one runs from, and a
+    // Before the result goes, the installed uninstaller (which the waiting one runs from, and a
     // running program may be renamed) is moved aside in its folder, to be deleted once it has
     // ended. One that another program holds cannot be: it goes at the restart, and the result
     // says so.

@@ -119,7 +119,7 @@ static Outcome removeHeldFiles(Installer& in, RestartRemoval& left)
     Outcome free = waitUntilFilesFree(in.productFiles(), in.installDir, nullptr, filesInUseAsker(in.messageOwner));
     if (free != Outcome::Done) return free;
     // An update ended half-way is made whole first: its kept old files are what the game was.
-    if (repairInterruptedUpdate(in) != Outcome::Done) return Outcome::Failed;
+    if (repairHeldUpdate(in) != Outcome::Done) return Outcome::Failed;
     // Unasked, the player's save data stay unless the removal was told to take them.
     if (showMessageAnswering(in.messageOwner, "セーブデータを削除してもよろしいですか？", "確認",
                              MB_ICONQUESTION | MB_YESNO, switches.deleteSave ? IDYES : IDNO) == IDYES)
