@@ -8,6 +8,8 @@
 #include "state/installer.h"
 #include "platform/run_log.h"
 #include "engine/unattended.h"
+#include "engine/installed_check.h"
+#include "procedures/repair.h"
 #include "ui/folder_browser.h"
 #include "state/copy_state.h"
 
@@ -78,6 +80,28 @@ int runQuietUpdate()
         return ExitNothingToDo;
     }
     return exitCodeOf(installer.applyUpdate());
+}
+
+// The log names each damaged file (the check) and what became of it (the repair).
+static void markNothing(void*, int, RowMark) {}
+
+int runQuietRepair()
+{
+    if (installer.installed == GameNotInstalled) {
+        logLine("the game is not installed: nothing to repair");
+        return ExitNothingToDo;
+    }
+    CheckList items;
+    listCheckItems(installer, items);
+    std::vector<uint8_t> damaged;
+    CheckView view{markNothing, nullptr, nullptr};
+    CheckResult checked = checkInstalledFiles(installer, items, damaged, view, true);
+    if (checked == CheckResult::NoDisc) return ExitNoMedium;
+    logLine("checked %d files: %s", (int)items.size(), checked == CheckResult::Whole ? "all right" : "damage found");
+    if (checked == CheckResult::Whole) return ExitDone;
+    RepairEnd end = repairInstallation(installer, items, damaged, nullptr, true);
+    if (!succeeded(end.outcome)) return exitCodeOf(end.outcome);
+    return end.updateOnly > 0 ? ExitFailed : ExitDone;
 }
 
 int endRun(int code)

@@ -10,6 +10,11 @@ bool beginRun(const char* commandLine);
 int runQuietInstall();
 int runQuietUpdate();
 
+// setup.exe /repair: the data check and the repair of what it found, with no window. 0 when nothing
+// was damaged or everything was repaired, 3 when the game is not installed, 4 when a disc it needs
+// is in no drive, 6 when a file could not be repaired (nothing changed) or only the update held it.
+int runQuietRepair();
+
 // Ends the log with the run's exit code; the process's exit code: that code where switches were
 // given, else 0 (a run started by a person, whose result the screen told).
 int endRun(int code);

@@ -88,6 +88,8 @@ static bool runWithoutDialog(int& code)
 {
     if (buildMode == UpdateInstaller)
         code = runQuietUpdate();
+    else if (switches.repair)
+        code = runQuietRepair();
     else if (installer.installed == GameInstalled)
         code = ExitNothingToDo;
     // Neither the product's disc in a drive nor a data folder beside setup.exe.

@@ -8,6 +8,8 @@ constexpr char UninstallerName[] = "uninst.exe";
 constexpr char SaveFolderName[] = "save";
 // The engine's settings file, which the settings tool writes as the player.
 constexpr char SettingsFileName[] = "tncfg.dat";
+// Its size: the engine reads exactly so many bytes, whatever the player chose.
+enum : unsigned { SettingsFileSize = 128 };
 // The code page of the program's own texts (window texts, messages, the product's names).
 enum : unsigned { ProgramCodePage = 932 };
 // The game's movie folder, made by the archives' entries; removed with the installation when empty.

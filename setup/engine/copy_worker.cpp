@@ -15,6 +15,7 @@
 #include "engine/space.h"
 #include "engine/copy_worker.h"
 #include "engine/new_target.h"
+#include "engine/placed_record.h"
 #include "engine/zip_extract.h"
 
 // Files move in blocks of 256 KiB: a quarter of the calls of 64 KiB blocks, and still small enough
@@ -156,10 +157,10 @@ static bool isArchiveName(const char* name)
     return len >= 4 && _stricmp(name + len - 4, ".zip") == 0;
 }
 
-// Copies, or extracts when it is an archive, the listed file of index i where it is selected:
-// done where the run goes on, failed where it cannot (damaged data, a file that could not be
-// placed or written, a path that does not fit, the medium gone).
-static Outcome copyListedFile(Installer& in, int32_t i)
+// Copies, or extracts when it is an archive, the listed file of index i where it is selected, from
+// the disc of that index: done where the run goes on, failed where it cannot (damaged data, a file
+// that could not be placed or written, a path that does not fit, the medium gone).
+static Outcome copyListedFile(Installer& in, int32_t i, int disc)
 {
     if (i >= MaxFiles || in.fileSelected[i] != 1) return Outcome::Done;
     const char* name = in.installFiles[i];
@@ -175,7 +176,7 @@ static Outcome copyListedFile(Installer& in, int32_t i)
     if (isArchiveName(name)) {
         // An archive that is there but cannot be read as one is damaged; one that is not there at
         // all lies on another disc.
-        ArchiveResult extracted = extractArchive(in, source, root);
+        ArchiveResult extracted = extractArchive(in, source, root, disc);
         if (extracted == ArchiveResult::Damaged ||
             (extracted == ArchiveResult::NotOpened && Installer::pathExists(source)))
             return Outcome::Failed;
@@ -186,6 +187,7 @@ static Outcome copyListedFile(Installer& in, int32_t i)
         if (!placed || !stagedNamesOnDisk()) return Outcome::Failed;
         FileCopy copied = copyPlainFile(in, target, placed, source);
         if (copied == FileCopy::NotOpened || copied == FileCopy::Damaged) return Outcome::Failed;
+        if (copied == FileCopy::Copied) notePlaced(name, PlacedOrigin::Disc, disc, Installer::fileSize(source), 0, "");
     }  // a file that is not there lies on another disc: nothing to copy from this one
     return Outcome::Done;
 }
@@ -212,7 +214,7 @@ static Outcome copyEveryDisc(Installer& in, bool unattended)
         }
         if (checkDisc && !in.waitForDisc(disc, unattended)) return Outcome::NoDisc;
         checkDisc = false;
-        Outcome copied = copyListedFile(in, i);
+        Outcome copied = copyListedFile(in, i, disc);
         if (copied != Outcome::Done) return copied;
         ++i;
     }
@@ -286,6 +288,7 @@ Outcome Installer::runCopyOutcome(bool unattended)
     progressUnits = progressUnitsShown = 0;
     progressSteps = 0;
     progress->resetSlideshow();
+    beginPlacedRun();
     CopyRun run = {this, unattended, Outcome::Failed};
     HANDLE thread = CreateThread(nullptr, 0, copyWorker, &run, 0, &workerThreadId);
     if (!thread) {

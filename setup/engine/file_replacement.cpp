@@ -208,30 +208,51 @@ bool putBack(int count, char* failed)
     return whole;
 }
 
+namespace {
+
+const char* taskName(ReplacingTask task)
+{
+    switch (task) {
+    case ReplacingTask::Update: return "update";
+    case ReplacingTask::Repair: return "repair";
+    case ReplacingTask::Installation: break;
+    }
+    return "installation";
+}
+
+}  // namespace
+
 Outcome replacementFailed(Installer& in, ReplacingTask task, const char* path, DWORD error)
 {
-    bool update = task == ReplacingTask::Update;
-    logLine("%s failed: %s (error %lu)", update ? "update" : "installation", path, (unsigned long)error);
+    logLine("%s failed: %s (error %lu)", taskName(task), path, (unsigned long)error);
     // The launcher says itself that an installation did not complete.
-    if (update)
+    if (task == ReplacingTask::Update)
         showMessage(in.messageOwner,
                     "アップデートが正常に行われませんでした。\nもう一度ご確認の上、アップデートを行ってください。",
                     "確認", MB_ICONWARNING);
+    if (task == ReplacingTask::Repair) {
+        char text[MessageSize];
+        formatWithPaths(text, sizeof text, "修復が正常に行われませんでした。\n%s を修復できませんでした。", path);
+        showMessage(nullptr, text, "確認", MB_OK);
+    }
     return Outcome::Failed;
 }
 
 Outcome notPutBack(Installer& in, ReplacingTask task, const char* path)
 {
-    bool update = task == ReplacingTask::Update;
-    logLine("%s failed and not put back: %s", update ? "update" : "installation", path);
+    logLine("%s failed and not put back: %s", taskName(task), path);
     char text[MessageSize];
-    formatWithPaths(text, sizeof text,
-                    update ? "アップデートが正常に行われませんでした。\n%s を元に戻せませんでした。\n"
-                             "ゲームや設定ツールを終了してから、もう一度アップデートを行ってください。"
-                           : "インストールが正常に行われませんでした。\n%s を元に戻せませんでした。\n"
-                             "ゲームや設定ツールを終了してから、もう一度インストールを行ってください。",
-                    path);
-    showMessage(in.messageOwner, text, "確認", MB_ICONWARNING);
+    const char* format = "インストールが正常に行われませんでした。\n%s を元に戻せませんでした。\n"
+                         "ゲームや設定ツールを終了してから、もう一度インストールを行ってください。";
+    if (task == ReplacingTask::Update)
+        format = "アップデートが正常に行われませんでした。\n%s を元に戻せませんでした。\n"
+                 "ゲームや設定ツールを終了してから、もう一度アップデートを行ってください。";
+    if (task == ReplacingTask::Repair)
+        format = "修復が正常に行われませんでした。\n%s を元に戻せませんでした。\n"
+                 "ゲームや設定ツールを終了してから、もう一度データチェックを行ってください。";
+    formatWithPaths(text, sizeof text, format, path);
+    showMessage(task == ReplacingTask::Repair ? nullptr : in.messageOwner, text, "確認",
+                task == ReplacingTask::Repair ? MB_OK : MB_ICONWARNING);
     return Outcome::Failed;
 }
 
@@ -272,7 +293,8 @@ Outcome finishReplacement(Installer& in, ReplacingTask task, UpdateJournal& jour
         if (!closeJournal(journal)) return failAndPutBack(in, task, journal, count, journal.path, error);
     }
     for (int i = 0; i < count; ++i) {
-        logLine("%s %s", task == ReplacingTask::Update ? "updated" : "replaced", replacedFiles[i].target);
+        logLine("%s %s", task == ReplacingTask::Update ? "updated" : task == ReplacingTask::Repair ? "repaired" : "replaced",
+                replacedFiles[i].target);
         if (replacedFiles[i].oldAttributes != INVALID_FILE_ATTRIBUTES) removeOldFile(replacedFiles[i]);
     }
     if (journal.file != INVALID_HANDLE_VALUE && !closeJournal(journal))

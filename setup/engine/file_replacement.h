@@ -17,7 +17,7 @@ enum { MaxReplacedFiles = 4096 };
 UpdateFile* replacementTable();
 
 // Which run replaces the files: the messages name it.
-enum class ReplacingTask { Update, Installation };
+enum class ReplacingTask { Update, Installation, Repair };
 
 // How many pairs of temporary names a target may have: name.new~ and name.old~, then name.new1~
 // and so on.
@@ -46,7 +46,8 @@ void removeOldFile(const UpdateFile& f);
 // the journal kept for the next start, when a file could not be brought back (named in failed).
 bool recoverFromJournal(Installer& in, char* failed);
 
-// The run failed on path (logged; the update says so, the launcher says it of an installation).
+// The run failed on path (logged; the update and the repair say so naming it, the launcher says it of
+// an installation).
 Outcome replacementFailed(Installer& in, ReplacingTask task, const char* path, DWORD error);
 
 // A file that could not be put back: the player is told which; the journal stays for the next start.

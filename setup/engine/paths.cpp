@@ -6,6 +6,8 @@
 #include "state/installer.h"
 #include "engine/product_folders.h"
 #include "platform/held_folder.h"
+#include "engine/file_replacement.h"
+#include "engine/placed_record.h"
 
 bool Installer::makeDirectories(const char* path)
 {
@@ -35,6 +37,12 @@ bool Installer::removeInstalledFiles(const char* folder)
         deleteFileIfPresent(path);  // failures are the restart removal's to find
         return true;
     });
+    // The record of what was placed goes with the files it names, and any copy of it an ended run left.
+    char record[PathSize], fresh[PathSize], old[PathSize];
+    if (placedRecordPath(folder, record) && temporaryPair(record, 0, fresh, old)) {
+        const char* names[] = {record, fresh, old};
+        for (const char* name : names) deleteFileIfPresent(name);  // a record left names no installed game
+    }
     return true;
 }
 

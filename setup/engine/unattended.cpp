@@ -76,6 +76,8 @@ bool takeSwitch(const char* word, SwitchRole role, Switches& out)
         out.noDesktop = true;
     else if (_stricmp(name, "deletesave") == 0 && role == UninstallerSwitches)
         out.deleteSave = true;
+    else if (_stricmp(name, "repair") == 0 && role == SetupSwitches)
+        out.repair = out.quiet = true;
     else if ((value = switchValue(name, "dir")) && role == SetupSwitches)
         return value[0] != '\0' && copyText(out.dir, sizeof out.dir, value);
     else if ((value = switchValue(name, "log")))

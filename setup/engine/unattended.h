@@ -29,6 +29,7 @@ struct Switches {
     bool passive;         // the progress shows, nothing is asked
     bool noDesktop;
     bool deleteSave;
+    bool repair;  // setup: check the installed game and repair it, with no window (quiet)
     bool any;  // the command line holds more than "/r": its run ends with an exit code
     char dir[PathSize];
     char log[PathSize];

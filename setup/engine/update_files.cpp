@@ -19,6 +19,9 @@
 #include "state/copy_state.h"
 #include "platform/module_folder.h"
 #include "engine/space.h"
+#include "engine/placed_record.h"
+
+#include <zlib.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -27,20 +30,24 @@
 namespace {
 
 enum { MaxUpdateFiles = 2 * MaxFiles, UpdateBlockSize = 65536, MegaByte = 1 << 20 };
-static_assert((int)MaxUpdateFiles <= (int)MaxReplacedFiles, "an update replaces at most its two lists");
+static_assert((int)MaxUpdateFiles < (int)MaxReplacedFiles, "an update replaces at most its two lists and the record");
 
 char block[UpdateBlockSize];
+// The CRC-32 of each new file as it was written, by its place in the replacement's table.
+uint32_t writtenCrcs[MaxReplacedFiles];
 
 // The source's bytes into the new file, checked as the copy run checks a file: what was written
-// is the whole source. False with the Windows error as the last error.
-bool copyWhole(HANDLE from, HANDLE to)
+// is the whole source, whose CRC-32 is crc. False with the Windows error as the last error.
+bool copyWhole(HANDLE from, HANDLE to, uint32_t& crc)
 {
     bool ok = true;
     uint64_t copied = 0;
+    crc = (uint32_t)crc32(0, nullptr, 0);
     for (DWORD got = 0; ok; copied += got) {
         DWORD put = 0;
         ok = ReadFile(from, block, sizeof block, &got, nullptr) != FALSE;
         if (!ok || got == 0) break;
+        crc = (uint32_t)crc32(crc, (const Bytef*)block, got);
         changingStep();
         ok = WriteFile(to, block, got, &put, nullptr) && put == got;
         if (!ok && GetLastError() == NO_ERROR) SetLastError(ERROR_DISK_FULL);
@@ -53,9 +60,9 @@ bool copyWhole(HANDLE from, HANDLE to)
     return ok;
 }
 
-// The update's file copied completely to its temporary name, with the source's time stamps and the
-// access list of an installed file. False with the Windows error as the last error.
-bool writeNewFile(UpdateFile& f)
+}  // namespace
+
+bool writeReplacementFile(UpdateFile& f)
 {
     HANDLE from = CreateFileA(f.source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (from == INVALID_HANDLE_VALUE) return false;
@@ -68,7 +75,7 @@ bool writeNewFile(UpdateFile& f)
         SetLastError(error);
         return false;
     }
-    bool ok = copyWhole(from, to);
+    bool ok = copyWhole(from, to, writtenCrcs[&f - replacementTable()]);
     FILETIME created, accessed, written;
     changingStep();
     ok = ok && GetFileTime(from, &created, &accessed, &written) && SetFileTime(to, &created, &accessed, &written);
@@ -91,7 +98,6 @@ bool writeNewFile(UpdateFile& f)
     return ok;
 }
 
-}  // namespace
 
 bool listUpdateFiles(const Installer& in, const char* updateFolder, int& count, uint64_t& bytes, char* failed)
 {
@@ -123,6 +129,39 @@ bool roomForNewFiles(Installer& in, uint64_t bytes)
     return false;
 }
 
+namespace {
+
+// The record of what was placed, with the update's files as it wrote them, written beside the
+// record and listed last in the journal, so that it is replaced with the files, all or nothing.
+// False with the Windows error as the last error.
+bool stageUpdatedRecord(Installer& in, UpdateJournal& journal, int count)
+{
+    PlacedList list, updated;
+    readPlacedRecord(in.installDir, list);  // none, or unreadable: the update's files alone
+    UpdateFile* files = replacementTable();
+    for (int i = 0; i < count; ++i) {
+        PlacedFile p{};
+        if (!copyText(p.path, sizeof p.path, files[i].target + strlen(in.installDir) + 1)) continue;
+        p.origin = PlacedOrigin::Update;
+        p.disc = -1;
+        p.size = Installer::fileSize(files[i].fresh);
+        p.crc = writtenCrcs[i];
+        updated.push_back(p);
+    }
+    mergePlaced(list, updated);
+    UpdateFile& r = files[count];
+    r.source[0] = '\0';
+    r.replaced = false;
+    if (!placedRecordPath(in.installDir, r.target) || !temporaryNames(r.target, r.fresh, r.old)) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    r.oldAttributes = GetFileAttributesA(r.target);
+    return appendJournalLine(journal, r) && writePlacedRecord(r.fresh, list);
+}
+
+}  // namespace
+
 Outcome replaceUpdateFiles(Installer& in, int count)
 {
     UpdateFile* files = replacementTable();
@@ -131,7 +170,9 @@ Outcome replaceUpdateFiles(Installer& in, int count)
     const ReplacingTask task = ReplacingTask::Update;
     if (!nameJournal(journal, in.installDir) || !openJournal(journal, files, count))
         return replacementFailed(in, task, journal.path, GetLastError());
-    Outcome step = everyFile(in, task, journal, count, writeNewFile);
-    if (step == Outcome::Done) step = replaceEvery(in, task, journal, count);
+    Outcome step = everyFile(in, task, journal, count, writeReplacementFile);
+    if (step == Outcome::Done && !stageUpdatedRecord(in, journal, count))
+        return failAndPutBack(in, task, journal, count + 1, files[count].target, GetLastError());
+    if (step == Outcome::Done) step = replaceEvery(in, task, journal, ++count);
     return step == Outcome::Done ? finishReplacement(in, task, journal, count) : step;
 }

@@ -6,6 +6,12 @@
 #include "state/outcome.h"
 
 class Installer;
+struct UpdateFile;
+
+// f's source copied completely to its new name beside the target, with the source's time stamps,
+// on the disk, and with the access list of the target's kind; its CRC-32 kept for the record.
+// False with the Windows error as the last error.
+bool writeReplacementFile(UpdateFile& f);
 
 // The files the update folder holds, with their targets in the installation folder and temporary
 // names, into the replacement's table; count and bytes say how many and how large. False (the

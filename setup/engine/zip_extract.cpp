@@ -11,6 +11,7 @@
 #include "engine/entry_names.h"
 #include "engine/flush_queue.h"
 #include "engine/new_target.h"
+#include "engine/placed_record.h"
 #include "engine/zip_extract.h"
 #include "engine/install_over_game.h"
 #include "engine/installed_file_kind.h"
@@ -88,6 +89,8 @@ static bool copyZipEntry(void* zip, const char* target, uint32_t expectedSize, F
 // wrote.
 struct Extraction {
     FlushQueue& flushes;
+    const char* archiveName;  // the archive's own name, and the disc it is on, for the record
+    int disc;
     FolderCache folders;
     uint64_t& installedBytes;
     int entries = 0;
@@ -144,6 +147,7 @@ static bool extractEntry(unzFile zip, const unz_file_info& info, char* name, con
     SECURITY_ATTRIBUTES* locked = installedFileKind(target) == UsersModify ? run.settingsLocked : run.locked;
     if (!copyZipEntry(zip, placed, (uint32_t)info.uncompressed_size, run.flushes, locked, run.installedBytes))
         return false;
+    notePlaced(name, PlacedOrigin::Archive, run.disc, info.uncompressed_size, (uint32_t)info.crc, run.archiveName);
     ++run.entries;
     return true;
 }
@@ -166,10 +170,10 @@ static bool stageEntries(unzFile zip, const char* destRoot)
 
 bool Installer::extractZip(const char* archive, const char* destRoot)
 {
-    return extractArchive(*this, archive, destRoot) != ArchiveResult::NotOpened;
+    return extractArchive(*this, archive, destRoot, 0) != ArchiveResult::NotOpened;
 }
 
-ArchiveResult extractArchive(Installer& in, const char* archive, const char* destRoot)
+ArchiveResult extractArchive(Installer& in, const char* archive, const char* destRoot, int disc)
 {
     unzFile zip = unzOpen(archive);
     if (!zip) return ArchiveResult::NotOpened;
@@ -179,7 +183,9 @@ ArchiveResult extractArchive(Installer& in, const char* archive, const char* des
     // archive extracted on its own waits for its own.
     FlushQueue own;
     FlushQueue& flushes = in.copyFlushes ? *in.copyFlushes : own;
-    Extraction run{flushes, {}, in.installedBytes};
+    char path[PathSize];
+    const char* slash = copyText(path, sizeof path, archive) ? lastBackslash(path) : nullptr;
+    Extraction run{flushes, slash ? slash + 1 : archive, disc, {}, in.installedBytes};
     lockEntries(run);
     uint64_t bytesBefore = in.installedBytes;
     int64_t mark = timeMark();

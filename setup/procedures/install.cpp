@@ -7,6 +7,8 @@
 #include "engine/files_in_use.h"
 #include "engine/install_journal.h"
 #include "engine/install_over_game.h"
+#include "engine/file_replacement.h"
+#include "engine/placed_record.h"
 #include "procedures/first_installation.h"
 #include "state/installer.h"
 #include "engine/unattended.h"
@@ -106,6 +108,32 @@ static Outcome undoCopy(Installer& in, bool overGame, Outcome copied)
     return copied;
 }
 
+// What the copy placed, recorded beside it before the installation record points at it: over the
+// game with the earlier record's other files, written beside its target and put in place with the
+// copy's files; in a first installation under a name of its own and then renamed over any record a
+// game removed earlier left. False (logged) when it cannot be.
+static bool recordPlacedFiles(Installer& in, bool overGame)
+{
+    PlacedList list;
+    if (overGame) readPlacedRecord(in.installDir, list);  // none, or unreadable: this run's files alone
+    mergePlaced(list, placedThisRun());
+    char record[PathSize], fresh[PathSize], old[PathSize];
+    if (!placedRecordPath(in.installDir, record)) return false;
+    if (overGame) {
+        const char* placed = placedName(record, fresh);
+        return placed && stagedNamesOnDisk() && writePlacedRecord(placed, list);
+    }
+    if (!temporaryNames(record, fresh, old) || !writePlacedRecord(fresh, list)) return false;
+    changingStep();
+    // 95/98/Me cannot replace in one step: a record an earlier game left goes first.
+    if (MoveFileExA(fresh, record, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+        ((!Installer::pathExists(record) || DeleteFileA(record)) && MoveFileA(fresh, record)))
+        return true;
+    logLine("record of the placed files not put in place: %s (error %lu)", record, (unsigned long)GetLastError());
+    DeleteFileA(fresh);  // the roll-back removes it by name if it stays
+    return false;
+}
+
 // The record, and the entry in the installed-programs list beside it; false, everything copied
 // and recorded undone (over the game: the earlier files and record back), when the record cannot
 // be written.
@@ -177,6 +205,7 @@ Outcome Installer::installOutcome()
     Outcome step = overGame ? prepareOverGame(*this) : prepareInstallFolder(*this);
     if (step != Outcome::Done) return step;
     step = runCopyOutcome(unattendedRun());
+    if (step == Outcome::Done && !recordPlacedFiles(*this, overGame)) step = Outcome::Failed;
     if (step != Outcome::Done) return undoCopy(*this, overGame, step);
     // What an earlier removal left to the next restart would otherwise delete the new files then.
     dropPendingRemovals(productFiles(), installDir, folderName);

@@ -3,10 +3,11 @@
 #include "platform/unicode_dialog.h"
 
 #include <commctrl.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "config/product_config.h"
+#include "engine/installed_check.h"
+#include "procedures/repair.h"
 #include "state/installer.h"
 #include "resources/resource.h"
 #include "ui/dpi_scale.h"
@@ -16,13 +17,15 @@
 HWND dataCheckDialog;
 int checkRowCount;
 
+// The rows as the dialog opened with them, and how many checks were started since.
+static CheckList checkItems;
+static volatile LONG checksStarted;
+
 static const char markBlank[] = "　";
 static const char markBusy[] = "⇒";
 static const char markSame[] = "○";
 static const char markDiffer[] = "×";
 static const char markPending[] = "―";
-// Room for any of the marks as the list gives it back.
-enum { MarkSize = 16 };
 
 // The columns' widths in pixels at 96 DPI; they grow with the dialog.
 static const int columnWidths[] = {50, 150};
@@ -46,14 +49,11 @@ static void onInitDialog(HWND dialog)
     addListColumn(list, 0, growX(growth, columnWidths[0]), "チェック");
     addListColumn(list, 1, growX(growth, columnWidths[1]), "ファイル名");
 
+    listCheckItems(installer, checkItems);
     int rows = 0;
-    char name[LongPathSize];
-    for (int index = 0;; ++index) {
-        int found = installer.probeInstalledFile(index, name, sizeof name);
-        if (found == 0) break;
-        if (found != 1) continue;
+    for (const CheckItem& item : checkItems) {
         setListItemText(list, rows, 0, markBlank, true);
-        setListItemText(list, rows, 1, name, false);
+        setListItemText(list, rows, 1, item.name, false);
         ++rows;
     }
     checkRowCount = rows;
@@ -81,57 +81,31 @@ INT_PTR CALLBACK dataCheckDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     }
 }
 
-static bool checkRow(HWND list, HWND bar, int row)
+static void markRow(void* list, int row, RowMark mark)
 {
-    char name[LongPathSize];
-    getListItemText(list, row, 1, name, sizeof name);
-    setListItemText(list, row, 0, markBusy, false);
-    return installer.compareWithSource(name, bar) == 1;
+    static const char* const marks[] = {markBlank, markBusy, markSame, markDiffer, markPending};
+    setListItemText((HWND)list, row, 0, marks[(int)mark], false);
 }
 
-// Every row checked against the one disc; true when one differs.
-static bool checkEveryRow(HWND list, HWND bar, int rows)
+static void enableButtons(HWND dialog, BOOL enable)
 {
-    bool failed = false;
-    for (int row = 0; row < rows; ++row) {
-        bool same = checkRow(list, bar, row);
-        setListItemText(list, row, 0, same ? markSame : markDiffer, false);
-        if (!same) failed = true;
-    }
-    return failed;
+    EnableWindow(GetDlgItem(dialog, IDC_CHECK_START), enable);
+    EnableWindow(GetDlgItem(dialog, IDCANCEL), enable);
 }
 
-// A product of several discs: each disc in turn checks the rows no earlier disc matched; a row no
-// disc matched differs. True when one differs.
-static bool checkEveryDisc(HWND list, HWND bar, int rows)
+// After a check that found damage, unless another check began meanwhile: the player is asked, and
+// every file that could be written again is, its row then marked right.
+static void offerRepair(HWND dialog, HWND list, HWND bar, std::vector<uint8_t>& damaged, LONG check)
 {
-    // One pending flag per row, however many rows there are.
-    size_t flags = rows > 0 ? (size_t)rows : 1;
-    unsigned char* pending = (unsigned char*)malloc(flags);
-    if (!pending) return true;  // nothing checked: nothing may pass for installed
-    memset(pending, 1, flags);
-    for (int disc = 0; disc < productConfig.discCount; ++disc) {
-        // The player is asked until the disc is in: the wait ends only with the disc.
-        if (!installer.waitForDisc(disc, false)) break;
-        for (int row = 0; row < rows; ++row) {
-            if (!pending[row]) continue;
-            bool same = checkRow(list, bar, row);
-            setListItemText(list, row, 0, same ? markSame : markPending, false);
-            if (same) pending[row] = 0;
-        }
+    if (checksStarted != check) return;
+    enableButtons(dialog, FALSE);
+    if (showMessage(nullptr, "『×』の部分を修復しますか？", "確認", MB_YESNO) == IDYES) {
+        std::vector<uint8_t> before = damaged;
+        repairInstallation(installer, checkItems, damaged, bar, false);
+        for (size_t row = 0; row < damaged.size(); ++row)
+            if (before[row] && !damaged[row]) markRow(list, (int)row, RowMark::Same);
     }
-    bool failed = false;
-    for (int row = 0; row < rows; ++row) {
-        char mark[MarkSize];
-        getListItemText(list, row, 0, mark, sizeof mark);
-        if (strcmp(mark, markPending) == 0) {
-            setListItemText(list, row, 0, markDiffer, false);
-            failed = true;
-        }
-    }
-    free(pending);
-    if (!installer.waitForDisc(0, false)) failed = true;  // never: the player is asked until it is in
-    return failed;
+    enableButtons(dialog, TRUE);
 }
 
 DWORD WINAPI runDataCheck(LPVOID)
@@ -139,17 +113,18 @@ DWORD WINAPI runDataCheck(LPVOID)
     HWND dialog = dataCheckDialog;
     HWND list = GetDlgItem(dialog, IDC_CHECK_LIST);
     HWND bar = GetDlgItem(dialog, IDC_CHECK_PROGRESS);
-    EnableWindow(GetDlgItem(dialog, IDC_CHECK_START), FALSE);
-    EnableWindow(GetDlgItem(dialog, IDCANCEL), FALSE);
-    int rows = checkRowCount;
-    for (int row = 0; row < rows; ++row) setListItemText(list, row, 0, markBlank, false);
-    bool failed = productConfig.discCount == 1 ? checkEveryRow(list, bar, rows) : checkEveryDisc(list, bar, rows);
-    EnableWindow(GetDlgItem(dialog, IDC_CHECK_START), TRUE);
-    EnableWindow(GetDlgItem(dialog, IDCANCEL), TRUE);
+    LONG check = InterlockedIncrement(&checksStarted);
+    enableButtons(dialog, FALSE);
+    std::vector<uint8_t> damaged;
+    CheckView view{markRow, list, bar};
+    // The player is asked for each disc until it is in: the check ends only with its result.
+    bool failed = checkInstalledFiles(installer, checkItems, damaged, view, false) != CheckResult::Whole;
+    enableButtons(dialog, TRUE);
     showMessage(nullptr, "データのチェックが終了しました。", "終了", MB_OK);
     showMessage(nullptr,
                 failed ? "『×』の部分が正常にインストールされていません。\nもう一度インストールしなおしてください。"
                        : "ファイルは正常にインストールされています。",
                 "確認", MB_OK);
+    if (failed) offerRepair(dialog, list, bar, damaged, check);
     return 0;
 }

@@ -138,7 +138,7 @@ TEST(Robustness, DamagedArchivesNeverCrashEscapeOrLeaveBadFiles)
         kit::makeFolders(dst);
         kit::writeFile(fence + "\\a.zip", m.bytes);
         Installer in;
-        if (extractArchive(in, (fence + "\\a.zip").c_str(), (dst + "\\").c_str()) != ArchiveResult::Extracted)
+        if (extractArchive(in, (fence + "\\a.zip").c_str(), (dst + "\\").c_str(), 0) != ArchiveResult::Extracted)
             ++failedRuns;
         std::map<std::string, std::string> files;
         listFiles(fence, "", files);

@@ -15,9 +15,10 @@ static const char* const veylaRecordKey = "SOFTWARE\\TesmafromKuvel\\Veyla者";
 static const char* const veylaEntryKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TesmafromKuvel Veyla";
 
+// Each file's bytes; the settings file has the 128 bytes the engine reads.
 inline std::string veylaFileBytes(const std::string& name)
 {
-    return kit::textBytes(1000 + name.size() * 37, (uint32_t)name.size());
+    return kit::textBytes(name == "tncfg.dat" ? 128 : 1000 + name.size() * 37, (uint32_t)name.size());
 }
 
 inline const char* const* veylaFiles()

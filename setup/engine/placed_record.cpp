@@ -1,0 +1,196 @@
+#include "engine/placed_record.h"
+
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+
+#include "platform/access_list.h"
+#include "platform/changing_step.h"
+#include "platform/run_log.h"
+
+namespace {
+
+constexpr char RecordHeader[] = "kit placed files";
+// A line: origin, disc, size, CRC, path, archive, separators and line end.
+enum { RecordLineSize = 32 + PathSize + NameSize };
+
+PlacedList thisRun;
+
+// A path as Windows compares names: its single-byte letters in upper case (a second byte of a
+// double-byte character stays as it is).
+std::string pathKey(const char* path)
+{
+    std::string key;
+    for (const char* p = path; *p;) {
+        const char* next = nextPathChar(p);
+        if (next == p + 1 && *p >= 'a' && *p <= 'z')
+            key += (char)(*p - 'a' + 'A');
+        else
+            key.append(p, next);
+        p = next;
+    }
+    return key;
+}
+
+// The index of thisRun by path, kept beside it: an archive of thousands of entries notes each.
+std::map<std::string, size_t> thisRunIndex;
+
+bool originOf(char c, PlacedOrigin& origin)
+{
+    if (c != 'D' && c != 'A' && c != 'U') return false;
+    origin = (PlacedOrigin)c;
+    return true;
+}
+
+// One line (its line end removed) into f; false for a line of any other shape.
+bool parseLine(char* line, PlacedFile& f)
+{
+    if (!originOf(line[0], f.origin) || line[1] != ' ') return false;
+    char* p = line + 2;
+    char* end = nullptr;
+    long disc = strtol(p, &end, 10);
+    if (end == p || *end != ' ' || disc < -1 || disc > 99) return false;
+    p = end + 1;
+    unsigned long long size = strtoull(p, &end, 10);
+    if (end == p || *end != ' ') return false;
+    p = end + 1;
+    unsigned long crc = strtoul(p, &end, 16);
+    if (end != p + 8 || *end != ' ') return false;
+    p = end + 1;
+    char* bar = strchr(p, '|');
+    if (!bar) return false;
+    *bar = '\0';
+    f.disc = (int)disc;
+    f.size = size;
+    f.crc = (uint32_t)crc;
+    return p[0] != '\0' && copyText(f.path, sizeof f.path, p) && copyText(f.archive, sizeof f.archive, bar + 1);
+}
+
+}  // namespace
+
+bool placedRecordPath(const char* installDir, char* path)
+{
+    return formatText(path, PathSize, "%s\\%s", installDir, PlacedRecordName);
+}
+
+void beginPlacedRun()
+{
+    thisRun.clear();
+    thisRunIndex.clear();
+}
+
+void notePlaced(const char* path, PlacedOrigin origin, int disc, uint64_t size, uint32_t crc, const char* archive)
+{
+    PlacedFile f;
+    f.origin = origin;
+    f.disc = disc;
+    f.size = size;
+    f.crc = crc;
+    if (!copyText(f.path, sizeof f.path, path) ||
+        !copyText(f.archive, sizeof f.archive, archive ? archive : ""))
+        return;
+    auto known = thisRunIndex.find(pathKey(f.path));
+    if (known != thisRunIndex.end()) {
+        thisRun[known->second] = f;  // written again in the same run: its last writing counts
+        return;
+    }
+    thisRunIndex[pathKey(f.path)] = thisRun.size();
+    thisRun.push_back(f);
+}
+
+const PlacedList& placedThisRun() { return thisRun; }
+
+bool readPlacedRecord(const char* installDir, PlacedList& list)
+{
+    list.clear();
+    char path[PathSize];
+    if (!placedRecordPath(installDir, path)) return false;
+    FILE* file = fopen(path, "rb");
+    if (!file) return false;
+    char line[RecordLineSize];
+    bool ours = fgets(line, sizeof line, file) && strncmp(line, RecordHeader, strlen(RecordHeader)) == 0;
+    while (ours && fgets(line, sizeof line, file)) {
+        size_t len = strlen(line);
+        if (len == 0 || line[len - 1] != '\n') {
+            ours = false;  // cut off, or longer than any line the kit writes
+            break;
+        }
+        line[--len] = '\0';
+        if (len > 0 && line[len - 1] == '\r') line[--len] = '\0';
+        PlacedFile f;
+        if (!parseLine(line, f)) {
+            ours = false;
+            break;
+        }
+        list.push_back(f);
+    }
+    if (ferror(file)) ours = false;
+    fclose(file);  // only read
+    if (!ours) {
+        logLine("record of the placed files not read: %s", path);
+        list.clear();
+    }
+    return ours;
+}
+
+void mergePlaced(PlacedList& older, const PlacedList& newer)
+{
+    std::map<std::string, size_t> index;
+    for (size_t i = 0; i < older.size(); ++i) index[pathKey(older[i].path)] = i;
+    for (const PlacedFile& f : newer) {
+        auto known = index.find(pathKey(f.path));
+        if (known != index.end()) {
+            older[known->second] = f;
+        } else {
+            index[pathKey(f.path)] = older.size();
+            older.push_back(f);
+        }
+    }
+}
+
+const PlacedFile* findPlaced(const PlacedList& list, const char* path)
+{
+    for (const PlacedFile& f : list)
+        if (samePath(f.path, path)) return &f;
+    return nullptr;
+}
+
+bool writePlacedRecord(const char* path, const PlacedList& list)
+{
+    AccessList locked{};
+    SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
+    if (buildAccessList(UsersRead, locked)) security.lpSecurityDescriptor = &locked.descriptor;
+    changingStep();
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, security.lpSecurityDescriptor ? &security : nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        logLine("record of the placed files not written: %s (error %lu)", path, (unsigned long)GetLastError());
+        return false;
+    }
+    // The whole text at once: the record is small beside the files it names.
+    std::string text = std::string(RecordHeader) + "\r\n";
+    for (const PlacedFile& f : list) {
+        char line[RecordLineSize];
+        if (!formatText(line, sizeof line, "%c %d %llu %08lx %s|%s\r\n", (char)f.origin, f.disc,
+                        (unsigned long long)f.size, (unsigned long)f.crc, f.path, f.archive))
+            continue;  // never: every field was bounded when it was noted
+        text += line;
+    }
+    DWORD written = 0;
+    changingStep();
+    bool ok = WriteFile(file, text.data(), (DWORD)text.size(), &written, nullptr) && written == text.size();
+    // On the disk before the record that points at it, or the journal's "done".
+    ok = ok && FlushFileBuffers(file);
+    DWORD error = GetLastError();
+    if (!CloseHandle(file)) ok = false;
+    if (ok) noteStep("flushed", path);
+    if (!ok) {
+        logLine("record of the placed files not written: %s (error %lu)", path, (unsigned long)error);
+        DeleteFileA(path);  // never left half written; a name that stays holds no record the kit trusts
+    }
+    return ok;
+}
