@@ -46,7 +46,9 @@ kit::DiscLayout discTwo()
     two.folder = "Kitgame";
     two.discNumber = 2;
     two.slides = false;
-    two.files = {{"disc2.tpk", kit::noiseBytes(3000, 2)}, {"update1.tpk", "u1"}};
+    two.files = {{"disc2.tpk", kit::noiseBytes(3000, 2)},
+                 {"update1.tpk", "u1"},
+                 {"Agrd.zip", kit::makeZip({{"movie/op.dat", kit::noiseBytes(70000, 3)}, {"voice/a.dat", "voice"}})}};
     return two;
 }
 
@@ -129,6 +131,28 @@ TEST_F(MultiDisc, QuietInstallationTakesEachDiscFromItsDriveAndEndsWithFourWitho
         EXPECT_EQ(kit::readRegistryBytes(HKEY_LOCAL_MACHINE, kitRecordKey, "Dir", value), discTwoIn);
     }
     EXPECT_FALSE(kit::fileExists(tempFolder() + "setup01.exe"));
+
+    // The repair of an archive's file and a plain file, each from the disc that holds it.
+    std::string bytes;
+    ASSERT_TRUE(kit::readFile(dir + "\\movie\\op.dat", bytes) && bytes == kit::noiseBytes(70000, 3));
+    auto damage = [&] {
+        kit::writeFile(dir + "\\movie\\op.dat", kit::noiseBytes(70000, 4));
+        kit::writeFile(dir + "\\data.tpk", "damaged");
+    };
+    damage();
+    kit::Process repair;
+    ASSERT_TRUE(kit::start(repair, "p:\\setup.exe", "/repair /log=z:\\kitrepair.log"));
+    EXPECT_EQ(kit::waitExit(repair, 60000), 0);
+    std::string log;
+    kit::readFile(kit::scratchPath("kitrepair.log"), log);
+    EXPECT_NE(log.find("damaged: movie\\op.dat"), std::string::npos) << log;
+    EXPECT_TRUE(kit::readFile(dir + "\\movie\\op.dat", bytes) && bytes == kit::noiseBytes(70000, 3)) << "extracted again";
+    EXPECT_TRUE(kit::readFile(dir + "\\data.tpk", bytes) && bytes == kit::noiseBytes(5000, 1));
+    damage();
+    kit::emptyDrive('q');
+    ASSERT_TRUE(kit::start(repair, "p:\\setup.exe", "/repair"));
+    EXPECT_EQ(kit::waitExit(repair, 60000), 4) << "disc 2 in no drive";
+    EXPECT_TRUE(kit::readFile(dir + "\\data.tpk", bytes) && bytes == "damaged") << "nothing changed";
     kit::deleteRegistryTree(HKEY_LOCAL_MACHINE,
                             "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KitWorks Kitgame");
     char programs[MAX_PATH] = "";
@@ -186,6 +210,26 @@ TEST_F(MultiDisc, DataCheckAsksForEachDiscAndThenForDiscOneAgain)
     EXPECT_EQ(box.text, L"データのチェックが終了しました。");
     ASSERT_TRUE(kit::answerNext(launcherPid, IDOK, 30000, &box));
     EXPECT_EQ(box.text, L"『×』の部分が正常にインストールされていません。\nもう一度インストールしなおしてください。");
+    // The repair asks for the disc that holds the damaged file, then for disc 1 again.
+    ASSERT_TRUE(kit::answerNext(launcherPid, IDYES, 30000, &box));
+    EXPECT_EQ(box.text, L"『×』の部分を修復しますか？");
+    ASSERT_TRUE(kit::waitMessageBox(launcherPid, box, 30000));
+    EXPECT_EQ(box.text, L"ディスク 2 を入れてください。");
+    for (const char* item : {"Kitgame", "Data", "setup.exe"})
+        MoveFileA((kit::driveRoot('p') + "\\" + item).c_str(), (stagedOne + "\\" + item).c_str());
+    ASSERT_TRUE(kit::layOutDisc(staged, discTwo()) && kit::fillDrive('q', staged));
+    kit::answer(box, IDOK);
+    ASSERT_TRUE(kit::waitMessageBox(launcherPid, box, 30000));
+    EXPECT_EQ(box.text, L"ディスク 1 を入れてください。");
+    kit::emptyDrive('q');
+    ASSERT_TRUE(kit::fillDrive('p', stagedOne));
+    kit::answer(box, IDOK);
+    ASSERT_TRUE(kit::answerNext(launcherPid, IDOK, 30000, &box));
+    EXPECT_EQ(box.text, L"修復が完了しました。");
+    for (auto& row : kit::listViewRows(GetDlgItem(dialog, 1024), 2)) marks[row[1]] = row[0];
+    EXPECT_EQ(marks[L"update1.tpk"], L"○");
+    std::string bytes;
+    EXPECT_TRUE(kit::readFile(dir + "\\update1.tpk", bytes) && bytes == "u1") << "from disc 2";
     kit::click(dialog, 2);
     kit::waitGone(dialog, 10000);
     quit(launcher);

@@ -465,6 +465,108 @@ TEST_F(Unattended, AnInstallationEndedAtEveryStepIsClearedOrCompleteAtTheNextSta
     kit::removeTree(other);
 }
 
+// setup.exe /repair: the check and the repair with no window, and the code each end gives.
+TEST_F(Unattended, RepairChecksAndMendsTheGameAndEndsWithItsCode)
+{
+    const std::string setup = "n:\\setup.exe";
+    EXPECT_EQ(run(setup, "/repair /log=z:\\repair-none.log"), 3) << "not installed";
+    ASSERT_EQ(run(setup, "/quiet"), 0);
+    bool seen = true;
+    EXPECT_EQ(run(setup, "/repair /log=z:\\repair-right.log", &seen), 0);
+    EXPECT_FALSE(seen) << "no window";
+    EXPECT_NE(logOf("repair-right.log").find("checked 16 files: all right"), std::string::npos);
+
+    auto damage = [] {
+        kit::writeFile(installDir + "\\data.tpk", "damaged");
+        DeleteFileA((installDir + "\\readme.txt").c_str());
+    };
+    auto repaired = [](const char* name) {
+        std::string bytes;
+        return kit::readFile(installDir + "\\" + name, bytes) && bytes == veylaFileBytes(name);
+    };
+    damage();
+    EXPECT_EQ(run(setup, "/repair /log=z:\\repair-made.log"), 0);
+    std::string log = logOf("repair-made.log");
+    for (const char* name : {"data.tpk", "readme.txt"}) {
+        EXPECT_NE(log.find(std::string("damaged: ") + name), std::string::npos) << log;
+        EXPECT_NE(log.find("repaired " + installDir + "\\" + name), std::string::npos) << log;
+        EXPECT_TRUE(repaired(name)) << name;
+    }
+
+    // The medium in no drive: nothing is judged without it, nothing changes.
+    damage();
+    kit::emptyDrive('n');
+    EXPECT_EQ(run(kit::binPath("setup.exe"), "/repair"), 4);
+    EXPECT_FALSE(repaired("data.tpk"));
+
+    // Held by the running game: nothing changes.
+    ASSERT_TRUE(layOutVeyla(kit::driveRoot('n')));
+    kit::Process game;
+    ASSERT_TRUE(startGame(game, installDir));
+    EXPECT_EQ(run(setup, "/repair /log=z:\\repair-held.log"), 6);
+    endGame(game);
+    EXPECT_FALSE(repaired("data.tpk")) << "all or nothing";
+
+    // A file only the update held stays as it is and is named; the rest is repaired.
+    std::string update = kit::freshFolder("update");
+    ASSERT_TRUE(kit::makeFolders(update + "\\Veyla") && kit::copyFile(kit::binPath("update.exe"), update + "\\update.exe"));
+    ASSERT_TRUE(kit::writeFile(update + "\\Veyla\\update1.tpk", "the update's"));
+    ASSERT_EQ(run(update + "\\update.exe", "/quiet"), 0);
+    ASSERT_TRUE(kit::writeFile(installDir + "\\update1.tpk", "damaged"));
+    EXPECT_EQ(run(setup, "/repair /log=z:\\repair-update.log"), 6);
+    EXPECT_NE(logOf("repair-update.log").find("not repaired, the update's file: update1.tpk"), std::string::npos);
+    std::string bytes;
+    EXPECT_TRUE(kit::readFile(installDir + "\\update1.tpk", bytes) && bytes == "damaged");
+    EXPECT_TRUE(repaired("data.tpk") && repaired("readme.txt"));
+    std::string probe;
+    kit::readFile(kit::binPath("..\\tests\\probe.exe"), probe);
+    EXPECT_TRUE(kit::readFile(installDir + "\\Veyla.exe", bytes) && bytes == probe) << "the game the disc holds";
+}
+
+// Ended at each of its changing steps, as a power cut would end it, a repair leaves every damaged
+// file as it was or every one repaired once the next start has read its journal.
+TEST_F(Unattended, ARepairEndedAtEveryStepLeavesTheFilesOldOrNew)
+{
+    ASSERT_TRUE(layOutVeyla(kit::driveRoot('n'), "..\\tests\\setup_crash.exe"));
+    const char* const names[] = {"data.tpk", "readme.txt", "tncfg.dat"};
+    auto reset = [&] {
+        fakeInstallation("n:\\Veyla", installDir);
+        for (const char* name : names) kit::writeFile(installDir + "\\" + name, "damaged");
+    };
+    auto repair = [&](long crashAt) { return runEndingAtStep(crashAt, [&] { return run("n:\\setup.exe", "/repair"); }); };
+    reset();
+    const long steps = changingSteps([&] { return repair(0); });
+    ASSERT_GT(steps, 12) << "journal, three new files, three replacements";
+    reset();
+    std::vector<std::string> noted = notedSteps([&] { return repair(0); });
+    int renames = 0;
+    for (size_t i = 0; i < noted.size(); ++i) {
+        if (noted[i].compare(0, 8, "renamed ") != 0) continue;
+        ++renames;
+        EXPECT_NE(std::find(noted.begin(), noted.begin() + i, "flushed " + noted[i].substr(8)), noted.begin() + i)
+            << "on the disk before it takes the name: " << noted[i];
+    }
+    EXPECT_EQ(renames, 3);
+    for (long k = 1; k <= steps; ++k) {
+        reset();
+        ASSERT_EQ(repair(k), 99) << "ended at step " << k;
+        ASSERT_EQ(run("n:\\setup.exe", "/quiet"), 3) << "the next start, step " << k;
+        int right = 0;
+        for (const char* name : names) {
+            std::string bytes;
+            ASSERT_TRUE(kit::readFile(installDir + "\\" + name, bytes)) << k << name;
+            EXPECT_TRUE(bytes == "damaged" || bytes == veylaFileBytes(name)) << k << name;
+            right += bytes == veylaFileBytes(name);
+        }
+        EXPECT_TRUE(right == 0 || right == 3) << "step " << k << ": a mix of old and repaired files";
+        WIN32_FIND_DATAA found;
+        HANDLE left = FindFirstFileA((installDir + "\\*~*").c_str(), &found);
+        EXPECT_EQ(left, INVALID_HANDLE_VALUE) << "step " << k << " left " << (left != INVALID_HANDLE_VALUE ? found.cFileName : "");
+        if (left != INVALID_HANDLE_VALUE) FindClose(left);
+        if (HasFailure()) break;
+    }
+}
+
 TEST_F(Unattended, InteractiveInstallationWritesTheLogToo)
 {
     kit::Process process;
