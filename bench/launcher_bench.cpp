@@ -8,6 +8,10 @@
 // next run installs again. A third figure is the peak working set of setup.exe up to the record,
 // in KiB.
 //   launcher_bench launcher|quiet BASEFOLDER
+// The repair: the game installed into BASEFOLDER (setup.exe /quiet, not timed), then the quiet
+// installation over it and the quiet repair of update3.tpk (1000 KiB, its bytes changed), each timed
+// from its start to its end in milliseconds: prints "OVERGAME REPAIR".
+//   launcher_bench repair BASEFOLDER
 #include <windows.h>
 #include <psapi.h>
 #include <stdio.h>
@@ -80,15 +84,66 @@ static bool installThroughLauncher(kit::Process& setup, const std::string& dir, 
     return kit::waitExit(setup, 60000) == 0;
 }
 
+// A quiet run of n:\setup.exe to its end: its milliseconds, or -1 when it did not end with 0.
+static double timedRun(const std::string& args)
+{
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    kit::Process setup;
+    if (!kit::start(setup, "n:\\setup.exe", args) || kit::waitExit(setup, 600000) != 0) return -1;
+    QueryPerformanceCounter(&end);
+    return (double)(end.QuadPart - start.QuadPart) * 1000.0 / (double)frequency.QuadPart;
+}
+
+static void removeRecord()
+{
+    kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, productConfig.installRecordKey);
+    kit::deleteRegistryTree(
+        HKEY_LOCAL_MACHINE,
+        (std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + productConfig.uninstallEntry)
+            .c_str());
+}
+
+static int benchRepair(const std::string& dir, const std::string& folder)
+{
+    if (timedRun("/quiet /nodesktop " + dir) < 0) {
+        fprintf(stderr, "launcher_bench: the installation did not complete\n");
+        return 1;
+    }
+    // Over the game: the record names the folder but is not complete, so that setup.exe installs again.
+    HKEY record;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, productConfig.installRecordKey, 0, KEY_SET_VALUE, &record) == ERROR_SUCCESS) {
+        RegDeleteValueA(record, "InstType");
+        RegCloseKey(record);
+    }
+    double overGame = timedRun("/quiet /nodesktop " + dir);
+    std::string damaged = folder + "\\update3.tpk", bytes;
+    if (!kit::readFile(damaged, bytes) || bytes.empty()) return 1;
+    std::string original = bytes, repaired;
+    for (char& c : bytes) c = (char)~c;
+    double repair = kit::writeFile(damaged, bytes) ? timedRun("/repair") : -1;
+    bool right = kit::readFile(damaged, repaired) && repaired == original;
+    removeRecord();
+    if (overGame < 0 || repair < 0 || !right) {
+        fprintf(stderr, "launcher_bench: the installation over the game or the repair did not complete\n");
+        return 1;
+    }
+    printf("%.0f %.0f\n", overGame, repair);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
-    if (argc != 3 || (strcmp(argv[1], "launcher") != 0 && strcmp(argv[1], "quiet") != 0)) {
-        fprintf(stderr, "usage: launcher_bench launcher|quiet BASEFOLDER\n");
+    bool repair = argc == 3 && strcmp(argv[1], "repair") == 0;
+    if (argc != 3 || (strcmp(argv[1], "launcher") != 0 && strcmp(argv[1], "quiet") != 0 && !repair)) {
+        fprintf(stderr, "usage: launcher_bench launcher|quiet|repair BASEFOLDER\n");
         return 2;
     }
     std::string base = argv[2];
     std::string dir = "\"/dir=" + base + "\"";
     std::string folder = base + "\\" + productConfig.publisherName + "\\" + productConfig.folderName;
+    if (repair) return benchRepair(dir, folder);
     kit::Process setup;
     Span span;
     bool installed;
@@ -113,11 +168,7 @@ int main(int argc, char** argv)
     } else {
         stamped = false;
     }
-    kit::deleteRegistryTree(HKEY_LOCAL_MACHINE, productConfig.installRecordKey);
-    kit::deleteRegistryTree(
-        HKEY_LOCAL_MACHINE,
-        (std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + productConfig.uninstallEntry)
-            .c_str());
+    removeRecord();
     if (!stamped) {
         fprintf(stderr, "launcher_bench: no time stamps of the folder and the record\n");
         return 1;

@@ -175,6 +175,13 @@ zip_engine() {
   times[zipdirectory,$r]=$a; times[zipinflate,$r]=$b; times[zipcreate,$r]=$c; times[zipwrite,$r]=$d
   times[zipflush,$r]=$e; times[zipclose,$r]=$f; times[zipwait,$r]=$g
 }
+# The data check of the archives' files the engine recorded (by size and CRC), against reading each
+# with unzip's copy and comparing them.
+zip_check() {
+  find "$out/enginezip$r" "$out/unzip$r" -type f -exec cat {} + > /dev/null
+  t=$(win checkplaced "z:\\benchout\\enginezip$r"); times[comparezip,$r]=${t%.*}
+  t=$(win readplaced "z:\\benchout\\unzip$r" "z:\\benchout\\enginezip$r"); times[readcomparezip,$r]=${t%.*}
+}
 zip_nsis() { times[nsisextract,$r]=$(peer extract "nsisextract$r"); }
 zip_unzip() {
   mkdir -p "$out/unzip$r"
@@ -191,6 +198,16 @@ installation() {
   times[$mode,$r]=$(( wall + $(charge) )); times[${mode}cpu,$r]=$cpu; times[${mode}mem,$r]=$peak
   rm -rf "$out/$mode$r"
 }
+# The quiet repair of one damaged 1000 KiB file in the 1 GiB installation, against the quiet
+# installation over the same game (launcher_bench times both, each from its start to its end).
+repair() {
+  cat "$launcher_medium"/medium/Veyla/* > /dev/null; settle
+  "$here/wine-run.sh" "$KIT_BUILD/bench/launcher_bench.exe" repair "z:\\benchout\\repair$r" > "$out/repair.txt" ||
+    { echo "bench: the repair did not complete" >&2; exit 1; }
+  read -r over mended < "$out/repair.txt"
+  times[overgame,$r]=$over; times[repair,$r]=$mended
+  rm -rf "$out/repair$r"
+}
 for r in $(seq 1 "$rounds"); do
   # Tools alternate within a round: every other round runs each group the other way round.
   if [ $((r % 2)) = 1 ]; then
@@ -198,6 +215,8 @@ for r in $(seq 1 "$rounds"); do
   else
     plain_engine; plain_nsis; plain_copyfile; zip_unzip; zip_nsis; zip_engine; installation quiet; installation launcher
   fi
+  repair
+  zip_check
   if [ "$r" = 1 ]; then
     diff -r "$out/unzip1" "$out/enginezip1" > /dev/null || { echo "bench: extracted archives differ from unzip's" >&2; exit 1; }
     diff -r "$out/unzip1" "$out/nsisextract1" > /dev/null || { echo "bench: NSIS's extraction differs from unzip's" >&2; exit 1; }
@@ -207,7 +226,7 @@ for r in $(seq 1 "$rounds"); do
   rm -rf "$out/dd$r"
   times[cp,$r]=$(native bash -c 'mkdir -p "$1"; shift; cd "'"$src"'" && cp "$@" "'"$out/cp$r"'/"' _ "$out/cp$r" "${plain[@]}")
   rm -rf "$out/cp$r"
-  echo "round $r of $rounds: engine ${times[engine,$r]} ms, CopyFileA ${times[copyfile,$r]} ms, NSIS CopyFiles ${times[nsiscopy,$r]} ms, engine archives ${times[enginezip,$r]} ms, NSIS extraction ${times[nsisextract,$r]} ms, data check ${times[compare,$r]} ms, read and compare ${times[readcompare,$r]} ms, launcher ${times[launcher,$r]} ms, quiet ${times[quiet,$r]} ms"
+  echo "round $r of $rounds: engine ${times[engine,$r]} ms, CopyFileA ${times[copyfile,$r]} ms, NSIS CopyFiles ${times[nsiscopy,$r]} ms, engine archives ${times[enginezip,$r]} ms, NSIS extraction ${times[nsisextract,$r]} ms, data check ${times[compare,$r]} ms, read and compare ${times[readcompare,$r]} ms, launcher ${times[launcher,$r]} ms, quiet ${times[quiet,$r]} ms, over the game ${times[overgame,$r]} ms, repair ${times[repair,$r]} ms"
 done
 
 { for k in "${!times[@]}"; do echo "$k ${times[$k]}"; done; } > "$KIT_BUILD/bench/figures.txt"

@@ -42,18 +42,37 @@ struct CompareProgress {
     int lastPercentage = 0;
     int pending = 0;
     DWORD lastShown = GetTickCount();
+    // blocksDone x 100 / wholeBlocks as a whole number and a remainder, kept by additions: the
+    // floating-point percentage is computed only where the remainder is 0, the one place where its
+    // truncation can differ from the whole number (far from every whole percent, the rounding of a
+    // double cannot cross one). No division a block: under an emulator each is a slow call.
+    uint64_t percentFloor = 0, remainder = 0;
 
+    void addBlocks(uint64_t count)
+    {
+        blocksDone += count;
+        if (wholeBlocks == 0) return;
+        remainder += CheckBarRange * count;
+        while (remainder >= wholeBlocks) {
+            remainder -= wholeBlocks;
+            ++percentFloor;
+        }
+    }
+    int percentage() const
+    {
+        if (wholeBlocks == 0) return blocksDone == 1 ? 1 : blocksDone ? CheckBarRange : 0;
+        if (remainder != 0) return (int)percentFloor;
+        // Through signed 64 bits: the unsigned conversion is a slow library call on this processor.
+        return (int)((double)(int64_t)blocksDone / (double)(int64_t)wholeBlocks * CheckBarRange);
+    }
     void block()
     {
-        ++blocksDone;
-        // Through signed 64 bits: the unsigned conversion is a slow library call on this processor.
-        int percentage = wholeBlocks ? (int)((double)(int64_t)blocksDone / (double)(int64_t)wholeBlocks * CheckBarRange)
-                                     : (blocksDone ? CheckBarRange : 0);
-        if (wholeBlocks == 0 && blocksDone == 1) percentage = 1;
-        if (percentage != lastPercentage) {
+        addBlocks(1);
+        int now = percentage();
+        if (now != lastPercentage) {
             ++steps;
             ++pending;
-            lastPercentage = percentage;
+            lastPercentage = now;
             if (GetTickCount() - lastShown >= BarMessageGapMs) show();
         }
     }
@@ -65,7 +84,7 @@ struct CompareProgress {
             while (count--) block();
             return;
         }
-        blocksDone += count - 1;
+        addBlocks(count - 1);
         block();
     }
     void show()

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <map>
@@ -11,6 +10,7 @@
 #include "platform/access_list.h"
 #include "platform/changing_step.h"
 #include "platform/run_log.h"
+#include "state/installer.h"
 
 namespace {
 
@@ -46,28 +46,60 @@ bool originOf(char c, PlacedOrigin& origin)
     return true;
 }
 
+// A number of at most maxDigits digits in base (10 or 16, lower-case) at p, ending at a space;
+// false for anything else. p is left after the space.
+bool readNumber(char*& p, unsigned base, int maxDigits, uint64_t& value)
+{
+    value = 0;
+    int digits = 0;
+    for (; *p != ' '; ++p, ++digits) {
+        unsigned digit;
+        if (*p >= '0' && *p <= '9')
+            digit = (unsigned)(*p - '0');
+        else if (base == 16 && *p >= 'a' && *p <= 'f')
+            digit = (unsigned)(*p - 'a' + 10);
+        else
+            return false;
+        if (digits == maxDigits) return false;
+        value = value * base + digit;
+    }
+    ++p;
+    return digits > 0;
+}
+
 // One line (its line end removed) into f; false for a line of any other shape.
 bool parseLine(char* line, PlacedFile& f)
 {
     if (!originOf(line[0], f.origin) || line[1] != ' ') return false;
     char* p = line + 2;
-    char* end = nullptr;
-    long disc = strtol(p, &end, 10);
-    if (end == p || *end != ' ' || disc < -1 || disc > 99) return false;
-    p = end + 1;
-    unsigned long long size = strtoull(p, &end, 10);
-    if (end == p || *end != ' ') return false;
-    p = end + 1;
-    unsigned long crc = strtoul(p, &end, 16);
-    if (end != p + 8 || *end != ' ') return false;
-    p = end + 1;
+    uint64_t disc = 0, size = 0, crc = 0;
+    bool unknownDisc = p[0] == '-' && p[1] == '1' && p[2] == ' ';
+    if (unknownDisc)
+        p += 3;
+    else if (!readNumber(p, 10, 2, disc))
+        return false;
+    if (!readNumber(p, 10, 19, size) || !readNumber(p, 16, 8, crc)) return false;
     char* bar = strchr(p, '|');
     if (!bar) return false;
     *bar = '\0';
-    f.disc = (int)disc;
+    f.disc = unknownDisc ? -1 : (int)disc;
     f.size = size;
     f.crc = (uint32_t)crc;
     return p[0] != '\0' && copyText(f.path, sizeof f.path, p) && copyText(f.archive, sizeof f.archive, bar + 1);
+}
+
+// The decimal digits of value into text (at least 21 bytes): the C library of the oldest systems
+// formats no 64-bit numbers.
+void decimal(uint64_t value, char* text)
+{
+    char digits[21];
+    int n = 0;
+    do {
+        digits[n++] = (char)('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
+    text[n] = '\0';
 }
 
 }  // namespace
@@ -137,6 +169,13 @@ bool readPlacedRecord(const char* installDir, PlacedList& list)
     return ours;
 }
 
+bool placedRecordUnreadable(const char* installDir)
+{
+    char path[PathSize];
+    PlacedList list;
+    return !placedRecordPath(installDir, path) || (Installer::pathExists(path) && !readPlacedRecord(installDir, list));
+}
+
 void mergePlaced(PlacedList& older, const PlacedList& newer)
 {
     std::map<std::string, size_t> index;
@@ -161,6 +200,16 @@ const PlacedFile* findPlaced(const PlacedList& list, const char* path)
 
 bool writePlacedRecord(const char* path, const PlacedList& list)
 {
+    // The whole text at once: the record is small beside the files it names.
+    std::string text = std::string(RecordHeader) + "\r\n";
+    for (const PlacedFile& f : list) {
+        char line[RecordLineSize], size[21];
+        decimal(f.size, size);
+        if (!formatText(line, sizeof line, "%c %d %s %08lx %s|%s\r\n", (char)f.origin, f.disc, size,
+                        (unsigned long)f.crc, f.path, f.archive))
+            return false;  // never: every field was bounded when it was noted
+        text += line;
+    }
     AccessList locked{};
     SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
     if (buildAccessList(UsersRead, locked)) security.lpSecurityDescriptor = &locked.descriptor;
@@ -170,15 +219,6 @@ bool writePlacedRecord(const char* path, const PlacedList& list)
     if (file == INVALID_HANDLE_VALUE) {
         logLine("record of the placed files not written: %s (error %lu)", path, (unsigned long)GetLastError());
         return false;
-    }
-    // The whole text at once: the record is small beside the files it names.
-    std::string text = std::string(RecordHeader) + "\r\n";
-    for (const PlacedFile& f : list) {
-        char line[RecordLineSize];
-        if (!formatText(line, sizeof line, "%c %d %llu %08lx %s|%s\r\n", (char)f.origin, f.disc,
-                        (unsigned long long)f.size, (unsigned long)f.crc, f.path, f.archive))
-            continue;  // never: every field was bounded when it was noted
-        text += line;
     }
     DWORD written = 0;
     changingStep();

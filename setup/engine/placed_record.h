@@ -42,6 +42,9 @@ const PlacedList& placedThisRun();
 // damaged record is trusted).
 bool readPlacedRecord(const char* installDir, PlacedList& list);
 
+// True when installDir holds a record that readPlacedRecord cannot read: what it said is unknown.
+bool placedRecordUnreadable(const char* installDir);
+
 // The files of newer over those of older, matched by path in either case: the newer line wins, the
 // older files the newer run did not place stay.
 void mergePlaced(PlacedList& older, const PlacedList& newer);

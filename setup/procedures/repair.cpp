@@ -7,6 +7,7 @@
 #include "engine/file_replacement.h"
 #include "engine/files_in_use.h"
 #include "engine/installation_hold.h"
+#include "engine/placed_record.h"
 #include "engine/unattended.h"
 #include "engine/update_files.h"
 #include "engine/update_journal.h"
@@ -177,6 +178,13 @@ RepairEnd repairInstallation(Installer& in, const CheckList& items, std::vector<
     RepairRun run{in, items, {}, {INVALID_HANDLE_VALUE, ""}, bar};
     orderRows(run, damaged, in.discCount);
     if (run.rows.empty()) return end;
+    // A record that cannot be read may have named the update's files: nothing is written over them.
+    char record[PathSize];
+    if (placedRecordUnreadable(in.installDir)) {
+        end.outcome = replacementFailed(in, Repair, placedRecordPath(in.installDir, record) ? record : in.installDir,
+                                        ERROR_FILE_CORRUPT);
+        return end;
+    }
     InstallationHold hold;
     if (holdInstallation(in.installDir, in.folderName, hold) != Outcome::Done) {
         end.outcome = replacementFailed(in, Repair, in.installDir, ERROR_ACCESS_DENIED);

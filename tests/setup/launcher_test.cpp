@@ -669,7 +669,7 @@ TEST_F(Launcher, AnInstallationOverTheGameEndedAtEveryStepLeavesTheEarlierGameOr
         EXPECT_NE(std::find(noted.begin(), noted.begin() + i, "flushed " + noted[i].substr(8)), noted.begin() + i)
             << noted[i];
     }
-    EXPECT_EQ(renames, 4) << "the game and the three files";
+    EXPECT_EQ(renames, 5) << "the game, the three files and the record of what the kit placed";
     for (long k = 1; k <= steps; ++k) {
         reset();
         ASSERT_EQ(runEndingAtStep(k, [&] { return installAsAPlayer(); }), 99) << "ended at step " << k;
