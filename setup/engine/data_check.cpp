@@ -30,18 +30,48 @@ constexpr DWORD CompareBlock = 1024, CompareChunk = 1024 * 1024;
 constexpr int CheckBarRange = 100;
 constexpr DWORD BarMessageGapMs = 15;
 
+// What the check's bar shows, so that only a change reaches it: under Wine every message to the bar
+// costs far more than comparing a block, and a check of thousands of small files would otherwise
+// spend most of its time emptying and filling the bar (a file that is right leaves it full, as the
+// one before it did). One check runs at a time; a second one started beside it only shares the bar.
+struct ShownBar {
+    HWND bar = nullptr;
+    int position = -1;
+    DWORD lastSent = 0;
+};
+ShownBar shownBar;
+
+// The bar of a check, range 100 and step 1, set once for the bar; its position is the file's.
+void prepareBar(HWND bar)
+{
+    if (shownBar.bar == bar) return;
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, CheckBarRange));
+    SendMessageA(bar, PBM_SETSTEP, 1, 0);
+    shownBar.bar = bar;
+    shownBar.position = -1;
+}
+
+// The bar brought to position: at once when now is set, else where the last message is at least
+// 15 ms old (steps that come closer together reach the bar together).
+void showPosition(HWND bar, int position, bool now)
+{
+    if (shownBar.bar == bar && shownBar.position == position) return;
+    if (!now && GetTickCount() - shownBar.lastSent < BarMessageGapMs) return;
+    prepareBar(bar);
+    SendMessageA(bar, PBM_SETPOS, (WPARAM)position, 0);
+    shownBar.position = position;
+    shownBar.lastSent = GetTickCount();
+}
+
 // The progress of one comparison: the bar moves as if the files were read 1024 bytes at a time,
-// at most one step per block and full only when both files ended together. Under Wine every
-// message to the bar costs far more than comparing a block, so steps that come close together
-// reach the bar together, at most every 15 ms; the bar is brought up to date before each result.
+// at most one step per block and full only when both files ended together; its position is the
+// steps taken. The bar is brought up to date before each result.
 struct CompareProgress {
     HWND bar;
     uint64_t wholeBlocks;
     uint64_t blocksDone = 0;
     int steps = 0;
     int lastPercentage = 0;
-    int pending = 0;
-    DWORD lastShown = GetTickCount();
     // blocksDone x 100 / wholeBlocks as a whole number and a remainder, kept by additions: the
     // floating-point percentage is computed only where the remainder is 0, the one place where its
     // truncation can differ from the whole number (far from every whole percent, the rounding of a
@@ -71,9 +101,8 @@ struct CompareProgress {
         int now = percentage();
         if (now != lastPercentage) {
             ++steps;
-            ++pending;
             lastPercentage = now;
-            if (GetTickCount() - lastShown >= BarMessageGapMs) show();
+            showPosition(bar, steps, false);
         }
     }
     // count blocks at once, as count calls of block() would move the bar: where a step is at least
@@ -87,33 +116,42 @@ struct CompareProgress {
         addBlocks(count - 1);
         block();
     }
-    void show()
-    {
-        if (pending > 0) SendMessageA(bar, PBM_DELTAPOS, (WPARAM)pending, 0);
-        pending = 0;
-        lastShown = GetTickCount();
-    }
+    void show() { showPosition(bar, steps, true); }
     void finish()
     {
-        if (steps < CheckBarRange) pending += CheckBarRange - steps;
+        if (steps < CheckBarRange) steps = CheckBarRange;
         show();
     }
 };
 
-// Whether two blocks hold the same bytes, compared four 32-bit words at a time: plain integer code
-// that is as fast natively as the C library's comparison and stays so where 32-bit code runs under
-// an emulator (which turns vector instructions into slow calls of its own).
-bool sameBytes(const char* a, const char* b, size_t n)
+// The two 1 MiB buffers a comparison reads into, kept from one file to the next (thousands of
+// small files each otherwise touch fresh pages); a check beside another takes its own.
+char* sharedBuffers;
+volatile LONG sharedBuffersTaken;
+
+char* takeBuffers()
 {
-    size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        uint32_t x[4], y[4];
-        memcpy(x, a + i, sizeof x);
-        memcpy(y, b + i, sizeof y);
-        if (((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3])) != 0) return false;
+    if (InterlockedExchange(&sharedBuffersTaken, 1) == 0) {
+        if (!sharedBuffers) sharedBuffers = (char*)VirtualAlloc(nullptr, 2 * CompareChunk, MEM_COMMIT, PAGE_READWRITE);
+        if (sharedBuffers) return sharedBuffers;
+        InterlockedExchange(&sharedBuffersTaken, 0);
+        return nullptr;
     }
-    return memcmp(a + i, b + i, n - i) == 0;
+    return (char*)VirtualAlloc(nullptr, 2 * CompareChunk, MEM_COMMIT, PAGE_READWRITE);
 }
+
+void giveBuffers(char* buffers)
+{
+    if (buffers == sharedBuffers)
+        InterlockedExchange(&sharedBuffersTaken, 0);
+    else if (buffers)
+        VirtualFree(buffers, 0, MEM_RELEASE);  // only memory: nothing to lose
+}
+
+// Whether two blocks hold the same bytes: the C library's comparison, as fast as any natively and
+// the same code as any other program's where 32-bit code runs under an emulator (which turns vector
+// instructions into slow calls of its own).
+bool sameBytes(const char* a, const char* b, size_t n) { return memcmp(a, b, n) == 0; }
 
 HANDLE openExclusive(const char* path)
 {
@@ -156,7 +194,7 @@ Verdict compareChunk(const char* a, const char* b, DWORD gotA, DWORD gotB, Compa
 // reads would show, at a fraction of the cost.
 bool sameContents(HANDLE installedFile, HANDLE sourceFile, CompareProgress& progress)
 {
-    char* a = (char*)VirtualAlloc(nullptr, 2 * CompareChunk, MEM_COMMIT, PAGE_READWRITE);
+    char* a = takeBuffers();
     if (!a) return false;
     char* b = a + CompareChunk;
     Verdict verdict = Verdict::ReadOn;
@@ -167,27 +205,31 @@ bool sameContents(HANDLE installedFile, HANDLE sourceFile, CompareProgress& prog
         if (!okA || !okB) break;
         verdict = compareChunk(a, b, gotA, gotB, progress);
     }
-    VirtualFree(a, 0, MEM_RELEASE);
+    giveBuffers(a);
     return verdict == Verdict::Same;
 }
 
 }  // namespace
 
-// The bar of a check, emptied for the next file: range 100, step 1.
-static void resetCheckBar(HWND progressBar)
+void beginCheckBar(HWND progressBar)
 {
-    SendMessageA(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, CheckBarRange));
-    SendMessageA(progressBar, PBM_SETSTEP, 1, 0);
-    SendMessageA(progressBar, PBM_SETPOS, 0, 0);
+    shownBar.bar = nullptr;  // a new bar, or one somebody else moved: everything is sent again
+    prepareBar(progressBar);
+    showPosition(progressBar, 0, true);
 }
+
+void showCheckBar(HWND progressBar, int position) { showPosition(progressBar, position, true); }
 
 bool matchesRecord(const char* path, uint64_t size, uint32_t crc, HWND progressBar)
 {
     CompareProgress progress = {progressBar, size / CompareBlock};
-    resetCheckBar(progressBar);
+    prepareBar(progressBar);
     HANDLE file = openExclusive(path);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    char* chunk = (char*)VirtualAlloc(nullptr, CompareChunk, MEM_COMMIT, PAGE_READWRITE);
+    if (file == INVALID_HANDLE_VALUE) {
+        progress.show();
+        return false;
+    }
+    char* chunk = takeBuffers();
     uint32_t found = (uint32_t)crc32(0, nullptr, 0);
     uint64_t total = 0;
     bool read = chunk != nullptr;
@@ -201,8 +243,8 @@ bool matchesRecord(const char* path, uint64_t size, uint32_t crc, HWND progressB
         found = (uint32_t)crc32(found, (const Bytef*)chunk, got);
         progress.blocks((got + CompareBlock - 1) / CompareBlock);
     }
-    if (chunk) VirtualFree(chunk, 0, MEM_RELEASE);
-    CloseHandle(file);
+    giveBuffers(chunk);
+    CloseHandle(file);  // only read
     bool same = read && total == size && found == crc;
     if (same) progress.finish();
     progress.show();
@@ -216,12 +258,16 @@ int Installer::compareWithSource(const char* name, HWND progressBar)
         !formatText(sourcePath, sizeof sourcePath, "%s\\%s", sourceDir, name))
         return 0;
     CompareProgress progress = {progressBar, fileSize(installedPath) / CompareBlock};
-    resetCheckBar(progressBar);
+    prepareBar(progressBar);
     HANDLE installedFile = openExclusive(installedPath);
-    if (installedFile == INVALID_HANDLE_VALUE) return 0;
+    if (installedFile == INVALID_HANDLE_VALUE) {
+        progress.show();
+        return 0;
+    }
     HANDLE sourceFile = openExclusive(sourcePath);
     if (sourceFile == INVALID_HANDLE_VALUE) {
         CloseHandle(installedFile);
+        progress.show();
         return 0;
     }
     bool same = sameContents(installedFile, sourceFile, progress);

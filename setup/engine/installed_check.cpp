@@ -1,6 +1,5 @@
 #include "engine/installed_check.h"
 
-#include <commctrl.h>
 #include <string.h>
 
 #include "config/kit_names.h"
@@ -33,8 +32,7 @@ bool judge(Installer& in, const CheckItem& item, HWND bar)
     if (item.settings) {
         // The player's own choices are right whatever they are; only the size the engine reads is checked.
         bool right = Installer::pathExists(path) && Installer::fileSize(path) == SettingsFileSize;
-        SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-        SendMessageA(bar, PBM_SETPOS, right ? 100 : 0, 0);
+        showCheckBar(bar, right ? 100 : 0);
         return right;
     }
     if (item.origin == PlacedOrigin::Disc) return in.compareWithSource(item.name, bar) == 1;
@@ -64,11 +62,13 @@ void listCheckItems(const Installer& in, CheckList& items)
     bool recorded = readPlacedRecord(in.installDir, record);
     for (int i = 0; in.installFiles && i < in.installFileCount && in.installFiles[i][0] != '\0'; ++i) {
         const char* name = in.installFiles[i];
-        if (recorded) {
-            const PlacedFile* f = findPlaced(record, name);
-            if (f) items.push_back(itemOf(*f));
+        const PlacedFile* f = recorded ? findPlaced(record, name) : nullptr;
+        if (f) {
+            items.push_back(itemOf(*f));
             continue;
         }
+        // Not in the record (none, or one an update began in an installation of an earlier kit):
+        // the file is judged against the disc where it is there.
         char path[PathSize];
         WIN32_FIND_DATAA found;
         HANDLE search = formatText(path, sizeof path, "%s\\%s", in.installDir, name)
@@ -97,6 +97,7 @@ CheckResult checkInstalledFiles(Installer& in, CheckList& items, std::vector<uin
     int rows = (int)items.size();
     damaged.assign(items.size(), 0);
     for (int row = 0; row < rows; ++row) view.mark(view.context, row, RowMark::Blank);
+    beginCheckBar(view.bar);
     bool anyDisc = false;
     for (const CheckItem& item : items) anyDisc = anyDisc || needsDisc(item);
     // Unattended, a file that can only be compared with its disc is never called damaged for want of it.

@@ -23,9 +23,9 @@ struct CheckItem {
 };
 typedef std::vector<CheckItem> CheckList;
 
-// The rows, in order: the product list's names the record holds or, without a record, that are in
-// the installation folder (a name the kit never placed has no row); then every other file of the
-// record (archive entries, the update's further files) in its order.
+// The rows, in order: the product list's names the record holds, or that are in the installation
+// folder (a name the kit never placed, and that is not there, has no row); then every other file of
+// the record (archive entries, the update's further files) in its order.
 void listCheckItems(const Installer& in, CheckList& items);
 
 // The marks the check gives a row as it goes.

@@ -78,7 +78,8 @@ bool parseLine(char* line, PlacedFile& f)
         p += 3;
     else if (!readNumber(p, 10, 2, disc))
         return false;
-    if (!readNumber(p, 10, 19, size) || !readNumber(p, 16, 8, crc)) return false;
+    char* crcStart = nullptr;
+    if (!readNumber(p, 10, 19, size) || (crcStart = p, !readNumber(p, 16, 8, crc)) || p - crcStart != 9) return false;
     char* bar = strchr(p, '|');
     if (!bar) return false;
     *bar = '\0';

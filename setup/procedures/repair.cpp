@@ -196,7 +196,7 @@ RepairEnd repairInstallation(Installer& in, const CheckList& items, std::vector<
         logLine("disc 1 is in no drive after the repair");  // the repair itself has ended
     if (end.outcome != Outcome::Done) return end;
     for (int row : run.rows) damaged[(size_t)row] = 0;
-    logLine("repair complete: %d files", (int)run.rows.size());
+    logLine("repair complete, files written again: %d", (int)run.rows.size());
     showMessage(nullptr, "修復が完了しました。", "終了", MB_OK);
     return end;
 }
