@@ -19,28 +19,25 @@ namespace {
 // The archive entry's name as minizip gives it, with its terminator.
 enum { EntryNameSize = 512, EntryReadSize = 65536 };
 
-// The current entry into f's new name; false with the Windows error as the last error.
-bool writeEntry(unzFile zip, const unz_file_info& info, UpdateFile& f)
+// f's new name made new, with the access list of its target's kind; INVALID_HANDLE_VALUE with the
+// Windows error as the last error.
+HANDLE makeNewFile(const UpdateFile& f)
 {
     AccessList list{};
     SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
     if (buildAccessList(installedFileKind(f.target), list)) security.lpSecurityDescriptor = &list.descriptor;
-    if (unzOpenCurrentFile(zip) != UNZ_OK) {
-        SetLastError(ERROR_CRC);
-        return false;
-    }
     changingStep();
-    HANDLE file = CreateFileA(f.fresh, GENERIC_WRITE, 0, security.lpSecurityDescriptor ? &security : nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        unzCloseCurrentFile(zip);
-        SetLastError(error);
-        return false;
-    }
+    return CreateFileA(f.fresh, GENERIC_WRITE, 0, security.lpSecurityDescriptor ? &security : nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The open entry's bytes into file, checked whole against its size and CRC; false with the
+// Windows error in error.
+bool copyEntry(unzFile zip, const unz_file_info& info, HANDLE file, DWORD& error)
+{
     static char block[EntryReadSize];
     bool good = true;
-    DWORD error = ERROR_CRC;
+    error = ERROR_CRC;
     uint64_t total = 0;
     for (int got = 0; good; total += (uint64_t)got) {
         got = unzReadCurrentFile(zip, block, sizeof block);
@@ -53,6 +50,25 @@ bool writeEntry(unzFile zip, const unz_file_info& info, UpdateFile& f)
     }
     // The reader checks the CRC as it closes the entry, once the whole announced size came out.
     if (unzCloseCurrentFile(zip) != UNZ_OK || total != info.uncompressed_size) good = false;
+    return good;
+}
+
+// The current entry into f's new name; false with the Windows error as the last error.
+bool writeEntry(unzFile zip, const unz_file_info& info, UpdateFile& f)
+{
+    if (unzOpenCurrentFile(zip) != UNZ_OK) {
+        SetLastError(ERROR_CRC);
+        return false;
+    }
+    HANDLE file = makeNewFile(f);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        unzCloseCurrentFile(zip);
+        SetLastError(error);
+        return false;
+    }
+    DWORD error = NO_ERROR;
+    bool good = copyEntry(zip, info, file, error);
     // On the disk before the journal says "replacing".
     if (good && !FlushFileBuffers(file)) {
         good = false;

@@ -293,7 +293,10 @@ Outcome finishReplacement(Installer& in, ReplacingTask task, UpdateJournal& jour
         if (!closeJournal(journal)) return failAndPutBack(in, task, journal, count, journal.path, error);
     }
     for (int i = 0; i < count; ++i) {
-        logLine("%s %s", task == ReplacingTask::Update ? "updated" : task == ReplacingTask::Repair ? "repaired" : "replaced",
+        logLine("%s %s",
+                task == ReplacingTask::Update   ? "updated"
+                : task == ReplacingTask::Repair ? "repaired"
+                                                : "replaced",
                 replacedFiles[i].target);
         if (replacedFiles[i].oldAttributes != INVALID_FILE_ATTRIBUTES) removeOldFile(replacedFiles[i]);
     }

@@ -71,9 +71,8 @@ void listCheckItems(const Installer& in, CheckList& items)
         // the file is judged against the disc where it is there.
         char path[PathSize];
         WIN32_FIND_DATAA found;
-        HANDLE search = formatText(path, sizeof path, "%s\\%s", in.installDir, name)
-                            ? FindFirstFileA(path, &found)
-                            : INVALID_HANDLE_VALUE;
+        HANDLE search = formatText(path, sizeof path, "%s\\%s", in.installDir, name) ? FindFirstFileA(path, &found)
+                                                                                     : INVALID_HANDLE_VALUE;
         if (search == INVALID_HANDLE_VALUE) continue;
         FindClose(search);
         CheckItem item{};
@@ -91,47 +90,63 @@ void listCheckItems(const Installer& in, CheckList& items)
     }
 }
 
-CheckResult checkInstalledFiles(Installer& in, CheckList& items, std::vector<uint8_t>& damaged,
-                                const CheckView& view, bool unattended)
+namespace {
+
+// One disc: each row in order.
+void checkOnOneDisc(Installer& in, CheckList& items, std::vector<uint8_t>& damaged, const CheckView& view)
 {
-    int rows = (int)items.size();
+    for (size_t row = 0; row < items.size(); ++row) {
+        view.mark(view.context, (int)row, RowMark::Busy);
+        bool right = judgeOnDisc(in, items[row], view.bar, 0);
+        view.mark(view.context, (int)row, right ? RowMark::Same : RowMark::Differ);
+        damaged[row] = !right;
+    }
+}
+
+// Several discs: each in turn, for the rows no disc matched yet, then the first disc again. False
+// where a disc is in no drive and nobody can be asked.
+bool checkOnEveryDisc(Installer& in, CheckList& items, std::vector<uint8_t>& damaged, const CheckView& view,
+                      bool unattended)
+{
+    // One pending flag per row, however many rows there are.
+    std::vector<uint8_t> pending(items.size(), 1);
+    for (int disc = 0; disc < in.discCount; ++disc) {
+        // Asked for until it is in, unless nobody can be asked.
+        if (!in.waitForDisc(disc, unattended)) return false;
+        for (size_t row = 0; row < items.size(); ++row) {
+            if (!pending[row]) continue;
+            view.mark(view.context, (int)row, RowMark::Busy);
+            bool right = judgeOnDisc(in, items[row], view.bar, disc);
+            // What the record judges is judged once: no disc changes it.
+            bool final = right || !needsDisc(items[row]);
+            view.mark(view.context, (int)row, right ? RowMark::Same : final ? RowMark::Differ : RowMark::Pending);
+            if (final) pending[row] = 0;
+            damaged[row] = !right;
+        }
+    }
+    for (size_t row = 0; row < items.size(); ++row)
+        if (pending[row]) view.mark(view.context, (int)row, RowMark::Differ);
+    return in.waitForDisc(0, unattended);
+}
+
+}  // namespace
+
+CheckResult checkInstalledFiles(Installer& in, CheckList& items, std::vector<uint8_t>& damaged, const CheckView& view,
+                                bool unattended)
+{
     damaged.assign(items.size(), 0);
-    for (int row = 0; row < rows; ++row) view.mark(view.context, row, RowMark::Blank);
+    for (size_t row = 0; row < items.size(); ++row) view.mark(view.context, (int)row, RowMark::Blank);
     beginCheckBar(view.bar);
     bool anyDisc = false;
     for (const CheckItem& item : items) anyDisc = anyDisc || needsDisc(item);
     // Unattended, a file that can only be compared with its disc is never called damaged for want of it.
     if (unattended && in.discCount == 1 && anyDisc && !Installer::pathExists(in.sourceDir)) return CheckResult::NoDisc;
-    if (in.discCount == 1) {
-        for (int row = 0; row < rows; ++row) {
-            view.mark(view.context, row, RowMark::Busy);
-            bool right = judgeOnDisc(in, items[row], view.bar, 0);
-            view.mark(view.context, row, right ? RowMark::Same : RowMark::Differ);
-            damaged[row] = !right;
-        }
-    } else {
-        // One pending flag per row, however many rows there are.
-        std::vector<uint8_t> pending(items.size(), 1);
-        for (int disc = 0; disc < in.discCount; ++disc) {
-            // Asked for until it is in, unless nobody can be asked.
-            if (!in.waitForDisc(disc, unattended)) return CheckResult::NoDisc;
-            for (int row = 0; row < rows; ++row) {
-                if (!pending[row]) continue;
-                view.mark(view.context, row, RowMark::Busy);
-                bool right = judgeOnDisc(in, items[row], view.bar, disc);
-                // What the record judges is judged once: no disc changes it.
-                bool final = right || !needsDisc(items[row]);
-                view.mark(view.context, row, right ? RowMark::Same : final ? RowMark::Differ : RowMark::Pending);
-                if (final) pending[row] = 0;
-                damaged[row] = !right;
-            }
-        }
-        for (int row = 0; row < rows; ++row)
-            if (pending[row]) view.mark(view.context, row, RowMark::Differ);
-        if (!in.waitForDisc(0, unattended)) return CheckResult::NoDisc;
-    }
+    if (in.discCount == 1)
+        checkOnOneDisc(in, items, damaged, view);
+    else if (!checkOnEveryDisc(in, items, damaged, view, unattended))
+        return CheckResult::NoDisc;
     bool any = false;
-    for (int row = 0; row < rows; ++row)
+    for (size_t row = 0; row < items.size(); ++row)
         if (damaged[row]) {
             logLine("damaged: %s", items[row].name);
             any = true;

@@ -45,5 +45,5 @@ enum class CheckResult { Whole, Damaged, NoDisc };
 // Every row judged as the dialog shows it: one disc compares each in order; several ask for every
 // disc in turn, compare the rows no disc matched yet against it ("―" until one does) and then ask
 // for the first disc again. A row whose source was found on a disc learns that disc.
-CheckResult checkInstalledFiles(Installer& in, CheckList& items, std::vector<uint8_t>& damaged,
-                                const CheckView& view, bool unattended);
+CheckResult checkInstalledFiles(Installer& in, CheckList& items, std::vector<uint8_t>& damaged, const CheckView& view,
+                                bool unattended);

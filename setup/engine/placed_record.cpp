@@ -123,8 +123,7 @@ void notePlaced(const char* path, PlacedOrigin origin, int disc, uint64_t size, 
     f.disc = disc;
     f.size = size;
     f.crc = crc;
-    if (!copyText(f.path, sizeof f.path, path) ||
-        !copyText(f.archive, sizeof f.archive, archive ? archive : ""))
+    if (!copyText(f.path, sizeof f.path, path) || !copyText(f.archive, sizeof f.archive, archive ? archive : ""))
         return;
     auto known = thisRunIndex.find(pathKey(f.path));
     if (known != thisRunIndex.end()) {
@@ -215,8 +214,8 @@ bool writePlacedRecord(const char* path, const PlacedList& list)
     SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
     if (buildAccessList(UsersRead, locked)) security.lpSecurityDescriptor = &locked.descriptor;
     changingStep();
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, security.lpSecurityDescriptor ? &security : nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, security.lpSecurityDescriptor ? &security : nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         logLine("record of the placed files not written: %s (error %lu)", path, (unsigned long)GetLastError());
         return false;

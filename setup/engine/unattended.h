@@ -30,7 +30,7 @@ struct Switches {
     bool noDesktop;
     bool deleteSave;
     bool repair;  // setup: check the installed game and repair it, with no window (quiet)
-    bool any;  // the command line holds more than "/r": its run ends with an exit code
+    bool any;     // the command line holds more than "/r": its run ends with an exit code
     char dir[PathSize];
     char log[PathSize];
     DWORD parent;  // the uninstaller that waits for its copy's result

@@ -98,7 +98,6 @@ bool writeReplacementFile(UpdateFile& f)
     return ok;
 }
 
-
 bool listUpdateFiles(const Installer& in, const char* updateFolder, int& count, uint64_t& bytes, char* failed)
 {
     count = 0;

@@ -66,7 +66,8 @@ bool listFiles(RepairRun& run, int first, int end)
 Outcome writeDiscFiles(RepairRun& run, int first, int end)
 {
     UpdateFile* files = replacementTable();
-    if (!listFiles(run, first, end)) return failAndPutBack(run.in, Repair, run.journal, end, files[first].target, GetLastError());
+    if (!listFiles(run, first, end))
+        return failAndPutBack(run.in, Repair, run.journal, end, files[first].target, GetLastError());
     std::vector<bool> done((size_t)end, false);
     for (int i = first; i < end; ++i) {
         if (done[(size_t)i]) continue;
@@ -100,7 +101,8 @@ void orderRows(RepairRun& run, const std::vector<uint8_t>& damaged, int discCoun
         // Plain files first, then each archive's files together.
         for (size_t row = 0; row < run.items.size(); ++row) {
             const CheckItem& item = run.items[row];
-            if (damaged[row] && item.origin == PlacedOrigin::Disc && (item.disc == disc || (item.disc < 0 && disc == 0)))
+            if (damaged[row] && item.origin == PlacedOrigin::Disc &&
+                (item.disc == disc || (item.disc < 0 && disc == 0)))
                 run.rows.push_back((int)row);
         }
         for (size_t row = 0; row < run.items.size(); ++row) {
@@ -109,8 +111,8 @@ void orderRows(RepairRun& run, const std::vector<uint8_t>& damaged, int discCoun
             for (int r : run.rows) placed = placed || r == (int)row;
             if (placed || !damaged[row] || item.origin != PlacedOrigin::Archive || item.disc != disc) continue;
             for (size_t other = row; other < run.items.size(); ++other)
-                if (damaged[other] && run.items[other].origin == PlacedOrigin::Archive && run.items[other].disc == disc &&
-                    _stricmp(run.items[other].archive, item.archive) == 0)
+                if (damaged[other] && run.items[other].origin == PlacedOrigin::Archive &&
+                    run.items[other].disc == disc && _stricmp(run.items[other].archive, item.archive) == 0)
                     run.rows.push_back((int)other);
         }
     }
@@ -138,8 +140,8 @@ Outcome repairHeld(RepairRun& run, bool unattended)
             if ((d < 0 ? 0 : d) != disc) break;
             ++end;
         }
-        bool discIn = in.discCount == 1 ? Installer::pathExists(in.sourceDir) || !unattended
-                                        : in.waitForDisc(disc, unattended);
+        bool discIn =
+            in.discCount == 1 ? Installer::pathExists(in.sourceDir) || !unattended : in.waitForDisc(disc, unattended);
         if (!discIn) {
             logLine("repair not made: disc %d is in no drive", disc + 1);
             if (!putBack(first, failed)) {
@@ -170,9 +172,10 @@ RepairEnd repairInstallation(Installer& in, const CheckList& items, std::vector<
         ++end.updateOnly;
         logLine("not repaired, the update's file: %s", items[row].name);
         char text[MessageSize];
-        formatWithPaths(text, sizeof text,
-                        "%s はアップデートで更新されたファイルのため、修復できません。\nもう一度アップデートを行ってください。",
-                        items[row].name);
+        formatWithPaths(
+            text, sizeof text,
+            "%s はアップデートで更新されたファイルのため、修復できません。\nもう一度アップデートを行ってください。",
+            items[row].name);
         showMessage(nullptr, text, "確認", MB_OK);
     }
     RepairRun run{in, items, {}, {INVALID_HANDLE_VALUE, ""}, bar};

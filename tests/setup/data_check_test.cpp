@@ -168,7 +168,8 @@ TEST_F(DataCheck, AfterAnUpdateTheGameIsRightAMissingFileIsRepairedAndTheUpdates
     ASSERT_TRUE(kit::start(run, "n:\\setup.exe", "/quiet"));
     ASSERT_EQ(kit::waitExit(run, 120000), 0);
     std::string update = kit::freshFolder("update");
-    ASSERT_TRUE(kit::makeFolders(update + "\\Veyla") && kit::copyFile(kit::binPath("update.exe"), update + "\\update.exe"));
+    ASSERT_TRUE(kit::makeFolders(update + "\\Veyla") &&
+                kit::copyFile(kit::binPath("update.exe"), update + "\\update.exe"));
     ASSERT_TRUE(kit::writeFile(update + "\\Veyla\\update1.tpk", "the update's own version"));
     ASSERT_TRUE(kit::start(run, update + "\\update.exe", "/quiet"));
     ASSERT_EQ(kit::waitExit(run, 60000), 0);
@@ -187,7 +188,9 @@ TEST_F(DataCheck, AfterAnUpdateTheGameIsRightAMissingFileIsRepairedAndTheUpdates
     auto before = marksByName(dialog);
     EXPECT_EQ(before[L"Veyla.exe"], L"×") << "a missing file has its row";
     EXPECT_EQ(before[L"update1.tpk"], L"×");
-    EXPECT_EQ(repairEnd(), L"update1.tpk はアップデートで更新されたファイルのため、修復できません。\nもう一度アップデートを行ってください。");
+    EXPECT_EQ(
+        repairEnd(),
+        L"update1.tpk はアップデートで更新されたファイルのため、修復できません。\nもう一度アップデートを行ってください。");
     EXPECT_EQ(repairEnd(), L"修復が完了しました。");
     auto after = marksByName(dialog);
     EXPECT_EQ(after[L"Veyla.exe"], L"○");
@@ -206,12 +209,14 @@ TEST_F(DataCheck, WithTheMediumRemovedEveryRowFails)
     ASSERT_NE(dialog, nullptr);
     kit::emptyDrive('n');
     EXPECT_EQ(check(dialog, IDYES), damagedText);
-    EXPECT_EQ(repairEnd(), L"修復が正常に行われませんでした。\n" + kit::ansiToWide(dir) + L"\\Veyla.exe を修復できませんでした。")
+    EXPECT_EQ(repairEnd(),
+              L"修復が正常に行われませんでした。\n" + kit::ansiToWide(dir) + L"\\Veyla.exe を修復できませんでした。")
         << "nothing to repair from: the first file is named";
     for (auto& row : kit::listViewRows(GetDlgItem(dialog, 1024), 2))
         EXPECT_EQ(row[0], row[1] == L"tncfg.dat" ? L"○" : L"×") << kit::wideToAnsi(row[1]);
     std::string bytes;
-    EXPECT_TRUE(kit::readFile(dir + "\\readme.txt", bytes) && bytes == veylaFileBytes("readme.txt")) << "nothing changed";
+    EXPECT_TRUE(kit::readFile(dir + "\\readme.txt", bytes) && bytes == veylaFileBytes("readme.txt"))
+        << "nothing changed";
     close(dialog);
 }
 

@@ -146,7 +146,8 @@ TEST_F(MultiDisc, QuietInstallationTakesEachDiscFromItsDriveAndEndsWithFourWitho
     std::string log;
     kit::readFile(kit::scratchPath("kitrepair.log"), log);
     EXPECT_NE(log.find("damaged: movie\\op.dat"), std::string::npos) << log;
-    EXPECT_TRUE(kit::readFile(dir + "\\movie\\op.dat", bytes) && bytes == kit::noiseBytes(70000, 3)) << "extracted again";
+    EXPECT_TRUE(kit::readFile(dir + "\\movie\\op.dat", bytes) && bytes == kit::noiseBytes(70000, 3))
+        << "extracted again";
     EXPECT_TRUE(kit::readFile(dir + "\\data.tpk", bytes) && bytes == kit::noiseBytes(5000, 1));
     damage();
     kit::emptyDrive('q');

@@ -10,7 +10,8 @@
 
 namespace {
 
-PlacedFile placed(const char* path, PlacedOrigin origin, int disc, uint64_t size, uint32_t crc, const char* archive = "")
+PlacedFile placed(const char* path, PlacedOrigin origin, int disc, uint64_t size, uint32_t crc,
+                  const char* archive = "")
 {
     PlacedFile f = {};
     strcpy(f.path, path);
@@ -32,9 +33,10 @@ protected:
 TEST_F(PlacedRecord, WrittenFilesReadBackWithEveryField)
 {
     // A path with a space, a second byte 0x5C and a name of an archive; a size beyond 32 bits.
-    const PlacedList list = {placed("Veyla.exe", PlacedOrigin::Disc, 0, 0, 0),
-                             placed("movie\\op \x83\x5C.mpg", PlacedOrigin::Archive, 1, 5000000000ull, 0xdeadbeef, "Agrd.zip"),
-                             placed("update1.tpk", PlacedOrigin::Update, -1, 17, 0x0000abcd)};
+    const PlacedList list = {
+        placed("Veyla.exe", PlacedOrigin::Disc, 0, 0, 0),
+        placed("movie\\op \x83\x5C.mpg", PlacedOrigin::Archive, 1, 5000000000ull, 0xdeadbeef, "Agrd.zip"),
+        placed("update1.tpk", PlacedOrigin::Update, -1, 17, 0x0000abcd)};
     ASSERT_TRUE(writePlacedRecord(record().c_str(), list));
     PlacedList read;
     ASSERT_TRUE(readPlacedRecord(folder.c_str(), read));
@@ -58,13 +60,13 @@ TEST_F(PlacedRecord, ARecordOfAnyOtherShapeIsNotTrusted)
     EXPECT_FALSE(placedRecordUnreadable(folder.c_str())) << "none is not a damaged one";
     const std::string good = "kit placed files\r\nD 0 10 00000000 a.dat|\r\n";
     const char* const bad[] = {
-        "someone's list\r\nD 0 10 00000000 a.dat|\r\n",  // not the kit's
-        "kit placed files\r\nD 0 10 00000000 a.dat|",    // cut within its last line
-        "kit placed files\r\nX 0 10 00000000 a.dat|\r\n", // no such origin
-        "kit placed files\r\nD 0 10 0000000 a.dat|\r\n",  // a CRC of seven digits
-        "kit placed files\r\nD 0 1x 00000000 a.dat|\r\n", // a size that is no number
-        "kit placed files\r\nD 0 10 00000000 a.dat\r\n",  // no archive field
-        "kit placed files\r\nD 0 10 00000000 |\r\n",      // no path
+        "someone's list\r\nD 0 10 00000000 a.dat|\r\n",    // not the kit's
+        "kit placed files\r\nD 0 10 00000000 a.dat|",      // cut within its last line
+        "kit placed files\r\nX 0 10 00000000 a.dat|\r\n",  // no such origin
+        "kit placed files\r\nD 0 10 0000000 a.dat|\r\n",   // a CRC of seven digits
+        "kit placed files\r\nD 0 1x 00000000 a.dat|\r\n",  // a size that is no number
+        "kit placed files\r\nD 0 10 00000000 a.dat\r\n",   // no archive field
+        "kit placed files\r\nD 0 10 00000000 |\r\n",       // no path
         "kit placed files\r\nD -2 10 00000000 a.dat|\r\n",
     };
     ASSERT_TRUE(kit::writeFile(record(), good));

@@ -509,7 +509,8 @@ TEST_F(Unattended, RepairChecksAndMendsTheGameAndEndsWithItsCode)
 
     // A file only the update held stays as it is and is named; the rest is repaired.
     std::string update = kit::freshFolder("update");
-    ASSERT_TRUE(kit::makeFolders(update + "\\Veyla") && kit::copyFile(kit::binPath("update.exe"), update + "\\update.exe"));
+    ASSERT_TRUE(kit::makeFolders(update + "\\Veyla") &&
+                kit::copyFile(kit::binPath("update.exe"), update + "\\update.exe"));
     ASSERT_TRUE(kit::writeFile(update + "\\Veyla\\update1.tpk", "the update's"));
     ASSERT_EQ(run(update + "\\update.exe", "/quiet"), 0);
     ASSERT_TRUE(kit::writeFile(installDir + "\\update1.tpk", "damaged"));
@@ -533,7 +534,9 @@ TEST_F(Unattended, ARepairEndedAtEveryStepLeavesTheFilesOldOrNew)
         fakeInstallation("n:\\Veyla", installDir);
         for (const char* name : names) kit::writeFile(installDir + "\\" + name, "damaged");
     };
-    auto repair = [&](long crashAt) { return runEndingAtStep(crashAt, [&] { return run("n:\\setup.exe", "/repair"); }); };
+    auto repair = [&](long crashAt) {
+        return runEndingAtStep(crashAt, [&] { return run("n:\\setup.exe", "/repair"); });
+    };
     reset();
     const long steps = changingSteps([&] { return repair(0); });
     ASSERT_GT(steps, 12) << "journal, three new files, three replacements";
@@ -561,7 +564,8 @@ TEST_F(Unattended, ARepairEndedAtEveryStepLeavesTheFilesOldOrNew)
         EXPECT_TRUE(right == 0 || right == 3) << "step " << k << ": a mix of old and repaired files";
         WIN32_FIND_DATAA found;
         HANDLE left = FindFirstFileA((installDir + "\\*~*").c_str(), &found);
-        EXPECT_EQ(left, INVALID_HANDLE_VALUE) << "step " << k << " left " << (left != INVALID_HANDLE_VALUE ? found.cFileName : "");
+        EXPECT_EQ(left, INVALID_HANDLE_VALUE)
+            << "step " << k << " left " << (left != INVALID_HANDLE_VALUE ? found.cFileName : "");
         if (left != INVALID_HANDLE_VALUE) FindClose(left);
         if (HasFailure()) break;
     }
