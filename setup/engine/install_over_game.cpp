@@ -6,29 +6,15 @@
 #include <string>
 
 #include "engine/file_replacement.h"
+#include "engine/path_key.h"
 #include "config/product_config.h"
 #include "state/installer.h"
 #include "platform/run_log.h"
 
 namespace {
 
-// Archive entries named twice, or in another letter case, are one file: the key is the path with
-// its single-byte letters in upper case (a second byte of a double-byte character stays as it is).
-std::string targetKey(const char* target)
-{
-    std::string key;
-    for (const char* p = target; *p;) {
-        const char* next = nextPathChar(p);
-        if (next == p + 1 && *p >= 'a' && *p <= 'z')
-            key += (char)(*p - 'a' + 'A');
-        else
-            key.append(p, next);
-        p = next;
-    }
-    return key;
-}
-
-// The staged copy under way: its journal, and its files (in the replacement's table) by target.
+// The staged copy under way: its journal, and its files (in the replacement's table) by target
+// (archive entries named twice, or in another letter case, are one file: they share a key).
 struct StagedCopy {
     bool active;
     bool unflushed;  // journal lines written since the journal was last flushed
@@ -68,7 +54,7 @@ bool beginStagedCopy(Installer& in)
 const char* placedName(const char* target, char* placed)
 {
     if (!staged.active) return target;
-    auto known = staged.byTarget.find(targetKey(target));
+    auto known = staged.byTarget.find(pathKey(target));
     if (known != staged.byTarget.end())
         return copyText(placed, PathSize, replacementTable()[known->second].fresh) ? placed : nullptr;
     UpdateFile& f = replacementTable()[staged.count];
@@ -86,7 +72,7 @@ const char* placedName(const char* target, char* placed)
         return nullptr;
     }
     staged.unflushed = true;
-    staged.byTarget[targetKey(target)] = staged.count++;
+    staged.byTarget[pathKey(target)] = staged.count++;
     return placed;
 }
 

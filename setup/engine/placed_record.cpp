@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "engine/path_key.h"
 #include "platform/access_list.h"
 #include "platform/changing_step.h"
 #include "platform/run_log.h"
@@ -19,22 +20,6 @@ constexpr char RecordHeader[] = "kit placed files";
 enum { RecordLineSize = 32 + PathSize + NameSize };
 
 PlacedList thisRun;
-
-// A path as Windows compares names: its single-byte letters in upper case (a second byte of a
-// double-byte character stays as it is).
-std::string pathKey(const char* path)
-{
-    std::string key;
-    for (const char* p = path; *p;) {
-        const char* next = nextPathChar(p);
-        if (next == p + 1 && *p >= 'a' && *p <= 'z')
-            key += (char)(*p - 'a' + 'A');
-        else
-            key.append(p, next);
-        p = next;
-    }
-    return key;
-}
 
 // The index of thisRun by path, kept beside it: an archive of thousands of entries notes each.
 std::map<std::string, size_t> thisRunIndex;

@@ -144,10 +144,7 @@ TEST_F(DataCheck, AChangedFileIsMarkedAndRepairedAndThePlayersSettingsAreTheirs)
     for (auto& mark : marks(dialog)) EXPECT_EQ(mark, L"○") << "each repaired row is right";
     EXPECT_TRUE(kit::readFile(dir + "\\readme.txt", bytes) && bytes == veylaFileBytes("readme.txt"));
     EXPECT_TRUE(kit::readFile(dir + "\\tncfg.dat", bytes) && bytes == chosen) << "the player's settings stay";
-    WIN32_FIND_DATAA found;
-    HANDLE left = FindFirstFileA((dir + "\\*~*").c_str(), &found);
-    EXPECT_EQ(left, INVALID_HANDLE_VALUE) << "no temporary file or journal left";
-    if (left != INVALID_HANDLE_VALUE) FindClose(left);
+    EXPECT_EQ(temporaryLeft(dir), "") << "no temporary file or journal left";
 
     // A settings file the engine cannot read gets the disc's.
     kit::writeFile(dir + "\\tncfg.dat", "cut");

@@ -579,12 +579,8 @@ std::string gameIn(const std::string& dir, const std::vector<std::string>& only 
         allEarlier = allEarlier && there && bytes == veylaFileBytes(*n);
         allNew = allNew && there && bytes == (changes ? newBytes(*n) : veylaFileBytes(*n));
     }
-    WIN32_FIND_DATAA found;
-    HANDLE left = FindFirstFileA((dir + "\\*~*").c_str(), &found);
-    if (left != INVALID_HANDLE_VALUE) {
-        FindClose(left);
-        return std::string("left ") + found.cFileName;
-    }
+    std::string left = temporaryLeft(dir);
+    if (!left.empty()) return "left " + left;
     std::string value;
     if (!kit::readRegistryBytes(HKEY_LOCAL_MACHINE, veylaRecordKey, "Dir", value) || strcmp(value.c_str(), dir.c_str()))
         return "no record of " + dir;

@@ -179,6 +179,16 @@ inline void fakeLinks(const std::string& dir)
     writeLink(specialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veyla.lnk", dir + "\\Veyla.exe", dir);
 }
 
+// The first temporary file or journal (a name with "~") left in dir; empty when there is none.
+inline std::string temporaryLeft(const std::string& dir)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE left = FindFirstFileA((dir + "\\*~*").c_str(), &found);
+    if (left == INVALID_HANDLE_VALUE) return "";
+    FindClose(left);
+    return found.cFileName;
+}
+
 // A run of the tests' build of setup.exe or update.exe told to end just before its changing step
 // crashAt (0: never), as a power cut would; its exit code (99 when it was ended).
 inline long runEndingAtStep(long crashAt, const std::function<long()>& run)
