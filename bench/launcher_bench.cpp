@@ -113,9 +113,15 @@ static int benchRepair(const std::string& dir, const std::string& folder)
     }
     // Over the game: the record names the folder but is not complete, so that setup.exe installs again.
     HKEY record;
+    bool incomplete = false;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, productConfig.installRecordKey, 0, KEY_SET_VALUE, &record) == ERROR_SUCCESS) {
-        RegDeleteValueA(record, "InstType");
+        incomplete = RegDeleteValueA(record, "InstType") == ERROR_SUCCESS;
         RegCloseKey(record);
+    }
+    if (!incomplete) {
+        fprintf(stderr, "launcher_bench: the record could not be made incomplete\n");
+        removeRecord();
+        return 1;
     }
     double overGame = timedRun("/quiet /nodesktop " + dir);
     std::string damaged = folder + "\\update3.tpk", bytes;

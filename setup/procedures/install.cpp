@@ -123,6 +123,7 @@ static bool recordPlacedFiles(Installer& in, bool overGame)
         const char* placed = placedName(record, fresh);
         return placed && stagedNamesOnDisk() && writePlacedRecord(placed, list);
     }
+    // Written and flushed under its own name before it takes the record's.
     if (!temporaryNames(record, fresh, old) || !writePlacedRecord(fresh, list)) return false;
     changingStep();
     // 95/98/Me cannot replace in one step: a record an earlier game left goes first.

@@ -94,6 +94,10 @@ Outcome writeDiscFiles(RepairRun& run, int first, int end)
     return Outcome::Done;
 }
 
+// The disc a row is written again from: the one it came from, or the first where that is unknown
+// (its file then is looked for there, and named if it is not).
+int discOf(const CheckItem& item, int discCount) { return item.disc >= 0 && item.disc < discCount ? item.disc : 0; }
+
 // The rows to write again, grouped by disc and then by archive, in the rows' order within each.
 void orderRows(RepairRun& run, const std::vector<uint8_t>& damaged, int discCount)
 {
@@ -101,18 +105,19 @@ void orderRows(RepairRun& run, const std::vector<uint8_t>& damaged, int discCoun
         // Plain files first, then each archive's files together.
         for (size_t row = 0; row < run.items.size(); ++row) {
             const CheckItem& item = run.items[row];
-            if (damaged[row] && item.origin == PlacedOrigin::Disc &&
-                (item.disc == disc || (item.disc < 0 && disc == 0)))
+            if (damaged[row] && item.origin == PlacedOrigin::Disc && discOf(item, discCount) == disc)
                 run.rows.push_back((int)row);
         }
         for (size_t row = 0; row < run.items.size(); ++row) {
             const CheckItem& item = run.items[row];
             bool placed = false;
             for (int r : run.rows) placed = placed || r == (int)row;
-            if (placed || !damaged[row] || item.origin != PlacedOrigin::Archive || item.disc != disc) continue;
+            if (placed || !damaged[row] || item.origin != PlacedOrigin::Archive || discOf(item, discCount) != disc)
+                continue;
             for (size_t other = row; other < run.items.size(); ++other)
                 if (damaged[other] && run.items[other].origin == PlacedOrigin::Archive &&
-                    run.items[other].disc == disc && _stricmp(run.items[other].archive, item.archive) == 0)
+                    discOf(run.items[other], discCount) == disc &&
+                    _stricmp(run.items[other].archive, item.archive) == 0)
                     run.rows.push_back((int)other);
         }
     }
@@ -133,13 +138,8 @@ Outcome repairHeld(RepairRun& run, bool unattended)
     SendMessageA(run.bar, PBM_SETPOS, 0, 0);
     int count = (int)run.rows.size();
     for (int first = 0; first < count;) {
-        const CheckItem& item = run.items[(size_t)run.rows[(size_t)first]];
-        int disc = item.disc < 0 ? 0 : item.disc, end = first;
-        while (end < count) {
-            int d = run.items[(size_t)run.rows[(size_t)end]].disc;
-            if ((d < 0 ? 0 : d) != disc) break;
-            ++end;
-        }
+        int disc = discOf(run.items[(size_t)run.rows[(size_t)first]], in.discCount), end = first;
+        while (end < count && discOf(run.items[(size_t)run.rows[(size_t)end]], in.discCount) == disc) ++end;
         bool discIn =
             in.discCount == 1 ? Installer::pathExists(in.sourceDir) || !unattended : in.waitForDisc(disc, unattended);
         if (!discIn) {

@@ -217,7 +217,7 @@ TEST_F(MultiDisc, DataCheckAsksForEachDiscAndThenForDiscOneAgain)
     ASSERT_TRUE(kit::waitMessageBox(launcherPid, box, 30000));
     EXPECT_EQ(box.text, L"ディスク 2 を入れてください。");
     for (const char* item : {"Kitgame", "Data", "setup.exe"})
-        MoveFileA((kit::driveRoot('p') + "\\" + item).c_str(), (stagedOne + "\\" + item).c_str());
+        ASSERT_TRUE(MoveFileA((kit::driveRoot('p') + "\\" + item).c_str(), (stagedOne + "\\" + item).c_str()));
     ASSERT_TRUE(kit::layOutDisc(staged, discTwo()) && kit::fillDrive('q', staged));
     kit::answer(box, IDOK);
     ASSERT_TRUE(kit::waitMessageBox(launcherPid, box, 30000));

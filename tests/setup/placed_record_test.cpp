@@ -14,8 +14,8 @@ PlacedFile placed(const char* path, PlacedOrigin origin, int disc, uint64_t size
                   const char* archive = "")
 {
     PlacedFile f = {};
-    strcpy(f.path, path);
-    strcpy(f.archive, archive);
+    snprintf(f.path, sizeof f.path, "%s", path);
+    snprintf(f.archive, sizeof f.archive, "%s", archive);
     f.origin = origin;
     f.disc = disc;
     f.size = size;
