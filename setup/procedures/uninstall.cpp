@@ -15,6 +15,7 @@
 #include "platform/held_folder.h"
 #include "system/pending_removal.h"
 #include "procedures/uninstall.h"
+#include "procedures/archive_files_removal.h"
 #include "platform/run_log.h"
 #include "platform/system_library.h"
 #include "engine/unattended.h"
@@ -127,10 +128,15 @@ static Outcome removeHeldFiles(Installer& in, RestartRemoval& left)
     // An empty installation folder would turn the names into paths at the root of the current drive.
     left = RestartRemoval::None;
     if (in.installDir[0] != '\0') {
+        // What the archives placed first: the record that names it goes with the product files.
+        RestartRemoval archives = removeArchiveFiles(in.installDir);
         in.removeInstalledFiles(in.installDir);
         removeTemporaryNames(in);
         // The installed uninstaller that waits for this copy runs from its file, which goes once it has ended.
         left = removeLeftoversAtRestart(in.productFiles(), in.installDir, switches.parent ? UninstallerName : nullptr);
+        if (archives == RestartRemoval::NotScheduled ||
+            (archives == RestartRemoval::Scheduled && left == RestartRemoval::None))
+            left = archives;
     }
     return Outcome::Done;
 }

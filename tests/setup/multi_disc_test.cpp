@@ -154,6 +154,14 @@ TEST_F(MultiDisc, QuietInstallationTakesEachDiscFromItsDriveAndEndsWithFourWitho
     ASSERT_TRUE(kit::start(repair, "p:\\setup.exe", "/repair"));
     EXPECT_EQ(kit::waitExit(repair, 60000), 4) << "disc 2 in no drive";
     EXPECT_TRUE(kit::readFile(dir + "\\data.tpk", bytes) && bytes == "damaged") << "nothing changed";
+
+    // The removal takes what the archives placed too, and the folders they made.
+    ASSERT_TRUE(kit::copyFile(kit::binPath("testkit\\uninst.exe"), dir + "\\uninst.exe"));
+    kit::Process removal;
+    ASSERT_TRUE(kit::start(removal, dir + "\\uninst.exe", "/quiet"));
+    EXPECT_EQ(kit::waitExit(removal, 60000), 0);
+    for (const char* left : {"movie\\op.dat", "voice\\a.dat", "movie", "voice", "placed.lst"})
+        EXPECT_FALSE(kit::fileExists(dir + "\\" + left)) << left;
     kit::deleteRegistryTree(HKEY_LOCAL_MACHINE,
                             "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KitWorks Kitgame");
     char programs[MAX_PATH] = "";
