@@ -99,7 +99,7 @@ int runQuietRepair()
     if (checked == CheckResult::NoDisc) return ExitNoMedium;
     logLine("checked %d files: %s", (int)items.size(), checked == CheckResult::Whole ? "all right" : "damage found");
     if (checked == CheckResult::Whole) return ExitDone;
-    RepairEnd end = repairInstallation(installer, items, damaged, nullptr, true);
+    RepairEnd end = repairInstallation(installer, items, damaged, view, true);
     if (!succeeded(end.outcome)) return exitCodeOf(end.outcome);
     return end.updateOnly > 0 ? ExitFailed : ExitDone;
 }

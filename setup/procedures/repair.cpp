@@ -162,8 +162,8 @@ Outcome repairHeld(RepairRun& run, bool unattended)
 
 }  // namespace
 
-RepairEnd repairInstallation(Installer& in, const CheckList& items, std::vector<uint8_t>& damaged, HWND bar,
-                             bool unattended)
+RepairEnd repairInstallation(Installer& in, const CheckList& items, std::vector<uint8_t>& damaged,
+                             const CheckView& view, bool unattended)
 {
     RepairEnd end{Outcome::Done, 0};
     // What only the update held is never replaced by the disc's older file.
@@ -178,7 +178,7 @@ RepairEnd repairInstallation(Installer& in, const CheckList& items, std::vector<
             items[row].name);
         showMessage(nullptr, text, "確認", MB_OK);
     }
-    RepairRun run{in, items, {}, {INVALID_HANDLE_VALUE, ""}, bar};
+    RepairRun run{in, items, {}, {INVALID_HANDLE_VALUE, ""}, view.bar};
     orderRows(run, damaged, in.discCount);
     if (run.rows.empty()) return end;
     // A record that cannot be read may have named the update's files: nothing is written over them.
@@ -198,7 +198,10 @@ RepairEnd repairInstallation(Installer& in, const CheckList& items, std::vector<
     if (in.discCount > 1 && end.outcome != Outcome::NoDisc && !in.waitForDisc(0, unattended))
         logLine("disc 1 is in no drive after the repair");  // the repair itself has ended
     if (end.outcome != Outcome::Done) return end;
-    for (int row : run.rows) damaged[(size_t)row] = 0;
+    for (int row : run.rows) {
+        damaged[(size_t)row] = 0;
+        view.mark(view.context, row, RowMark::Same);
+    }
     logLine("repair complete, files written again: %d", (int)run.rows.size());
     showMessage(nullptr, "修復が完了しました。", "終了", MB_OK);
     return end;

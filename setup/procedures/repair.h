@@ -21,7 +21,8 @@ struct RepairEnd {
     int updateOnly;
 };
 
-// Repairs the rows of items that damaged marks; each row repaired is cleared in damaged. bar shows
-// the files written; unattended, nothing is asked.
-RepairEnd repairInstallation(Installer& in, const CheckList& items, std::vector<uint8_t>& damaged, HWND bar,
-                             bool unattended);
+// Repairs the rows of items that damaged marks; each row repaired is cleared in damaged and marked
+// right in view before the last message. view's bar shows the files written; unattended, nothing is
+// asked.
+RepairEnd repairInstallation(Installer& in, const CheckList& items, std::vector<uint8_t>& damaged,
+                             const CheckView& view, bool unattended);

@@ -99,12 +99,9 @@ static void offerRepair(HWND dialog, HWND list, HWND bar, std::vector<uint8_t>& 
 {
     if (checksStarted != check) return;
     enableButtons(dialog, FALSE);
-    if (showMessage(nullptr, "『×』の部分を修復しますか？", "確認", MB_YESNO) == IDYES) {
-        std::vector<uint8_t> before = damaged;
-        repairInstallation(installer, checkItems, damaged, bar, false);
-        for (size_t row = 0; row < damaged.size(); ++row)
-            if (before[row] && !damaged[row]) markRow(list, (int)row, RowMark::Same);
-    }
+    CheckView view{markRow, list, bar};
+    if (showMessage(nullptr, "『×』の部分を修復しますか？", "確認", MB_YESNO) == IDYES)
+        repairInstallation(installer, checkItems, damaged, view, false);
     enableButtons(dialog, TRUE);
 }
 

@@ -71,6 +71,7 @@ protected:
             EXPECT_FALSE(question.hasIcon);
             EXPECT_EQ(GetWindow(question.window, GW_OWNER), nullptr);
             EXPECT_FALSE(kit::itemEnabled(dialog, 1026)) << "no other check while the repair is asked and made";
+            marksAtQuestion = marksByName(dialog);
             kit::answer(question, repair);
         }
         return result;
@@ -97,6 +98,7 @@ protected:
         kit::click(launcher, 2);
         EXPECT_EQ(kit::waitExit(process, 15000), 0);
     }
+    std::map<std::wstring, std::wstring> marksAtQuestion;  // as the check left them, before the repair
     const std::wstring damagedText =
         L"『×』の部分が正常にインストールされていません。\nもう一度インストールしなおしてください。";
     std::string dir;
@@ -182,9 +184,8 @@ TEST_F(DataCheck, AfterAnUpdateTheGameIsRightAMissingFileIsRepairedAndTheUpdates
     dialog = openCheck();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(check(dialog, IDYES), damagedText);
-    auto before = marksByName(dialog);
-    EXPECT_EQ(before[L"Veyla.exe"], L"×") << "a missing file has its row";
-    EXPECT_EQ(before[L"update1.tpk"], L"×");
+    EXPECT_EQ(marksAtQuestion[L"Veyla.exe"], L"×") << "a missing file has its row";
+    EXPECT_EQ(marksAtQuestion[L"update1.tpk"], L"×");
     EXPECT_EQ(
         repairEnd(),
         L"update1.tpk はアップデートで更新されたファイルのため、修復できません。\nもう一度アップデートを行ってください。");
