@@ -142,7 +142,7 @@ TEST_F(DataCheck, AChangedFileIsMarkedAndRepairedAndThePlayersSettingsAreTheirs)
 
     EXPECT_EQ(check(dialog, IDYES), damagedText);
     EXPECT_EQ(repairEnd(), L"修復が完了しました。");
-    EXPECT_TRUE(kit::itemEnabled(dialog, 1026));
+    EXPECT_TRUE(kit::waitUntil([&] { return kit::itemEnabled(dialog, 1026); }, 10000)) << "the buttons come back";
     for (auto& mark : marks(dialog)) EXPECT_EQ(mark, L"○") << "each repaired row is right";
     EXPECT_TRUE(kit::readFile(dir + "\\readme.txt", bytes) && bytes == veylaFileBytes("readme.txt"));
     EXPECT_TRUE(kit::readFile(dir + "\\tncfg.dat", bytes) && bytes == chosen) << "the player's settings stay";
