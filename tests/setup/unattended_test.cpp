@@ -478,7 +478,7 @@ TEST_F(Unattended, RepairChecksAndMendsTheGameAndEndsWithItsCode)
 
     auto damage = [] {
         kit::writeFile(installDir + "\\data.tpk", "damaged");
-        DeleteFileA((installDir + "\\readme.txt").c_str());
+        EXPECT_TRUE(DeleteFileA((installDir + "\\readme.txt").c_str()));
     };
     auto repaired = [](const char* name) {
         std::string bytes;
