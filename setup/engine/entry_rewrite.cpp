@@ -19,18 +19,6 @@ namespace {
 // The archive entry's name as minizip gives it, with its terminator.
 enum { EntryNameSize = 512, EntryReadSize = 65536 };
 
-// f's new name made new, with the access list of its target's kind; INVALID_HANDLE_VALUE with the
-// Windows error as the last error.
-HANDLE makeNewFile(const UpdateFile& f)
-{
-    AccessList list{};
-    SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
-    if (buildAccessList(installedFileKind(f.target), list)) security.lpSecurityDescriptor = &list.descriptor;
-    changingStep();
-    return CreateFileA(f.fresh, GENERIC_WRITE, 0, security.lpSecurityDescriptor ? &security : nullptr, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 // The open entry's bytes into file, checked whole against its size and CRC; false with the
 // Windows error in error.
 bool copyEntry(unzFile zip, const unz_file_info& info, HANDLE file, DWORD& error)
@@ -60,7 +48,8 @@ bool writeEntry(unzFile zip, const unz_file_info& info, UpdateFile& f)
         SetLastError(ERROR_CRC);
         return false;
     }
-    HANDLE file = makeNewFile(f);
+    changingStep();
+    HANDLE file = createLockedFile(f.fresh, installedFileKind(f.target));
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         unzCloseCurrentFile(zip);

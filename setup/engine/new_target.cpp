@@ -14,9 +14,8 @@ HANDLE createNewTarget(const char* target, DWORD access, SECURITY_ATTRIBUTES* se
         // run written again is first let go by its flush.
         if (flushes) flushes->waitFor(target);
         DWORD attributes = GetFileAttributesA(target);
-        // The delete below says whether clearing the read-only attribute helped.
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            SetFileAttributesA(target, attributes & ~FILE_ATTRIBUTE_READONLY);
+            SetFileAttributesA(target, attributes & ~FILE_ATTRIBUTE_READONLY);  // the delete says whether it helped
         if (DeleteFileA(target))
             file = CreateFileA(target, access, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     }

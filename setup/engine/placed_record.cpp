@@ -195,12 +195,8 @@ bool writePlacedRecord(const char* path, const PlacedList& list)
             return false;  // never: every field was bounded when it was noted
         text += line;
     }
-    AccessList locked{};
-    SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
-    if (buildAccessList(UsersRead, locked)) security.lpSecurityDescriptor = &locked.descriptor;
     changingStep();
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, security.lpSecurityDescriptor ? &security : nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = createLockedFile(path, UsersRead);
     if (file == INVALID_HANDLE_VALUE) {
         logLine("record of the placed files not written: %s (error %lu)", path, (unsigned long)GetLastError());
         return false;

@@ -260,6 +260,15 @@ bool createLockedFolder(const char* path, AccessListKind kind)
     return CreateDirectoryA(path, &attributes) != FALSE;
 }
 
+HANDLE createLockedFile(const char* path, AccessListKind kind)
+{
+    AccessList list;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+    if (buildAccessList(kind, list)) attributes.lpSecurityDescriptor = &list.descriptor;
+    return CreateFileA(path, GENERIC_WRITE, 0, attributes.lpSecurityDescriptor ? &attributes : nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 bool administratorOwner(PSID owner)
 {
     DWORD known[SidWords];

@@ -47,6 +47,11 @@ bool lockWherePossible(const char* path, AccessListKind kind);
 // GetLastError() says why (ERROR_ALREADY_EXISTS: something of that name was there).
 bool createLockedFolder(const char* path, AccessListKind kind);
 
+// Makes the file at path new (never through one that is there), open for writing without sharing,
+// with the list of that kind from its first moment (where no list can be built, as CreateFileA makes
+// it); INVALID_HANDLE_VALUE with the Windows error as the last error.
+HANDLE createLockedFile(const char* path, AccessListKind kind);
+
 // True when what stands at path is a link (a junction or a symbolic link): a reparse point.
 bool isLink(const char* path);
 

@@ -101,24 +101,25 @@ int discOf(const CheckItem& item, int discCount) { return item.disc >= 0 && item
 // The rows to write again, grouped by disc and then by archive, in the rows' order within each.
 void orderRows(RepairRun& run, const std::vector<uint8_t>& damaged, int discCount)
 {
+    const CheckList& items = run.items;
+    std::vector<bool> taken(items.size(), false);
+    auto take = [&](size_t row) {
+        run.rows.push_back((int)row);
+        taken[row] = true;
+    };
     for (int disc = 0; disc < discCount; ++disc) {
         // Plain files first, then each archive's files together.
-        for (size_t row = 0; row < run.items.size(); ++row) {
-            const CheckItem& item = run.items[row];
-            if (damaged[row] && item.origin == PlacedOrigin::Disc && discOf(item, discCount) == disc)
-                run.rows.push_back((int)row);
-        }
-        for (size_t row = 0; row < run.items.size(); ++row) {
-            const CheckItem& item = run.items[row];
-            bool placed = false;
-            for (int r : run.rows) placed = placed || r == (int)row;
-            if (placed || !damaged[row] || item.origin != PlacedOrigin::Archive || discOf(item, discCount) != disc)
+        for (size_t row = 0; row < items.size(); ++row)
+            if (damaged[row] && items[row].origin == PlacedOrigin::Disc && discOf(items[row], discCount) == disc)
+                take(row);
+        for (size_t row = 0; row < items.size(); ++row) {
+            if (taken[row] || !damaged[row] || items[row].origin != PlacedOrigin::Archive ||
+                discOf(items[row], discCount) != disc)
                 continue;
-            for (size_t other = row; other < run.items.size(); ++other)
-                if (damaged[other] && run.items[other].origin == PlacedOrigin::Archive &&
-                    discOf(run.items[other], discCount) == disc &&
-                    _stricmp(run.items[other].archive, item.archive) == 0)
-                    run.rows.push_back((int)other);
+            for (size_t other = row; other < items.size(); ++other)
+                if (!taken[other] && damaged[other] && items[other].origin == PlacedOrigin::Archive &&
+                    discOf(items[other], discCount) == disc && _stricmp(items[other].archive, items[row].archive) == 0)
+                    take(other);
         }
     }
 }
